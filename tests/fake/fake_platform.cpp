@@ -43,6 +43,7 @@ bool shutdownDenied;
 std::map<std::string, int> callCounts;
 std::map<std::string, int> failRules;  // name -> nth (0 = all)
 int failNumber;
+int failFrom;
 Handle nextHandle;
 
 Handle newHandle() { return nextHandle += 4; }
@@ -51,6 +52,7 @@ bool failing(const char* call) {
     fakeCalls.push_back(call);
     int count = ++callCounts[call];
     if (failNumber && static_cast<int>(fakeCalls.size()) == failNumber) return true;
+    if (failFrom && static_cast<int>(fakeCalls.size()) >= failFrom) return true;
     auto rule = failRules.find(call);
     return rule != failRules.end() && (rule->second == 0 || rule->second == count);
 }
@@ -135,6 +137,7 @@ void fakeReset() {
     callCounts.clear();
     failRules.clear();
     failNumber = 0;
+    failFrom = 0;
     nextHandle = 0x1000;
     fakeBoxes.clear();
     fakeDialogs.clear();
@@ -218,6 +221,7 @@ int fakeLiveAllocations() { return static_cast<int>(allocations.size()); }
 void fakeDenyShutdownPrivilege() { shutdownDenied = true; }
 void fakeFail(const std::string& call, int nth) { failRules[call] = nth; }
 void fakeFailCallNumber(int k) { failNumber = k; }
+void fakeFailCallsFrom(int k) { failFrom = k; }
 
 // ---- the platform ------------------------------------------------------------
 

@@ -94,3 +94,6 @@ extern std::vector<std::string> fakeCalls;
 void fakeFail(const std::string& call, int nth = 0);
 // Fail the k-th platform call of all (1-based), whatever it is.
 void fakeFailCallNumber(int k);
+// Fail every platform call from the k-th on (0: none): a budget that ends any
+// run, however many lines it would run, once it has made k - 1 calls.
+void fakeFailCallsFrom(int k);
