@@ -1,0 +1,23 @@
+// Text escapes and the two box commands.
+//
+// The host cannot put a line break or a tab into a command line, so "&&"
+// stands for CR LF and "%TAB%" for TAB in the texts that the commands show
+// or store as prose. "message" shows an OK box; "confirm" asks OK/Cancel
+// and on OK runs the rest of its argument text as a command line.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+const unsigned styleMessage = 0x1000;   // MB_OK | MB_SYSTEMMODAL
+const unsigned styleOkCancel = 0x1001;  // MB_OKCANCEL | MB_SYSTEMMODAL
+const int answerOk = 1, answerCancel = 2, answerRetry = 4, answerYes = 6, answerNo = 7;
+
+// "&&" to CR LF, then "%TAB%" to TAB, each search going on after the last match.
+std::string applyTextEscapes(const std::string& text);
+// A system-modal OK box; true once it has been closed, whatever the answer.
+bool showMessage(Handle owner, const std::string& text, const std::string& caption);
+
+void commandMessage(Handle instance, const std::string& word, const std::string& arguments);
+void commandConfirm(Handle instance, const std::string& word, const std::string& arguments);

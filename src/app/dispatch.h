@@ -1,0 +1,31 @@
+// The command table and the dispatcher.
+//
+// dispatchCommand compares the command word, byte for byte and case-
+// sensitively, with the words of the table below in order and calls the first
+// entry's handler with the argument text. When nothing matches: a word holding
+// "." is a file name that receives the argument text, another non-empty word
+// does nothing, and an empty word runs the install check on "kw.ini".
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+// Every command handler takes the instance handle, the command word it was
+// called by (the pairs with a follow-up tell their two forms apart by it) and
+// the argument text, and takes its own fields from that text.
+typedef void (*CommandHandler)(Handle instance, const std::string& word, const std::string& arguments);
+
+struct CommandEntry {
+    const char* words[3];   // one to three command words; unused slots are null
+    const char* fields;     // the fields it takes, "&" between them; the last is the rest
+    bool escapesFirst;      // the whole argument text goes through the text escapes first
+    CommandHandler handler;
+};
+
+extern const CommandEntry commandTable[];
+extern const int commandCount;  // 42
+
+// The entry a command word selects, or null for the default branches.
+const CommandEntry* findCommand(const std::string& word);
+void dispatchCommand(Handle instance, const std::string& word, const std::string& arguments);

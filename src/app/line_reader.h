@@ -1,0 +1,31 @@
+// The line reader every text-file reader shares (batch files, check files,
+// installer files).
+//
+// Text mode is done here on bytes read in binary: every CR is dropped
+// wherever it stands, a Ctrl-Z byte ends the file, an LF ends a line. A line
+// yields at most 259 bytes. A longer line yields its first 259 bytes and puts
+// the reader in the failed state, in which every later read yields an empty
+// line; so does every read past the end of the file. The file is read in
+// blocks as the lines are asked for, so a long file needs no more memory
+// than a short one.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "platform/platform.h"
+
+const std::size_t maxLineLength = 259;
+
+struct LineReader {
+    Handle file;
+    bool ended;   // end of file, a Ctrl-Z, or the failed state: only empty lines from now on
+    std::size_t next, filled;
+    char block[512];
+};
+
+// Opens the file for reading; false when it cannot be opened.
+bool openLineReader(LineReader& reader, const std::string& fileName);
+// The next line, without its line end; empty past the end or after a failure.
+std::string readLine(LineReader& reader);
+void closeLineReader(LineReader& reader);

@@ -1,0 +1,12 @@
+// The Windows GUI entry point: one command line per start, exit code 0.
+#include "app/runner.h"
+
+struct HINSTANCE__;
+
+extern "C" int __stdcall WinMain(HINSTANCE__* instance, HINSTANCE__*, char*, int) {
+    platformQuietErrorMode();
+    // The tail is computed here from the whole command line: the C runtime's
+    // own rules for the tail it passes in differ in corner cases.
+    runCommandLine(reinterpret_cast<Handle>(instance), commandLineTail(platformCommandLine()));
+    return 0;
+}

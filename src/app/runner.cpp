@@ -1,0 +1,59 @@
+#include "app/runner.h"
+
+#include "app/dispatch.h"
+#include "app/text.h"
+#include "app/tokens.h"
+
+namespace {
+int runDepth = 0;
+bool stopped = false;
+
+std::string dropThroughFirstQuote(const std::string& text) {
+    std::size_t quote = findText(text, "\"");
+    return quote == std::string::npos ? text : text.substr(quote + 1);
+}
+}  // namespace
+
+bool runsStopped() { return stopped; }
+
+void resetRuns() {
+    runDepth = 0;
+    stopped = false;
+}
+
+std::string dropLeadingQuotes(const std::string& line) {
+    if (line.empty() || line[0] != '"') return line;
+    // The first and the last character go, whatever the last one is.
+    std::string text = line.size() <= 2 ? std::string() : line.substr(1, line.size() - 2);
+    text = dropThroughFirstQuote(text);
+    return dropThroughFirstQuote(text);
+}
+
+std::string commandLineTail(const std::string& line) {
+    std::size_t i = 0, n = line.size();
+    while (i < n && (line[i] == ' ' || line[i] == '\t')) ++i;
+    if (i < n && line[i] == '"') {
+        ++i;
+        while (i < n && line[i] != '"' && line[i] != '\t') ++i;
+    } else {
+        while (i < n && line[i] != ' ' && line[i] != '\t') ++i;
+    }
+    if (i < n && line[i] == '"') ++i;
+    while (i < n && (line[i] == ' ' || line[i] == '\t')) ++i;
+    return line.substr(i);
+}
+
+void runCommandLine(Handle instance, const std::string& commandLine) {
+    if (stopped) return;
+    if (runDepth >= maxRunDepth) {
+        stopped = true;
+        return;
+    }
+    ++runDepth;
+    std::string word, arguments;
+    splitField(dropLeadingQuotes(commandLine), word, arguments);
+    arguments = replaceEach(arguments, "|", " ");
+    arguments = expandPathTokens(instance, arguments);
+    dispatchCommand(instance, word, arguments);
+    --runDepth;
+}

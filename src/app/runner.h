@@ -1,0 +1,29 @@
+// The command runner: one command line in, one command performed.
+//
+// runCommandLine drops a leading quoted part, splits off the command word at
+// the first "&", turns every "|" of the argument text into a blank, expands the
+// path tokens and dispatches. Commands that run further command lines (batch,
+// confirm, the install check, the installer) call it again; the nesting is
+// capped at maxRunDepth. A run that would go deeper is not performed and stops
+// every enclosing run as well: callers that run lines in a loop look at
+// runsStopped() after each line and close their files on the way out.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+const int maxRunDepth = 32;
+
+void runCommandLine(Handle instance, const std::string& commandLine);
+// True once a run went past maxRunDepth: nothing more runs in this start.
+bool runsStopped();
+// Forget a stop (unit tests run many starts in one process).
+void resetRuns();
+
+// What the Windows start-up code leaves of the process command line: leading
+// blanks, the program path (quoted: up to the next quote or tab; unquoted: up
+// to the first blank), one double quote standing there, and the blanks after.
+std::string commandLineTail(const std::string& processCommandLine);
+// The line after the leading double quote rule.
+std::string dropLeadingQuotes(const std::string& line);

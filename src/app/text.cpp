@@ -1,0 +1,89 @@
+#include "app/text.h"
+
+#include <climits>
+
+#include "platform/platform.h"
+
+const char* const notAvailable = "na";
+const char* const notGiven = "none";
+
+std::size_t findText(const std::string& text, const std::string& what, std::size_t from) {
+    if (what.empty()) return std::string::npos;
+    const std::size_t size = text.size();
+    std::size_t i = from;
+    while (i < size) {
+        if (size - i < what.size()) return std::string::npos;
+        if (text.compare(i, what.size(), what) == 0) return i;
+        // A lead byte and its trail byte form one character; a lead byte as the
+        // very last byte stands alone.
+        i += (isLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < size) ? 2 : 1;
+    }
+    return std::string::npos;
+}
+
+void splitField(const std::string& text, std::string& field, std::string& rest) {
+    std::size_t at = findText(text, "&");
+    if (at == std::string::npos) {
+        field.clear();
+        rest = text;
+        return;
+    }
+    field = text.substr(0, at);
+    rest = text.substr(at + 1);
+}
+
+std::string takeField(std::string& rest) {
+    std::string field, remaining;
+    splitField(rest, field, remaining);
+    rest.swap(remaining);
+    return field;
+}
+
+std::string replaceEach(const std::string& text, const std::string& what, const std::string& with) {
+    std::string out;
+    std::size_t from = 0;
+    for (;;) {
+        std::size_t at = findText(text, what, from);
+        if (at == std::string::npos) break;
+        out.append(text, from, at - from);
+        out += with;
+        from = at + what.size();
+    }
+    out.append(text, from, std::string::npos);
+    return out;
+}
+
+std::size_t lastCharacterStart(const std::string& text) {
+    std::size_t last = std::string::npos;
+    for (std::size_t i = 0; i < text.size();) {
+        last = i;
+        i += (isLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
+    }
+    return last;
+}
+
+bool endsWithBackslash(const std::string& text) {
+    std::size_t last = lastCharacterStart(text);
+    return last != std::string::npos && last == text.size() - 1 && text[last] == '\\';
+}
+
+std::string withTrailingBackslash(const std::string& text) {
+    return endsWithBackslash(text) ? text : text + "\\";
+}
+
+bool parseDecimal(const std::string& text, int& value) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    if (i == text.size()) return false;
+    long long number = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        number = number * 10 + (text[i] - '0');
+        if (number > static_cast<long long>(INT_MAX) + 1) return false;
+    }
+    if (negative) number = -number;
+    if (number > INT_MAX || number < INT_MIN) return false;
+    value = static_cast<int>(number);
+    return true;
+}

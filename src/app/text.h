@@ -1,0 +1,37 @@
+// Text helpers every subsystem shares. Texts are std::string of ANSI bytes;
+// every search respects the double-byte characters of the ANSI code page: an
+// occurrence that would begin on the second byte of a character never counts.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Marker of every lookup that has nothing to give.
+extern const char* const notAvailable;  // "na"
+// Marker of an optional field that is not given.
+extern const char* const notGiven;      // "none"
+
+// Byte position of the first occurrence of `what` in `text` at or after
+// `from` (which must be a character boundary), or std::string::npos.
+std::size_t findText(const std::string& text, const std::string& what, std::size_t from = 0);
+
+// Splits at the first "&": field before it, rest after it. Without "&" the
+// field is empty and the rest is the whole text.
+void splitField(const std::string& text, std::string& field, std::string& rest);
+// Takes the next field off the front of `rest` and returns it.
+std::string takeField(std::string& rest);
+
+// Replaces every occurrence of `what`, searching on after each replacement.
+std::string replaceEach(const std::string& text, const std::string& what, const std::string& with);
+
+// Whether the last character (a double-byte character counting as one) is "\".
+bool endsWithBackslash(const std::string& text);
+// The text with "\" appended unless its last character is "\" already;
+// an empty text becomes "\".
+std::string withTrailingBackslash(const std::string& text);
+// Byte position of the start of the last character, npos for an empty text.
+std::size_t lastCharacterStart(const std::string& text);
+
+// Whether a text is a decimal whole number (optional sign, digits, nothing
+// else) that fits an int; the value goes to `value`.
+bool parseDecimal(const std::string& text, int& value);

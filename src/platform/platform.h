@@ -1,0 +1,172 @@
+// The one seam between hostcmd and Windows.
+//
+// One plain function per platform call the commands make, with the commands'
+// own arguments and a plain result. src/platform/win32*.cpp implements them
+// with the real API (USER32, SHELL32, OLE32 and COMDLG32 bound lazily, by full
+// path from the system directory); the unit tests link a fake that models
+// files, registry, drives, boxes and dialogs in memory and can fail any call.
+// Nothing outside this folder includes <windows.h>.
+//
+// Texts are std::string of ANSI bytes. A text handed to Windows is passed as a
+// pointer to its bytes (an empty text as "", never as a null pointer) unless a
+// function says otherwise. Handles are opaque numbers; 0 means "none".
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+typedef std::uintptr_t Handle;
+
+// ---- process ---------------------------------------------------------------
+
+// The whole process command line as GetCommandLineA gives it.
+std::string platformCommandLine();
+// SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX):
+// no "insert a disk" or crash dialog may ever block the host waiting for us.
+void platformQuietErrorMode();
+// IsDBCSLeadByte: whether the byte opens a double-byte character in the ANSI code page.
+bool isLeadByte(unsigned char byte);
+
+// ---- files (kernel32) ------------------------------------------------------
+
+// CreateFileA(GENERIC_READ, share read+write, OPEN_EXISTING). A directory
+// does not open (no FILE_FLAG_BACKUP_SEMANTICS). Returns 0 on failure.
+Handle openFileForReading(const std::string& name);
+// CreateFileA(GENERIC_WRITE, share read, CREATE_ALWAYS): creates or truncates.
+// Fails (0) on an empty name, a missing directory, a read-only or hidden file.
+Handle createFileForWriting(const std::string& name);
+// ReadFile: bytes read, 0 at end of file, -1 on failure.
+long readFileBytes(Handle file, char* buffer, std::size_t size);
+// WriteFile of the whole buffer; false when the write failed or was short.
+bool writeFileBytes(Handle file, const char* bytes, std::size_t size);
+// CloseHandle.
+void closeFile(Handle file);
+
+// DeleteFileA: no wildcards; fails on a directory or a read-only file.
+bool deleteFile(const std::string& path);
+// CopyFileA: with failIfExists an existing destination makes it fail.
+bool copyFile(const std::string& source, const std::string& destination, bool failIfExists);
+// CreateDirectoryA(path, NULL): one level only; fails when it exists already.
+bool createDirectory(const std::string& path);
+// RemoveDirectoryA: only an empty directory.
+bool removeDirectory(const std::string& path);
+// FindFirstFileA then FindClose: whether the pattern matches any entry,
+// file or directory. "dir\" with a trailing backslash matches nothing.
+bool findFirstFile(const std::string& pattern);
+// GetFullPathNameA: the absolute form of a name against the current directory;
+// the name itself when the call fails or the result does not fit 260 bytes.
+std::string fullPathName(const std::string& name);
+
+// GetWindowsDirectoryA / GetTempPathA / GetSystemDirectoryA into 260 bytes.
+// False when the call fails (returns 0) or the answer does not fit.
+bool getWindowsDirectory(std::string& directory);
+bool getTempPath(std::string& directory);
+bool getSystemDirectory(std::string& directory);
+
+// GetDriveTypeA on a root such as "E:\"; 5 is DRIVE_CDROM.
+const unsigned driveCdrom = 5;
+unsigned getDriveType(const std::string& root);
+
+// ---- registry (advapi32) ---------------------------------------------------
+
+// The predefined root keys, as Windows numbers them.
+const Handle rootClassesRoot = 0x80000000u;
+const Handle rootCurrentUser = 0x80000001u;
+const Handle rootLocalMachine = 0x80000002u;
+const Handle rootUsers = 0x80000003u;
+
+// RegCreateKeyExA(root, path, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+// NULL, &key, NULL): creates every missing key on the path. 0 on failure.
+Handle regCreateKey(Handle root, const std::string& path);
+// RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS): opens only. 0 on failure.
+Handle regOpenKey(Handle root, const std::string& path);
+// RegCloseKey.
+void regCloseKey(Handle key);
+// RegQueryValueExA(key, name, NULL, NULL, buffer, &size) with a buffer of
+// `bufferSize` bytes: true on ERROR_SUCCESS with the returned bytes in data.
+// Data larger than the buffer fails (ERROR_MORE_DATA).
+bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, std::string& data);
+// RegSetValueExA(key, name, 0, REG_SZ, text, length + 1): the text and its zero byte.
+bool regSetStringValue(Handle key, const std::string& name, const std::string& text);
+// RegDeleteKeyA: refuses a key that still has sub-keys.
+bool regDeleteKey(Handle key, const std::string& name);
+// RegDeleteValueA.
+bool regDeleteValue(Handle key, const std::string& name);
+
+// ---- restart (advapi32, user32) --------------------------------------------
+
+// OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY).
+bool openProcessToken(Handle& token);
+// LookupPrivilegeValueA(NULL, name, &luid).
+bool lookupPrivilegeValue(const std::string& name, std::uint64_t& luid);
+// AdjustTokenPrivileges(token, FALSE, {1, luid, SE_PRIVILEGE_ENABLED}, 0, NULL, NULL),
+// then GetLastError(): 0 only when the privilege was really granted.
+unsigned long adjustTokenPrivilege(Handle token, std::uint64_t luid);
+// CloseHandle on the token.
+void closeToken(Handle token);
+// ExitWindowsEx(EWX_REBOOT, 0): only starts the restart.
+bool exitWindowsReboot();
+
+// ---- boxes (user32) ----------------------------------------------------------
+
+// MessageBoxA(owner, text, caption, style). An owner that is not a window is
+// replaced by no owner, or the box would never show. 0 when the box failed
+// (Wine without a display answers -1).
+int messageBox(Handle owner, const std::string& text, const std::string& caption, unsigned style);
+
+// ---- shell (shell32) ---------------------------------------------------------
+
+// ShellExecuteA(owner, verb, file, parameters or NULL, NULL, SW_SHOWNORMAL).
+// With hasParameters false the parameters pointer is NULL; an empty text is "".
+// Returns the instance value Windows answers (> 32 is success).
+std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::string& file,
+                           bool hasParameters, const std::string& parameters);
+
+// SHGetMalloc: the shell's allocator, 0 on failure.
+Handle shGetMalloc();
+// IMalloc::Alloc / Free / Release.
+Handle mallocAlloc(Handle allocator, std::size_t size);
+void mallocFree(Handle allocator, Handle block);
+void mallocRelease(Handle allocator);
+// SHBrowseForFolderA with a BROWSEINFOA of: owner, root NULL, the display-name
+// buffer, the title, the flags, no callback. Returns the item list, 0 when
+// the user cancelled or the dialog failed.
+Handle shBrowseForFolder(Handle owner, Handle displayName, const std::string& title, unsigned flags);
+// SHGetPathFromIDListA into 260 bytes.
+bool shGetPathFromIDList(Handle itemList, std::string& path);
+
+// ---- file dialogs (comdlg32) -------------------------------------------------
+
+// GetOpenFileNameA / GetSaveFileNameA with an OPENFILENAMEA of size 76:
+// owner, the filter (name, zero, pattern, zero, zero), filter index 1, a file
+// buffer of 260 bytes holding `file`, the initial directory, the title and
+// the flags; no custom filter, file title, default extension or hook.
+// True with the chosen path in `file`; false when cancelled or failed.
+bool getOpenFileName(Handle owner, const std::string& filter, std::string& file,
+                     const std::string& initialDir, const std::string& title, unsigned flags);
+bool getSaveFileName(Handle owner, const std::string& filter, std::string& file,
+                     const std::string& initialDir, const std::string& title, unsigned flags);
+
+// ---- shortcuts (ole32, kernel32) ---------------------------------------------
+
+// HRESULT values are returned as long; negative is failure.
+long coInitialize();
+void coUninitialize();
+// CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA).
+long createShellLink(Handle& link);
+// link->QueryInterface(IID_IPersistFile).
+long queryPersistFile(Handle link, Handle& persistFile);
+// IShellLinkA setters.
+long shellLinkSetPath(Handle link, const std::string& path);
+long shellLinkSetArguments(Handle link, const std::string& arguments);
+long shellLinkSetIconLocation(Handle link, const std::string& iconFile, int iconIndex);
+long shellLinkSetWorkingDirectory(Handle link, const std::string& directory);
+long shellLinkSetDescription(Handle link, const std::string& description);
+// MultiByteToWideChar(CP_ACP, 0, text, -1, buffer, 260): the UTF-16 text with
+// its terminator; false when it does not fit the 260 wide characters.
+bool multiByteToWide(const std::string& text, std::u16string& wide);
+// IPersistFile::Save(path, TRUE).
+long persistFileSave(Handle persistFile, const std::u16string& path);
+// IUnknown::Release on either interface.
+void comRelease(Handle object);

@@ -1,0 +1,96 @@
+// Process, file and directory calls (kernel32).
+#include <windows.h>
+
+#include "platform/platform.h"
+
+std::string platformCommandLine() {
+    const char* line = GetCommandLineA();
+    return line ? line : "";
+}
+
+void platformQuietErrorMode() {
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+}
+
+bool isLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+
+Handle openFileForReading(const std::string& name) {
+    HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<Handle>(file);
+}
+
+Handle createFileForWriting(const std::string& name) {
+    HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<Handle>(file);
+}
+
+long readFileBytes(Handle file, char* buffer, std::size_t size) {
+    DWORD got = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(file), buffer, static_cast<DWORD>(size), &got, nullptr)) return -1;
+    return static_cast<long>(got);
+}
+
+bool writeFileBytes(Handle file, const char* bytes, std::size_t size) {
+    DWORD written = 0;
+    // WriteFile with zero bytes succeeds and leaves the file empty.
+    return WriteFile(reinterpret_cast<HANDLE>(file), bytes, static_cast<DWORD>(size), &written, nullptr) &&
+           written == size;
+}
+
+void closeFile(Handle file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
+
+bool deleteFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
+
+bool copyFile(const std::string& source, const std::string& destination, bool failIfExists) {
+    return CopyFileA(source.c_str(), destination.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
+}
+
+bool createDirectory(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != FALSE; }
+
+bool removeDirectory(const std::string& path) { return RemoveDirectoryA(path.c_str()) != FALSE; }
+
+bool findFirstFile(const std::string& pattern) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return true;
+}
+
+std::string fullPathName(const std::string& name) {
+    char path[MAX_PATH];
+    char* filePart = nullptr;
+    DWORD length = GetFullPathNameA(name.c_str(), MAX_PATH, path, &filePart);
+    // 0 is a failure; MAX_PATH or more is the size the answer would need.
+    if (length == 0 || length >= MAX_PATH) return name;
+    return std::string(path, length);
+}
+
+namespace {
+// The answer of a GetWindowsDirectoryA-like call into 260 bytes: 0 is a
+// failure, 260 or more the size that would have been needed.
+bool directoryAnswer(UINT length, const char* buffer, std::string& directory) {
+    if (length == 0 || length >= MAX_PATH) return false;
+    directory.assign(buffer, length);
+    return true;
+}
+}  // namespace
+
+bool getWindowsDirectory(std::string& directory) {
+    char buffer[MAX_PATH];
+    return directoryAnswer(GetWindowsDirectoryA(buffer, MAX_PATH), buffer, directory);
+}
+
+bool getTempPath(std::string& directory) {
+    char buffer[MAX_PATH];
+    return directoryAnswer(GetTempPathA(MAX_PATH, buffer), buffer, directory);
+}
+
+bool getSystemDirectory(std::string& directory) {
+    char buffer[MAX_PATH];
+    return directoryAnswer(GetSystemDirectoryA(buffer, MAX_PATH), buffer, directory);
+}
+
+unsigned getDriveType(const std::string& root) { return GetDriveTypeA(root.c_str()); }

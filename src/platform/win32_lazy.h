@@ -1,0 +1,19 @@
+// Lazy binding of the libraries that only some commands need.
+//
+// hostcmd imports only KERNEL32 and ADVAPI32 (and msvcrt) statically: a file
+// or registry command must not pay for loading the shell, COM and dialog
+// libraries. USER32, SHELL32, OLE32 and COMDLG32 are loaded on first use by
+// full path from the system directory, never through the DLL search path, so
+// a DLL planted beside hostcmd.exe is never loaded.
+#pragma once
+
+enum LazyLibrary { libraryUser32, libraryShell32, libraryOle32, libraryComdlg32 };
+
+// The function's address, or null when the library or function cannot be bound.
+void* bindFunction(LazyLibrary library, const char* name);
+
+// The function as a pointer of the given type: `auto f = bound<Type>(library, "Name");`
+template <typename Function>
+Function bound(LazyLibrary library, const char* name) {
+    return reinterpret_cast<Function>(bindFunction(library, name));
+}

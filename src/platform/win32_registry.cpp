@@ -1,0 +1,79 @@
+// Registry and privilege calls (advapi32).
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/win32_lazy.h"
+
+namespace {
+HKEY asKey(Handle key) { return reinterpret_cast<HKEY>(key); }
+}  // namespace
+
+Handle regCreateKey(Handle root, const std::string& path) {
+    HKEY key = nullptr;
+    LONG result = RegCreateKeyExA(asKey(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr);
+    return result == ERROR_SUCCESS ? reinterpret_cast<Handle>(key) : 0;
+}
+
+Handle regOpenKey(Handle root, const std::string& path) {
+    HKEY key = nullptr;
+    LONG result = RegOpenKeyExA(asKey(root), path.c_str(), 0, KEY_ALL_ACCESS, &key);
+    return result == ERROR_SUCCESS ? reinterpret_cast<Handle>(key) : 0;
+}
+
+void regCloseKey(Handle key) { RegCloseKey(asKey(key)); }
+
+bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, std::string& data) {
+    std::vector<char> buffer(bufferSize ? bufferSize : 1);
+    DWORD size = static_cast<DWORD>(bufferSize);
+    LONG result = RegQueryValueExA(asKey(key), name.c_str(), nullptr, nullptr,
+                                   reinterpret_cast<BYTE*>(buffer.data()), &size);
+    if (result != ERROR_SUCCESS) return false;  // ERROR_MORE_DATA for data over the buffer
+    data.assign(buffer.data(), size <= bufferSize ? size : bufferSize);
+    return true;
+}
+
+bool regSetStringValue(Handle key, const std::string& name, const std::string& text) {
+    return RegSetValueExA(asKey(key), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+}
+
+bool regDeleteKey(Handle key, const std::string& name) { return RegDeleteKeyA(asKey(key), name.c_str()) == ERROR_SUCCESS; }
+
+bool regDeleteValue(Handle key, const std::string& name) {
+    return RegDeleteValueA(asKey(key), name.c_str()) == ERROR_SUCCESS;
+}
+
+bool openProcessToken(Handle& token) {
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &opened)) return false;
+    token = reinterpret_cast<Handle>(opened);
+    return true;
+}
+
+bool lookupPrivilegeValue(const std::string& name, std::uint64_t& luid) {
+    LUID value = {};
+    BOOL ok = LookupPrivilegeValueA(nullptr, name.c_str(), &value);
+    luid = (static_cast<std::uint64_t>(static_cast<DWORD>(value.HighPart)) << 32) | value.LowPart;
+    return ok != FALSE;
+}
+
+unsigned long adjustTokenPrivilege(Handle token, std::uint64_t luid) {
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Luid.LowPart = static_cast<DWORD>(luid);
+    privileges.Privileges[0].Luid.HighPart = static_cast<LONG>(luid >> 32);
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    AdjustTokenPrivileges(reinterpret_cast<HANDLE>(token), FALSE, &privileges, 0, nullptr, nullptr);
+    // Success with ERROR_NOT_ALL_ASSIGNED means the privilege was not granted.
+    return GetLastError();
+}
+
+void closeToken(Handle token) { CloseHandle(reinterpret_cast<HANDLE>(token)); }
+
+bool exitWindowsReboot() {
+    auto exitWindows = bound<BOOL(WINAPI*)(UINT, DWORD)>(libraryUser32, "ExitWindowsEx");
+    return exitWindows && exitWindows(EWX_REBOOT, 0);
+}

@@ -1,0 +1,186 @@
+// Boxes, shell verbs, pickers and shortcuts (user32, shell32, comdlg32,
+// ole32), all bound lazily: a call whose library or function cannot be bound
+// fails the way the commands treat a failure of that call.
+#include <windows.h>
+#include <commdlg.h>
+#include <objidl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/win32_lazy.h"
+
+namespace {
+HWND asWindow(Handle owner) { return reinterpret_cast<HWND>(owner); }
+
+// Boxes and dialogs are owned by the handle only when it is a window: the
+// instance handle the commands pass is not one, and Windows or Wine would
+// refuse the box or dialog altogether.
+HWND ownerWindow(Handle owner) {
+    auto isWindow = bound<BOOL(WINAPI*)(HWND)>(libraryUser32, "IsWindow");
+    return owner && isWindow && isWindow(asWindow(owner)) ? asWindow(owner) : nullptr;
+}
+
+IShellLinkA* asLink(Handle link) { return reinterpret_cast<IShellLinkA*>(link); }
+
+// The shell link class and its two interfaces.
+const CLSID shellLinkClass = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID shellLinkInterface = {0x000214EE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID persistFileInterface = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const long notBound = static_cast<long>(0x80004005L);  // E_FAIL
+}  // namespace
+
+int messageBox(Handle owner, const std::string& text, const std::string& caption, unsigned style) {
+    auto box = bound<int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT)>(libraryUser32, "MessageBoxA");
+    if (!box) return 0;
+    return box(ownerWindow(owner), text.c_str(), caption.c_str(), style);
+}
+
+std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::string& file, bool hasParameters,
+                           const std::string& parameters) {
+    auto execute = bound<HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT)>(libraryShell32,
+                                                                                          "ShellExecuteA");
+    if (!execute) return 0;
+    HINSTANCE result = execute(ownerWindow(owner), verb.c_str(), file.c_str(),
+                               hasParameters ? parameters.c_str() : nullptr, nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<std::intptr_t>(result);
+}
+
+Handle shGetMalloc() {
+    auto getMalloc = bound<HRESULT(WINAPI*)(IMalloc**)>(libraryShell32, "SHGetMalloc");
+    IMalloc* allocator = nullptr;
+    if (!getMalloc || FAILED(getMalloc(&allocator)) || !allocator) return 0;
+    return reinterpret_cast<Handle>(allocator);
+}
+
+Handle mallocAlloc(Handle allocator, std::size_t size) {
+    return reinterpret_cast<Handle>(reinterpret_cast<IMalloc*>(allocator)->Alloc(size));
+}
+
+void mallocFree(Handle allocator, Handle block) {
+    reinterpret_cast<IMalloc*>(allocator)->Free(reinterpret_cast<void*>(block));
+}
+
+void mallocRelease(Handle allocator) { reinterpret_cast<IMalloc*>(allocator)->Release(); }
+
+Handle shBrowseForFolder(Handle owner, Handle displayName, const std::string& title, unsigned flags) {
+    auto browse = bound<LPITEMIDLIST(WINAPI*)(LPBROWSEINFOA)>(libraryShell32, "SHBrowseForFolderA");
+    if (!browse) return 0;
+    BROWSEINFOA info;
+    std::memset(&info, 0, sizeof info);
+    info.hwndOwner = ownerWindow(owner);
+    info.pidlRoot = nullptr;  // the whole namespace, from the desktop
+    info.pszDisplayName = reinterpret_cast<char*>(displayName);
+    info.lpszTitle = title.c_str();
+    info.ulFlags = flags;
+    return reinterpret_cast<Handle>(browse(&info));
+}
+
+bool shGetPathFromIDList(Handle itemList, std::string& path) {
+    auto getPath = bound<BOOL(WINAPI*)(LPCITEMIDLIST, LPSTR)>(libraryShell32, "SHGetPathFromIDListA");
+    char buffer[MAX_PATH] = "";
+    if (!getPath || !getPath(reinterpret_cast<LPCITEMIDLIST>(itemList), buffer)) return false;
+    buffer[MAX_PATH - 1] = 0;
+    path = buffer;
+    return true;
+}
+
+namespace {
+bool fileDialog(const char* function, Handle owner, const std::string& filter, std::string& file,
+                const std::string& initialDir, const std::string& title, unsigned flags) {
+    auto dialog = bound<BOOL(WINAPI*)(LPOPENFILENAMEA)>(libraryComdlg32, function);
+    if (!dialog) return false;
+    char buffer[MAX_PATH];
+    std::size_t length = file.size() < MAX_PATH - 1 ? file.size() : MAX_PATH - 1;
+    std::memcpy(buffer, file.data(), length);
+    buffer[length] = 0;
+    OPENFILENAMEA request;
+    std::memset(&request, 0, sizeof request);
+    request.lStructSize = 76;  // the layout every Windows since 95 knows
+    request.hwndOwner = ownerWindow(owner);
+    request.lpstrFilter = filter.c_str();  // filter holds its own zero bytes and ends in two
+    request.nFilterIndex = 1;
+    request.lpstrFile = buffer;
+    request.nMaxFile = MAX_PATH;
+    request.lpstrInitialDir = initialDir.c_str();
+    request.lpstrTitle = title.c_str();
+    request.Flags = flags;
+    if (!dialog(&request)) return false;
+    buffer[MAX_PATH - 1] = 0;
+    file = buffer;
+    return true;
+}
+}  // namespace
+
+bool getOpenFileName(Handle owner, const std::string& filter, std::string& file, const std::string& initialDir,
+                     const std::string& title, unsigned flags) {
+    return fileDialog("GetOpenFileNameA", owner, filter, file, initialDir, title, flags);
+}
+
+bool getSaveFileName(Handle owner, const std::string& filter, std::string& file, const std::string& initialDir,
+                     const std::string& title, unsigned flags) {
+    return fileDialog("GetSaveFileNameA", owner, filter, file, initialDir, title, flags);
+}
+
+long coInitialize() {
+    auto initialize = bound<HRESULT(WINAPI*)(LPVOID)>(libraryOle32, "CoInitialize");
+    return initialize ? initialize(nullptr) : notBound;
+}
+
+void coUninitialize() {
+    auto uninitialize = bound<void(WINAPI*)()>(libraryOle32, "CoUninitialize");
+    if (uninitialize) uninitialize();
+}
+
+long createShellLink(Handle& link) {
+    auto create = bound<HRESULT(WINAPI*)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*)>(libraryOle32,
+                                                                                      "CoCreateInstance");
+    if (!create) return notBound;
+    void* object = nullptr;
+    HRESULT result = create(shellLinkClass, nullptr, CLSCTX_INPROC_SERVER, shellLinkInterface, &object);
+    link = SUCCEEDED(result) ? reinterpret_cast<Handle>(object) : 0;
+    return result;
+}
+
+long queryPersistFile(Handle link, Handle& persistFile) {
+    void* object = nullptr;
+    HRESULT result = asLink(link)->QueryInterface(persistFileInterface, &object);
+    persistFile = SUCCEEDED(result) ? reinterpret_cast<Handle>(object) : 0;
+    return result;
+}
+
+long shellLinkSetPath(Handle link, const std::string& path) { return asLink(link)->SetPath(path.c_str()); }
+
+long shellLinkSetArguments(Handle link, const std::string& arguments) {
+    return asLink(link)->SetArguments(arguments.c_str());
+}
+
+long shellLinkSetIconLocation(Handle link, const std::string& iconFile, int iconIndex) {
+    return asLink(link)->SetIconLocation(iconFile.c_str(), iconIndex);
+}
+
+long shellLinkSetWorkingDirectory(Handle link, const std::string& directory) {
+    return asLink(link)->SetWorkingDirectory(directory.c_str());
+}
+
+long shellLinkSetDescription(Handle link, const std::string& description) {
+    return asLink(link)->SetDescription(description.c_str());
+}
+
+bool multiByteToWide(const std::string& text, std::u16string& wide) {
+    wchar_t buffer[MAX_PATH];
+    // Fails (0) when the text with its terminator does not fit 260 wide characters.
+    int count = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, buffer, MAX_PATH);
+    if (count <= 0) return false;
+    wide.assign(reinterpret_cast<const char16_t*>(buffer), static_cast<std::size_t>(count - 1));
+    return true;
+}
+
+long persistFileSave(Handle persistFile, const std::u16string& path) {
+    std::u16string terminated = path;
+    return reinterpret_cast<IPersistFile*>(persistFile)->Save(reinterpret_cast<LPCOLESTR>(terminated.c_str()), TRUE);
+}
+
+void comRelease(Handle object) { reinterpret_cast<IUnknown*>(object)->Release(); }

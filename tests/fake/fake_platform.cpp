@@ -1,0 +1,604 @@
+// The in-memory platform of the unit tests (see fake_platform.h).
+#include "fake_platform.h"
+
+#include <set>
+
+namespace {
+struct Entry {
+    bool directory;
+    bool readOnly;
+    std::string bytes;
+};
+struct OpenFile {
+    std::string path;
+    std::size_t position;
+};
+struct LinkObject {
+    FakeShortcut shortcut;
+    int references;
+};
+
+std::map<std::string, Entry> entries;
+std::map<Handle, OpenFile> openFiles;
+std::string currentDirectory;
+bool codePage932;
+std::string windowsDirectory, tempDirectory, systemDirectory;
+
+std::set<std::string> registryKeys;
+std::map<std::string, std::map<std::string, std::string>> registryValues;  // key -> lower name -> bytes
+std::map<Handle, std::string> openKeys;
+std::set<Handle> deniedRoots;
+
+std::map<char, unsigned> driveTypes;
+std::vector<int> boxAnswers;
+std::vector<std::string> dialogAnswers;
+std::string dialogDirectory;
+std::map<Handle, std::string> itemLists;
+std::set<Handle> allocations;
+std::map<Handle, Handle> persistToLink;
+std::map<Handle, LinkObject> links;
+int comBalance;
+bool shutdownDenied;
+
+std::map<std::string, int> callCounts;
+std::map<std::string, int> failRules;  // name -> nth (0 = all)
+int failNumber;
+Handle nextHandle;
+
+Handle newHandle() { return nextHandle += 4; }
+
+bool failing(const char* call) {
+    fakeCalls.push_back(call);
+    int count = ++callCounts[call];
+    if (failNumber && static_cast<int>(fakeCalls.size()) == failNumber) return true;
+    auto rule = failRules.find(call);
+    return rule != failRules.end() && (rule->second == 0 || rule->second == count);
+}
+
+std::string lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// The absolute lower-case form of a path, without a trailing "\" (but "c:\").
+std::string absolute(const std::string& path) {
+    std::string full;
+    if (path.size() >= 2 && path[1] == ':') full = path;
+    else if (!path.empty() && path[0] == '\\') full = currentDirectory.substr(0, 2) + path;
+    else full = currentDirectory + "\\" + path;
+    full = lower(full);
+    while (full.size() > 3 && full.back() == '\\') full.pop_back();
+    if (full.size() == 2) full += '\\';
+    return full;
+}
+
+std::string parentOf(const std::string& full) {
+    std::size_t slash = full.rfind('\\');
+    if (slash == std::string::npos || full.size() <= 3) return "";
+    return slash == 2 ? full.substr(0, 3) : full.substr(0, slash);
+}
+
+bool isDirectory(const std::string& full) {
+    auto it = entries.find(full);
+    return it != entries.end() && it->second.directory;
+}
+
+bool wildcardMatch(const char* pattern, const char* name) {
+    if (!*pattern) return !*name;
+    if (*pattern == '*') return wildcardMatch(pattern + 1, name) || (*name && wildcardMatch(pattern, name + 1));
+    if (!*name) return false;
+    return (*pattern == '?' || *pattern == *name) && wildcardMatch(pattern + 1, name + 1);
+}
+
+std::string keyPath(Handle root, const std::string& path) {
+    std::string key = std::to_string(root);
+    std::string component;
+    for (char c : path + "\\") {
+        if (c != '\\') {
+            component += c;
+        } else if (!component.empty()) {
+            key += "\\" + lower(component);
+            component.clear();
+        }
+    }
+    return key;
+}
+
+Handle rootOf(const std::string& key) { return static_cast<Handle>(std::stoull(key.substr(0, key.find('\\')))); }
+}  // namespace
+
+std::vector<FakeBox> fakeBoxes;
+std::vector<FakeDialog> fakeDialogs;
+std::vector<FakeShellCall> fakeShellCalls;
+std::map<std::string, FakeShortcut> fakeShortcuts;
+bool fakeRebootStarted;
+std::vector<std::string> fakeCalls;
+
+void fakeReset() {
+    entries.clear();
+    openFiles.clear();
+    registryKeys.clear();
+    registryValues.clear();
+    openKeys.clear();
+    deniedRoots.clear();
+    driveTypes.clear();
+    boxAnswers.clear();
+    dialogAnswers.clear();
+    dialogDirectory.clear();
+    itemLists.clear();
+    allocations.clear();
+    persistToLink.clear();
+    links.clear();
+    comBalance = 0;
+    shutdownDenied = false;
+    callCounts.clear();
+    failRules.clear();
+    failNumber = 0;
+    nextHandle = 0x1000;
+    fakeBoxes.clear();
+    fakeDialogs.clear();
+    fakeShellCalls.clear();
+    fakeShortcuts.clear();
+    fakeRebootStarted = false;
+    fakeCalls.clear();
+    codePage932 = false;
+    currentDirectory = "C:\\work";
+    windowsDirectory = "C:\\WINDOWS";
+    tempDirectory = "C:\\TEMP\\";
+    systemDirectory = "C:\\WINDOWS\\system32";
+    entries["c:\\"] = Entry{true, false, ""};
+    entries["c:\\work"] = Entry{true, false, ""};
+    driveTypes['C'] = 3;
+}
+
+void fakeUseCodePage932(bool on) { codePage932 = on; }
+void fakeSetCurrentDirectory(const std::string& path) { currentDirectory = path; }
+void fakeSetDirectories(const std::string& windows, const std::string& temp, const std::string& system) {
+    windowsDirectory = windows;
+    tempDirectory = temp;
+    systemDirectory = system;
+}
+
+void fakeAddDirectory(const std::string& path) {
+    std::string full = absolute(path);
+    while (!full.empty() && !entries.count(full)) {
+        entries[full] = Entry{true, false, ""};
+        full = parentOf(full);
+    }
+}
+
+void fakeAddFile(const std::string& path, const std::string& bytes) {
+    std::string full = absolute(path);
+    fakeAddDirectory(parentOf(full));
+    entries[full] = Entry{false, false, bytes};
+}
+
+void fakeSetReadOnly(const std::string& path) { entries[absolute(path)].readOnly = true; }
+bool fakeFileExists(const std::string& path) {
+    auto it = entries.find(absolute(path));
+    return it != entries.end() && !it->second.directory;
+}
+bool fakeDirectoryExists(const std::string& path) { return isDirectory(absolute(path)); }
+std::string fakeFileBytes(const std::string& path) {
+    auto it = entries.find(absolute(path));
+    return it == entries.end() ? std::string() : it->second.bytes;
+}
+std::vector<std::string> fakeEntries() {
+    std::vector<std::string> list;
+    for (auto& entry : entries) list.push_back(entry.first + (entry.second.directory && entry.first.size() > 3 ? "\\" : ""));
+    return list;
+}
+int fakeOpenFiles() { return static_cast<int>(openFiles.size()); }
+
+void fakeSetRegistryValue(Handle root, const std::string& path, const std::string& name, const std::string& bytes) {
+    std::string key = keyPath(root, path);
+    for (std::string k = key; k.find('\\') != std::string::npos; k = k.substr(0, k.rfind('\\'))) registryKeys.insert(k);
+    registryValues[key][lower(name)] = bytes;
+}
+bool fakeRegistryValue(Handle root, const std::string& path, const std::string& name, std::string& bytes) {
+    auto key = registryValues.find(keyPath(root, path));
+    if (key == registryValues.end()) return false;
+    auto value = key->second.find(lower(name));
+    if (value == key->second.end()) return false;
+    bytes = value->second;
+    return true;
+}
+bool fakeRegistryKeyExists(Handle root, const std::string& path) { return registryKeys.count(keyPath(root, path)) > 0; }
+void fakeDenyRegistryRoot(Handle root) { deniedRoots.insert(root); }
+int fakeOpenKeys() { return static_cast<int>(openKeys.size()); }
+
+void fakeSetDriveType(char letter, unsigned type) { driveTypes[letter] = type; }
+void fakeAnswerBoxes(const std::vector<int>& answers) { boxAnswers = answers; }
+void fakeAnswerDialogs(const std::vector<std::string>& answers) { dialogAnswers = answers; }
+void fakeDialogsMoveCurrentDirectory(const std::string& path) { dialogDirectory = path; }
+int fakeComBalance() { return comBalance; }
+int fakeLiveComObjects() { return static_cast<int>(links.size()); }
+int fakeLiveAllocations() { return static_cast<int>(allocations.size()); }
+void fakeDenyShutdownPrivilege() { shutdownDenied = true; }
+void fakeFail(const std::string& call, int nth) { failRules[call] = nth; }
+void fakeFailCallNumber(int k) { failNumber = k; }
+
+// ---- the platform ------------------------------------------------------------
+
+std::string platformCommandLine() { return ""; }
+void platformQuietErrorMode() {}
+
+bool isLeadByte(unsigned char byte) {
+    return codePage932 && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
+}
+
+Handle openFileForReading(const std::string& name) {
+    if (failing("openFileForReading") || name.empty()) return 0;
+    std::string full = absolute(name);
+    auto it = entries.find(full);
+    if (it == entries.end() || it->second.directory) return 0;
+    Handle file = newHandle();
+    openFiles[file] = OpenFile{full, 0};
+    return file;
+}
+
+Handle createFileForWriting(const std::string& name) {
+    if (failing("createFileForWriting") || name.empty()) return 0;
+    std::string full = absolute(name);
+    if (!isDirectory(parentOf(full))) return 0;
+    auto it = entries.find(full);
+    if (it != entries.end() && (it->second.directory || it->second.readOnly)) return 0;
+    entries[full] = Entry{false, false, ""};
+    Handle file = newHandle();
+    openFiles[file] = OpenFile{full, 0};
+    return file;
+}
+
+long readFileBytes(Handle file, char* buffer, std::size_t size) {
+    if (failing("readFileBytes")) return -1;
+    OpenFile& open = openFiles.at(file);
+    const std::string& bytes = entries[open.path].bytes;
+    std::size_t count = open.position < bytes.size() ? std::min(size, bytes.size() - open.position) : 0;
+    bytes.copy(buffer, count, open.position);
+    open.position += count;
+    return static_cast<long>(count);
+}
+
+bool writeFileBytes(Handle file, const char* bytes, std::size_t size) {
+    if (failing("writeFileBytes")) return false;
+    entries[openFiles.at(file).path].bytes.append(bytes, size);
+    return true;
+}
+
+void closeFile(Handle file) {
+    fakeCalls.push_back("closeFile");
+    openFiles.erase(file);
+}
+
+bool deleteFile(const std::string& path) {
+    if (failing("deleteFile")) return false;
+    auto it = entries.find(absolute(path));
+    if (it == entries.end() || it->second.directory || it->second.readOnly) return false;
+    entries.erase(it);
+    return true;
+}
+
+bool copyFile(const std::string& source, const std::string& destination, bool failIfExists) {
+    if (failing("copyFile") || source.empty() || destination.empty()) return false;
+    auto from = entries.find(absolute(source));
+    std::string to = absolute(destination);
+    if (from == entries.end() || from->second.directory || !isDirectory(parentOf(to))) return false;
+    auto existing = entries.find(to);
+    if (existing != entries.end() && (failIfExists || existing->second.directory || existing->second.readOnly))
+        return false;
+    entries[to] = Entry{false, false, from->second.bytes};
+    return true;
+}
+
+bool createDirectory(const std::string& path) {
+    if (failing("createDirectory") || path.empty()) return false;
+    std::string full = absolute(path);
+    if (entries.count(full) || !isDirectory(parentOf(full))) return false;
+    entries[full] = Entry{true, false, ""};
+    return true;
+}
+
+bool removeDirectory(const std::string& path) {
+    if (failing("removeDirectory") || path.empty()) return false;
+    std::string full = absolute(path);
+    if (!isDirectory(full) || full.size() <= 3) return false;
+    for (auto& entry : entries)
+        if (entry.first.size() > full.size() && entry.first.compare(0, full.size() + 1, full + "\\") == 0) return false;
+    entries.erase(full);
+    return true;
+}
+
+bool findFirstFile(const std::string& pattern) {
+    if (failing("findFirstFile") || pattern.empty() || pattern.back() == '\\') return false;
+    std::string full = absolute(pattern);
+    std::string directory = parentOf(full);
+    std::string name = full.substr(directory.size() + (directory.size() > 3 ? 1 : 0));
+    if (!isDirectory(directory)) return false;
+    for (auto& entry : entries) {
+        if (entry.first.size() <= 3 || parentOf(entry.first) != directory) continue;
+        std::string leaf = entry.first.substr(directory.size() + (directory.size() > 3 ? 1 : 0));
+        if (wildcardMatch(name.c_str(), leaf.c_str())) return true;
+    }
+    return false;
+}
+
+std::string fullPathName(const std::string& name) {
+    if (failing("fullPathName") || name.empty()) return name;
+    if (name.size() >= 2 && name[1] == ':') return name;
+    if (name[0] == '\\') return currentDirectory.substr(0, 2) + name;
+    return currentDirectory + "\\" + name;
+}
+
+bool getWindowsDirectory(std::string& directory) {
+    if (failing("getWindowsDirectory") || windowsDirectory.empty() || windowsDirectory.size() >= 260) return false;
+    directory = windowsDirectory;
+    return true;
+}
+bool getTempPath(std::string& directory) {
+    if (failing("getTempPath") || tempDirectory.empty() || tempDirectory.size() >= 260) return false;
+    directory = tempDirectory;
+    return true;
+}
+bool getSystemDirectory(std::string& directory) {
+    if (failing("getSystemDirectory") || systemDirectory.empty() || systemDirectory.size() >= 260) return false;
+    directory = systemDirectory;
+    return true;
+}
+
+unsigned getDriveType(const std::string& root) {
+    if (failing("getDriveType") || root.empty()) return 0;
+    char letter = root[0] >= 'a' && root[0] <= 'z' ? static_cast<char>(root[0] - 'a' + 'A') : root[0];
+    auto it = driveTypes.find(letter);
+    return it == driveTypes.end() ? 1 : it->second;
+}
+
+Handle regCreateKey(Handle root, const std::string& path) {
+    if (failing("regCreateKey") || deniedRoots.count(root)) return 0;
+    std::string key = keyPath(root, path);
+    for (std::string k = key; k.find('\\') != std::string::npos; k = k.substr(0, k.rfind('\\'))) registryKeys.insert(k);
+    registryKeys.insert(key);
+    Handle handle = newHandle();
+    openKeys[handle] = key;
+    return handle;
+}
+
+Handle regOpenKey(Handle root, const std::string& path) {
+    if (failing("regOpenKey") || deniedRoots.count(root)) return 0;
+    std::string key = keyPath(root, path);
+    if (key.find('\\') != std::string::npos && !registryKeys.count(key)) return 0;
+    Handle handle = newHandle();
+    openKeys[handle] = key;
+    return handle;
+}
+
+void regCloseKey(Handle key) {
+    fakeCalls.push_back("regCloseKey");
+    openKeys.erase(key);
+}
+
+bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, std::string& data) {
+    if (failing("regQueryValue") || !openKeys.count(key)) return false;
+    auto values = registryValues.find(openKeys[key]);
+    if (values == registryValues.end()) return false;
+    auto value = values->second.find(lower(name));
+    if (value == values->second.end() || value->second.size() > bufferSize) return false;
+    data = value->second;
+    return true;
+}
+
+bool regSetStringValue(Handle key, const std::string& name, const std::string& text) {
+    if (failing("regSetStringValue") || !openKeys.count(key)) return false;
+    registryValues[openKeys[key]][lower(name)] = text + std::string(1, '\0');
+    return true;
+}
+
+bool regDeleteKey(Handle key, const std::string& name) {
+    if (failing("regDeleteKey") || !openKeys.count(key)) return false;
+    std::string target = openKeys[key];
+    std::string relative = keyPath(0, name);
+    target += relative.substr(1);
+    if (!registryKeys.count(target) || target.find('\\') == std::string::npos) return false;
+    for (auto& k : registryKeys)
+        if (k.size() > target.size() && k.compare(0, target.size() + 1, target + "\\") == 0) return false;
+    registryKeys.erase(target);
+    registryValues.erase(target);
+    return true;
+}
+
+bool regDeleteValue(Handle key, const std::string& name) {
+    if (failing("regDeleteValue") || !openKeys.count(key)) return false;
+    return registryValues[openKeys[key]].erase(lower(name)) > 0;
+}
+
+bool openProcessToken(Handle& token) {
+    if (failing("openProcessToken")) return false;
+    token = newHandle();
+    return true;
+}
+bool lookupPrivilegeValue(const std::string&, std::uint64_t& luid) {
+    luid = 19;
+    return !failing("lookupPrivilegeValue");
+}
+unsigned long adjustTokenPrivilege(Handle, std::uint64_t) {
+    if (failing("adjustTokenPrivilege")) return 5;  // ERROR_ACCESS_DENIED
+    return shutdownDenied ? 1300 : 0;              // ERROR_NOT_ALL_ASSIGNED
+}
+void closeToken(Handle) { fakeCalls.push_back("closeToken"); }
+bool exitWindowsReboot() {
+    if (failing("exitWindowsReboot")) return false;
+    fakeRebootStarted = true;
+    return true;
+}
+
+int messageBox(Handle owner, const std::string& text, const std::string& caption, unsigned style) {
+    if (failing("messageBox")) return 0;
+    fakeBoxes.push_back(FakeBox{owner, text, caption, style});
+    if (boxAnswers.empty()) return 1;
+    int answer = boxAnswers.front();
+    boxAnswers.erase(boxAnswers.begin());
+    return answer;
+}
+
+std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::string& file, bool hasParameters,
+                           const std::string& parameters) {
+    if (failing("shellExecute")) return 2;
+    fakeShellCalls.push_back(FakeShellCall{owner, verb, file, hasParameters, parameters});
+    return 42;
+}
+
+namespace {
+// The next dialog answer: true with a path when chosen.
+bool nextDialogAnswer(std::string& path) {
+    if (dialogAnswers.empty()) return false;
+    path = dialogAnswers.front();
+    dialogAnswers.erase(dialogAnswers.begin());
+    return !path.empty();
+}
+}  // namespace
+
+Handle shGetMalloc() { return failing("shGetMalloc") ? 0 : 0x77; }
+Handle mallocAlloc(Handle, std::size_t) {
+    if (failing("mallocAlloc")) return 0;
+    Handle block = newHandle();
+    allocations.insert(block);
+    return block;
+}
+void mallocFree(Handle, Handle block) {
+    fakeCalls.push_back("mallocFree");
+    allocations.erase(block);
+}
+void mallocRelease(Handle) { fakeCalls.push_back("mallocRelease"); }
+
+Handle shBrowseForFolder(Handle owner, Handle, const std::string& title, unsigned flags) {
+    if (failing("shBrowseForFolder")) return 0;
+    fakeDialogs.push_back(FakeDialog{"browse", owner, title, "", "", "", flags});
+    std::string path;
+    if (!nextDialogAnswer(path)) return 0;
+    Handle list = newHandle();
+    itemLists[list] = path;
+    allocations.insert(list);
+    return list;
+}
+
+bool shGetPathFromIDList(Handle itemList, std::string& path) {
+    if (failing("shGetPathFromIDList") || !itemLists.count(itemList)) return false;
+    path = itemLists[itemList].substr(0, 259);
+    return true;
+}
+
+namespace {
+bool fileDialog(const char* kind, Handle owner, const std::string& filter, std::string& file,
+                const std::string& initialDir, const std::string& title, unsigned flags) {
+    fakeDialogs.push_back(FakeDialog{kind, owner, title, filter, file, initialDir, flags});
+    std::string path;
+    if (!nextDialogAnswer(path)) return false;
+    file = path.substr(0, 259);
+    if (!dialogDirectory.empty()) currentDirectory = dialogDirectory;
+    return true;
+}
+}  // namespace
+
+bool getOpenFileName(Handle owner, const std::string& filter, std::string& file, const std::string& initialDir,
+                     const std::string& title, unsigned flags) {
+    if (failing("getOpenFileName")) return false;
+    return fileDialog("open", owner, filter, file, initialDir, title, flags);
+}
+
+bool getSaveFileName(Handle owner, const std::string& filter, std::string& file, const std::string& initialDir,
+                     const std::string& title, unsigned flags) {
+    if (failing("getSaveFileName")) return false;
+    return fileDialog("save", owner, filter, file, initialDir, title, flags);
+}
+
+long coInitialize() {
+    if (failing("coInitialize")) return static_cast<long>(0x80004005L);
+    ++comBalance;
+    return 0;
+}
+void coUninitialize() {
+    fakeCalls.push_back("coUninitialize");
+    --comBalance;
+}
+
+long createShellLink(Handle& link) {
+    if (failing("createShellLink")) return static_cast<long>(0x80040154L);  // REGDB_E_CLASSNOTREG
+    link = newHandle();
+    links[link] = LinkObject{FakeShortcut{}, 1};
+    return 0;
+}
+
+long queryPersistFile(Handle link, Handle& persistFile) {
+    if (failing("queryPersistFile")) return static_cast<long>(0x80004002L);  // E_NOINTERFACE
+    persistFile = newHandle();
+    persistToLink[persistFile] = link;
+    ++links[link].references;
+    return 0;
+}
+
+long shellLinkSetPath(Handle link, const std::string& path) {
+    if (failing("shellLinkSetPath")) return -1;
+    links[link].shortcut.target = path;
+    return 0;
+}
+long shellLinkSetArguments(Handle link, const std::string& arguments) {
+    if (failing("shellLinkSetArguments")) return -1;
+    links[link].shortcut.arguments = arguments;
+    links[link].shortcut.hasArguments = true;
+    return 0;
+}
+long shellLinkSetIconLocation(Handle link, const std::string& iconFile, int iconIndex) {
+    if (failing("shellLinkSetIconLocation")) return -1;
+    links[link].shortcut.iconFile = iconFile;
+    links[link].shortcut.iconIndex = iconIndex;
+    links[link].shortcut.hasIcon = true;
+    return 0;
+}
+long shellLinkSetWorkingDirectory(Handle link, const std::string& directory) {
+    if (failing("shellLinkSetWorkingDirectory")) return -1;
+    links[link].shortcut.workingDirectory = directory;
+    links[link].shortcut.hasWorkingDirectory = true;
+    return 0;
+}
+long shellLinkSetDescription(Handle link, const std::string& description) {
+    if (failing("shellLinkSetDescription")) return -1;
+    links[link].shortcut.description = description;
+    return 0;
+}
+
+bool multiByteToWide(const std::string& text, std::u16string& wide) {
+    if (failing("multiByteToWide")) return false;
+    wide.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (isLeadByte(c) && i + 1 < text.size()) {
+            wide += static_cast<char16_t>((c << 8) | static_cast<unsigned char>(text[++i]));
+        } else {
+            wide += static_cast<char16_t>(c);
+        }
+    }
+    return wide.size() + 1 <= 260;
+}
+
+long persistFileSave(Handle persistFile, const std::u16string& path) {
+    if (failing("persistFileSave")) return static_cast<long>(0x80070005L);
+    std::string narrow;
+    for (char16_t c : path) {
+        if (c > 0xFF) narrow += static_cast<char>(c >> 8);
+        narrow += static_cast<char>(c & 0xFF);
+    }
+    std::string full = absolute(narrow);
+    if (!isDirectory(parentOf(full))) return static_cast<long>(0x80070003L);  // path not found
+    entries[full] = Entry{false, false, "shortcut"};
+    FakeShortcut shortcut = links[persistToLink[persistFile]].shortcut;
+    shortcut.path = full;
+    fakeShortcuts[full] = shortcut;
+    return 0;
+}
+
+void comRelease(Handle object) {
+    fakeCalls.push_back("comRelease");
+    Handle link = persistToLink.count(object) ? persistToLink[object] : object;
+    persistToLink.erase(object);
+    if (links.count(link) && --links[link].references == 0) links.erase(link);
+}

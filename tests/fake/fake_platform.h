@@ -1,0 +1,96 @@
+// Controls of the in-memory platform the unit tests link instead of Windows.
+//
+// It models a file system (paths compared without regard to ASCII case,
+// relative names taken against a current directory), the registry, drive
+// types, the ANSI code page's lead bytes, message boxes, the folder browser
+// and file dialogs (answered from queues), shell calls and shortcuts. Every
+// platform call is logged by name, and any call can be made to fail: by name
+// (its n-th call, or every call) or by its number among all calls.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+// A fresh world: C:\ and the current directory C:\work exist, code page 1252,
+// an empty registry, no CD drives, every box answered OK, every dialog cancelled.
+void fakeReset();
+
+void fakeUseCodePage932(bool on);
+void fakeSetCurrentDirectory(const std::string& path);
+void fakeSetDirectories(const std::string& windows, const std::string& temp, const std::string& system);
+
+// ---- files
+void fakeAddDirectory(const std::string& path);
+void fakeAddFile(const std::string& path, const std::string& bytes);
+void fakeSetReadOnly(const std::string& path);
+bool fakeFileExists(const std::string& path);
+bool fakeDirectoryExists(const std::string& path);
+std::string fakeFileBytes(const std::string& path);
+// Every file and directory, as absolute lower-case paths (directories end in "\").
+std::vector<std::string> fakeEntries();
+// How many files are open right now (files must never stay open).
+int fakeOpenFiles();
+
+// ---- registry
+void fakeSetRegistryValue(Handle root, const std::string& path, const std::string& name, const std::string& bytes);
+bool fakeRegistryValue(Handle root, const std::string& path, const std::string& name, std::string& bytes);
+bool fakeRegistryKeyExists(Handle root, const std::string& path);
+// Opening keys with full access below this root fails, as for a user without rights.
+void fakeDenyRegistryRoot(Handle root);
+int fakeOpenKeys();
+
+// ---- drives
+void fakeSetDriveType(char letter, unsigned type);
+
+// ---- boxes and dialogs
+struct FakeBox {
+    Handle owner;
+    std::string text, caption;
+    unsigned style;
+};
+extern std::vector<FakeBox> fakeBoxes;
+void fakeAnswerBoxes(const std::vector<int>& answers);  // then OK again
+struct FakeDialog {
+    std::string kind;  // "browse", "open" or "save"
+    Handle owner;
+    std::string title, filter, file, initialDir;
+    unsigned flags;
+};
+extern std::vector<FakeDialog> fakeDialogs;
+// Each answer is a chosen path, or "" for a cancel. When the queue is empty dialogs are cancelled.
+void fakeAnswerDialogs(const std::vector<std::string>& answers);
+// A directory that every file dialog moves the current directory to, as Windows does.
+void fakeDialogsMoveCurrentDirectory(const std::string& path);
+
+// ---- shell and shortcuts
+struct FakeShellCall {
+    Handle owner;
+    std::string verb, file;
+    bool hasParameters;
+    std::string parameters;
+};
+extern std::vector<FakeShellCall> fakeShellCalls;
+struct FakeShortcut {
+    std::string path, target, arguments, iconFile, workingDirectory, description;
+    bool hasArguments, hasIcon, hasWorkingDirectory;
+    int iconIndex;
+};
+extern std::map<std::string, FakeShortcut> fakeShortcuts;  // by lower-case absolute path
+int fakeComBalance();  // CoInitialize minus CoUninitialize calls
+int fakeLiveComObjects();
+int fakeLiveAllocations();  // shell allocator blocks not freed
+
+// ---- restart
+extern bool fakeRebootStarted;
+void fakeDenyShutdownPrivilege();
+
+// ---- calls and failures
+extern std::vector<std::string> fakeCalls;
+// Fail the n-th call (1-based) of the named function, or all of them with 0.
+void fakeFail(const std::string& call, int nth = 0);
+// Fail the k-th platform call of all (1-based), whatever it is.
+void fakeFailCallNumber(int k);
