@@ -258,8 +258,10 @@ long readFileBytes(Handle file, char* buffer, std::size_t size) {
     if (failing("readFileBytes")) return -1;
     OpenFile& open = openFiles.at(file);
     const std::string& bytes = entries[open.path].bytes;
+    // A file truncated while open (a batch line that rewrites its own batch
+    // file) reads as ended, as ReadFile does past the end.
     std::size_t count = open.position < bytes.size() ? std::min(size, bytes.size() - open.position) : 0;
-    bytes.copy(buffer, count, open.position);
+    if (count) bytes.copy(buffer, count, open.position);
     open.position += count;
     return static_cast<long>(count);
 }
@@ -279,6 +281,9 @@ bool deleteFile(const std::string& path) {
     if (failing("deleteFile")) return false;
     auto it = entries.find(absolute(path));
     if (it == entries.end() || it->second.directory || it->second.readOnly) return false;
+    // Files are opened without FILE_SHARE_DELETE: an open file cannot be deleted.
+    for (auto& open : openFiles)
+        if (open.second.path == it->first) return false;
     entries.erase(it);
     return true;
 }
