@@ -40,7 +40,11 @@ bool iconItemPath(const std::string& arguments, std::string& path) {
     splitField(arguments, numberText, relativePath);
     int folderNumber = 0;
     if (!parseDecimal(numberText, folderNumber)) return false;
-    path = iconFolderPath(folderNumber) + "\\" + relativePath;
+    std::string folder = iconFolderPath(folderNumber);
+    // No folder recorded (or the read failed): there is nothing to delete, and
+    // a relative "na\..." in the current directory is not the user's folder.
+    if (folder == notAvailable) return false;
+    path = folder + "\\" + relativePath;
     return true;
 }
 }  // namespace
@@ -57,6 +61,9 @@ void makeIcon(Handle, int folderNumber, const std::string& arguments) {
     if (!parseDecimal(fields[6], iconIndex)) return;
 
     std::string folder = iconFolderPath(folderNumber);
+    // Without the folder's path the shortcut would go below a relative "na"
+    // directory, wherever the process happens to stand: make none.
+    if (folder == notAvailable) return;
     if (fields[8] != notGiven) {
         // An existing sub-folder is fine, and a failure shows later as an unsaved shortcut.
         folder += "\\" + fields[8];

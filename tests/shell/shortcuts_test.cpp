@@ -221,11 +221,12 @@ TEST_F(ShortcutTest, EveryFailingCallLeavesComAndKeysClean) {
     }
 }
 
-TEST_F(ShortcutTest, MissingShellFolderBuildsBelowNa) {
+TEST_F(ShortcutTest, MissingShellFolderMakesNoShortcut) {
     fakeReset();
     fakeAddDirectory("C:\\work\\na");
     run("startIcon", "a.lnk&t.exe&&d&none&0&none&none&none&none");
-    EXPECT_NE(nullptr, shortcut("C:\\work\\na\\a.lnk"));
+    // Not below a relative "na" directory that happens to exist.
+    EXPECT_EQ(nullptr, shortcut("C:\\work\\na\\a.lnk"));
     EXPECT_TRUE(fakeRegistryKeyExists(rootCurrentUser, foldersKey));  // the open creates the key
 }
 
