@@ -312,6 +312,18 @@ class BatchFileTest(HostileTest):
                 self.run_clean(d, "batch&b.txt", seconds=20.0)
                 self.assertEqual(d.read("b.txt"), data)
 
+    def test_batch_that_rewrites_or_deletes_itself(self):
+        # The lines already read run; the file is open without delete
+        # sharing, so it cannot be deleted while it runs.
+        d = self.dir()
+        d.write("b.txt", "save&b.txt&\r\nsave&after.txt&x\r\n")
+        self.run_clean(d, "batch&b.txt")
+        self.assertFiles(d, {"b.txt": b"", "after.txt": b"x"})
+        d = self.dir()
+        d.write("b.txt", "delete&b.txt\r\nsave&after.txt&y\r\n")
+        self.run_clean(d, "batch&b.txt")
+        self.assertFiles(d, {"b.txt": b"delete&b.txt\r\nsave&after.txt&y\r\n", "after.txt": b"y"})
+
     def batch_peak(self, lines):
         d = self.dir()
         with open(d.path("b.txt"), "wb") as f:

@@ -274,4 +274,21 @@ TEST(FailureInjection, UnreadableShellFolderTouchesNothing) {
         EXPECT_TRUE(fakeShortcuts.empty());
     }
 }
+// A batch file that rewrites or deletes itself while it runs: the reader has
+// its current block and then finds the end; an open file cannot be deleted.
+TEST(FailureInjection, BatchThatRewritesOrDeletesItselfEnds) {
+    buildWorld();
+    fakeAddFile("C:\\work\\self.bat", "save&self.bat&\nsave&after.txt&x\n");
+    runCommandLine(instance, "batch&self.bat");
+    EXPECT_EQ(fakeOpenFiles(), 0);
+    EXPECT_EQ(fakeFileBytes("C:\\work\\self.bat"), "");
+    EXPECT_EQ(fakeFileBytes("C:\\work\\after.txt"), "x");  // it was in the block already read
+
+    buildWorld();
+    fakeAddFile("C:\\work\\self.bat", "delete&self.bat\nsave&after.txt&y\n");
+    runCommandLine(instance, "batch&self.bat");
+    EXPECT_EQ(fakeOpenFiles(), 0);
+    EXPECT_TRUE(fakeFileExists("C:\\work\\self.bat"));
+    EXPECT_EQ(fakeFileBytes("C:\\work\\after.txt"), "y");
+}
 }  // namespace
