@@ -190,9 +190,7 @@ TEST_F(Batch, ChainJustInsideTheLimitRunsWhole) {
     }
 }
 
-// Disabled until the install check is built (it does nothing yet); enable
-// it with the install check.
-TEST_F(Batch, DISABLED_SpacesOnlyLineRunsTheInstallCheck) {
+TEST_F(Batch, SpacesOnlyLineRunsTheInstallCheck) {
     // "   " has no "&": its command word is empty, so it runs the install
     // check on kw.ini, which finds nothing installed and runs its line 7.
     fakeAddFile("kw.ini", "Product\nVendor\nProduct\n1.0\nmarker.txt\nsave&installed.txt&6\nsave&not-installed.txt&7\n");

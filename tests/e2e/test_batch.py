@@ -94,11 +94,9 @@ class BatchTest(harness.TestCase):
                 backs = [n for n in files if n.startswith("back")]
                 self.assertEqual(len(backs), chain - 1 if reaches else 0)
 
-    @__import__("unittest").expectedFailure
     def test_spaces_only_line_runs_the_install_check(self):
-        # Expected to fail until the install check is built: "   " has no "&",
-        # so it runs the install check on kw.ini, whose line 7 runs when
-        # nothing is installed.
+        # "   " has no "&", so it runs the install check on kw.ini, whose
+        # line 7 runs when nothing is installed.
         d = self.dir()
         d.write("kw.ini", b"Check\r\nHostcmdE2E\r\nBatch\r\nNotInstalled\r\nmarker.txt\r\n"
                 b"save&installed.txt&6\r\nsave&not-installed.txt&7\r\n")

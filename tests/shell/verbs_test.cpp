@@ -36,6 +36,7 @@ TEST(ShellVerbs, CommandLinesGiveTheseShellCalls) {
         {"run&notepad.exe", "open", "", true, "notepad.exe"},
         {"run&", "open", "", true, ""},
         {"run&&none", "open", "", false, ""},
+        {"run&%WIN%notepad.exe&%TEMP%x.txt", "open", "C:\\WINDOWS\\notepad.exe", true, "C:\\TEMP\\x.txt"},
         {"run&C:\\my|prog.exe&a|b", "open", "C:\\my prog.exe", true, "a b"},
         {"\"open&C:\\x.txt\"", "open", "C:\\x.txt", false, ""},
     };
