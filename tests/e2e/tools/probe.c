@@ -1,12 +1,18 @@
-/* dlgprobe.exe: shows one box or dialog and writes what it returned, so
- * that the harness can check its answerer against known calls.
+/* probe.exe: makes one known Win32 call and writes what it returned, so
+ * that the harness can check its own tools and the prefix it prepared
+ * (answerer, recorder file type, CD-ROM drives) without the program under
+ * test.
  *
- *   dlgprobe.exe <result file> box <caption> <text> <style>
- *   dlgprobe.exe <result file> save|open <title> <initial dir> <file name>
- *   dlgprobe.exe <result file> folder <title>
+ *   probe.exe <result file> box <caption> <text> <style>
+ *   probe.exe <result file> save|open <title> <initial dir> <file name>
+ *   probe.exe <result file> folder <title>
+ *   probe.exe <result file> shell <verb> <file> <parameters or ->
+ *   probe.exe <result file> drive <root> <name>
  *
  * The result file receives "result=<return value>" and, for the dialogs,
- * a second line "path=<chosen path>".  In texts, "\n" stands for CR LF. */
+ * a second line "path=<chosen path>"; for "drive" the result is
+ * GetDriveTypeA of the root and "found=<0|1>" tells whether root+name
+ * exists.  In texts, "\n" stands for CR LF. */
 #include <windows.h>
 #include <commdlg.h>
 #include <shlobj.h>
@@ -86,6 +92,24 @@ int main(int argc, char **argv)
             CoTaskMemFree(item);
         }
         writeResult(out, item != NULL, path);
+        return 0;
+    }
+    if (strcmp(kind, "shell") == 0 && argc >= 6) {
+        const char *params = strcmp(argv[5], "-") == 0 ? NULL : argv[5];
+        HINSTANCE r = ShellExecuteA(NULL, argv[3], argv[4], params, NULL, SW_SHOWNORMAL);
+        writeResult(out, (long)(INT_PTR)r, NULL);
+        return 0;
+    }
+    if (strcmp(kind, "drive") == 0 && argc >= 5) {
+        char path[MAX_PATH];
+        UINT type = GetDriveTypeA(argv[3]);
+        lstrcpynA(path, argv[3], sizeof path);
+        lstrcatA(path, argv[4]);
+        FILE *f = fopen(out, "wb");
+        if (!f) return 2;
+        fprintf(f, "result=%u\nfound=%d\n", type,
+                GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES);
+        fclose(f);
         return 0;
     }
     return 2;
