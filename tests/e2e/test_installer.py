@@ -189,6 +189,15 @@ class RestartTest(harness.TestCase):
                                                   final="save&final.txt&done")))
         d.write("files/viewer.exe", VIEWER)
         d.write("files/viewer.hlp", HELP)
+        # Without a display the prompt fails (-1): that must not restart.
+        r = wine.run("install&setup.txt", cwd=d, env={"DISPLAY": ""}, timeout=30)
+        self.assertEqual(r.exit_code, 0)
+        self.assertEqual(d.read("final.txt"), b"done")
+        time.sleep(2)
+        self.assertFalse(os.path.exists(mark))
+        self.assertIsNotNone(wine.reg_value(self.RUN_ONCE, "hostcmd-e2e"))
+        os.remove(d.path("final.txt"))
+
         wine.run("install&setup.txt", cwd=d, answers=[("box", "Viewer Restart", 1)], timeout=30, check=False)
         deadline = time.monotonic() + 60
         while not os.path.exists(mark) and time.monotonic() < deadline:
