@@ -120,7 +120,7 @@ std::string makeDirectoryChain(const std::string& targetBase, const std::string&
 // Writes "isDir" under HKLM\Software\<key tail> and reads it back; true only
 // when the record holds exactly the installed directory.
 bool recordInstalledDirectory(const InstallerSettings& settings, const std::string& installedDirectory) {
-    std::string keyTail = settings.keyPart1() + "\\" + settings.keyPart2() + "\\" + settings.keyPart3();
+    std::string keyTail = installKeyTail(settings.keyPart1(), settings.keyPart2(), settings.keyPart3());
     Handle key = openRegistryKey("HKLM", "Software\\" + keyTail);
     writeRegistryValue(key, "isDir", installedDirectory);
     closeRegistryKey(key);
