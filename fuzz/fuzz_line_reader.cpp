@@ -1,7 +1,9 @@
 // The line reader on arbitrary file bytes, against a reference reader: CRs
-// dropped, Ctrl-Z ends the file, LF ends a line, 259 bytes at most, and an
-// over-long line puts the reader in the failed state. The first input byte,
-// when not zero, makes that read call fail, which must end the lines.
+// dropped, Ctrl-Z ends the file, LF ends a line, 259 bytes at most, a NUL
+// ends a line's text, and an over-long line puts the reader in the failed
+// state. The first input byte, when not zero, makes that read call fail:
+// the lines before it come as they are, the one it cuts short and all
+// after it come empty.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -11,6 +13,9 @@
 #include "fake/fake_platform.h"
 
 namespace {
+// A line's text ends at a NUL byte.
+std::string beforeNul(const std::string& line) { return line.substr(0, line.find('\0')); }
+
 std::vector<std::string> referenceLines(const std::string& bytes) {
     std::string clean;
     for (char c : bytes) {
@@ -23,10 +28,10 @@ std::vector<std::string> referenceLines(const std::string& bytes) {
         std::size_t end = clean.find('\n', i);
         std::size_t length = (end == std::string::npos ? clean.size() : end) - i;
         if (length > maxLineLength) {
-            lines.push_back(clean.substr(i, maxLineLength));
+            lines.push_back(beforeNul(clean.substr(i, maxLineLength)));
             break;  // failed state
         }
-        lines.push_back(clean.substr(i, length));
+        lines.push_back(beforeNul(clean.substr(i, length)));
         if (end == std::string::npos) break;
         i = end + 1;
     }
@@ -54,6 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         }
         if (!failRead && line != expected[count]) std::abort();
+        if (failRead && !line.empty() && line != expected[count]) std::abort();
         if (count > bytes.size() + 2) std::abort();  // more lines than bytes: it never ends
     }
     // Past the end it stays empty.
