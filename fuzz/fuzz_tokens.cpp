@@ -11,8 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string result = expandPathTokens(fuzzworld::instance, lines[0]);
     fuzzworld::checkAfterRun();
     if (lines[0].find('%') == std::string::npos && result != lines[0]) std::abort();
-    // Values hold at most 259 bytes and a "\": each token adds a bounded
-    // amount, so an expansion that grows without end is a fault.
-    if (result.size() > lines[0].size() * 300 + 300) std::abort();
+    // No bound on the size: directories that hold later tokens multiply
+    // legitimately (a token's value is searched for the tokens after it).
+    // An expansion that never ends is caught by the fuzzer's time limit.
     return 0;
 }
