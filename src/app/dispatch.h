@@ -21,6 +21,13 @@ struct CommandEntry {
     const char* fields;     // the fields it takes, "&" between them; the last is the rest
     bool escapesFirst;      // the whole argument text goes through the text escapes first
     CommandHandler handler;
+    // For the lint, --explain and the trace (the dispatcher does not use them):
+    const char* does;       // what the command does, in one sentence
+    // What the command does when a field comes out empty, one entry per field
+    // of `fields`, "&" between them. An entry beginning with "~" is harmless
+    // (the lint only warns when that field is missing); the others make the
+    // command fail or do something else than meant.
+    const char* whenEmpty;
 };
 
 extern const CommandEntry commandTable[];
