@@ -41,8 +41,11 @@ FileLines splitLines(const std::string& bytes) {
 std::string seenLine(const FileLines& file, int n) {
     if (n < 1 || n > static_cast<int>(file.lines.size())) return std::string();
     if (file.cutLine && n > file.cutLine) return std::string();
-    const std::string& line = file.lines[n - 1];
-    return line.size() > maxLineLength ? line.substr(0, maxLineLength) : line;
+    std::string line = file.lines[n - 1].substr(0, maxLineLength);
+    // A line is a C string to every reader: its text ends at a NUL byte.
+    std::size_t nul = line.find('\0');
+    if (nul != std::string::npos) line.resize(nul);
+    return line;
 }
 
 bool readWholeFile(const std::string& path, std::string& bytes) {

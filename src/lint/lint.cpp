@@ -187,6 +187,10 @@ void checkCtrlZ(const std::string& path, const FileLines& lines, std::vector<Fin
     if (lines.ctrlZLine)
         add(findings, path, lines.ctrlZLine, true,
             "a Ctrl-Z byte ends the file here: hostcmd never reads the text after it");
+    for (std::size_t n = 0; n < lines.lines.size(); ++n)
+        if (lines.lines[n].find('\0') != std::string::npos)
+            add(findings, path, static_cast<int>(n) + 1, true,
+                "a NUL byte ends this line's text: the bytes after it are never seen");
 }
 
 std::string cutMessage(const std::string& line) {
