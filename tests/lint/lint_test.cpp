@@ -309,8 +309,9 @@ TEST(LintKind, GuessesTheKindOfAFile) {
 
 // The examples shipped with hostcmd must lint clean. Check files (*.ini) are
 // linted with the installer files they run; batch files are the files whose
-// first line starts with a command word; the other files are the products'
-// own payload (texts copied by the installers) and not hostcmd's to read.
+// first line starts with a command word; installer files are recognised by
+// their shape; the other files are the products' own payload (texts the
+// installers copy), not hostcmd's to read.
 TEST(LintExamples, EveryShippedExampleIsClean) {
     std::filesystem::path examples = std::filesystem::path(HOSTCMD_SOURCE_DIR) / "examples";
     int linted = 0;
@@ -319,13 +320,14 @@ TEST(LintExamples, EveryShippedExampleIsClean) {
             if (!item.is_regular_file()) continue;
             std::string path = item.path().string(), bytes;
             ASSERT_TRUE(readWholeFile(path, bytes));
-            FileKind kind = guessKind(path, bytes);
             std::string word, arguments;
             splitField(seenLine(splitLines(bytes), 1), word, arguments);
-            bool batch = findCommand(word) != nullptr;
-            if (kind != FileKind::check && !batch) continue;
+            FileKind kind = guessKind(path, bytes);
+            if (item.path().extension() == ".ini") kind = FileKind::check;
+            else if (findCommand(word)) kind = FileKind::batch;
+            else if (kind != FileKind::installer) continue;  // payload
             std::vector<Finding> findings;
-            lintFile(batch ? FileKind::batch : kind, path, bytes, findings);
+            lintFile(kind, path, bytes, findings);
             EXPECT_EQ(listed(findings), "") << path;
             ++linted;
         }
