@@ -71,9 +71,12 @@ std::string traceRunLine(int depth, const std::string& word, const std::string& 
     std::string line = "[" + std::to_string(depth) + "] ";
     if (const CommandEntry* entry = findCommand(word)) {
         line += word;
-        std::vector<NamedField> fields = commandFields(*entry, arguments);
-        for (std::size_t i = 0; i < fields.size(); ++i)
-            line += (i ? ", " : " ") + fields[i].name + " " + shownText(fields[i].value);
+        int count = fieldCount(*entry);
+        std::string rest = handlerText(*entry, arguments);
+        for (int i = 0; i < count; ++i) {
+            line += (i ? ", " : " ") + listItem(entry->fields, i) + " ";
+            line += shownText(i + 1 < count ? takeField(rest) : rest);
+        }
     } else if (word.empty()) {
         line += "no command word: the install check runs on \"kw.ini\"";
     } else if (findText(word, ".") != std::string::npos) {

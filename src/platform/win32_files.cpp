@@ -19,7 +19,7 @@ Handle openFileForReading(const std::string& name) {
     HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) return reinterpret_cast<Handle>(file);
-    traceFailure("CreateFileA", GetLastError(), {tracedText(name), "GENERIC_READ", "OPEN_EXISTING"});
+    traceFailure("CreateFileA", GetLastError(), name.c_str(), traceAsIs "GENERIC_READ", traceAsIs "OPEN_EXISTING");
     return 0;
 }
 
@@ -27,14 +27,14 @@ Handle createFileForWriting(const std::string& name) {
     HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) return reinterpret_cast<Handle>(file);
-    traceFailure("CreateFileA", GetLastError(), {tracedText(name), "GENERIC_WRITE", "CREATE_ALWAYS"});
+    traceFailure("CreateFileA", GetLastError(), name.c_str(), traceAsIs "GENERIC_WRITE", traceAsIs "CREATE_ALWAYS");
     return 0;
 }
 
 long readFileBytes(Handle file, char* buffer, std::size_t size) {
     DWORD got = 0;
     if (!ReadFile(reinterpret_cast<HANDLE>(file), buffer, static_cast<DWORD>(size), &got, nullptr)) {
-        traceFailure("ReadFile", GetLastError(), {tracedKey(file), std::to_string(size)});
+        traceHandleFailure("ReadFile", GetLastError(), file);
         return -1;
     }
     return static_cast<long>(got);
@@ -46,7 +46,7 @@ bool writeFileBytes(Handle file, const char* bytes, std::size_t size) {
     if (WriteFile(reinterpret_cast<HANDLE>(file), bytes, static_cast<DWORD>(size), &written, nullptr) &&
         written == size)
         return true;
-    traceFailure("WriteFile", GetLastError(), {tracedKey(file), std::to_string(size)});
+    traceHandleFailure("WriteFile", GetLastError(), file);
     return false;
 }
 
@@ -54,25 +54,26 @@ void closeFile(Handle file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
 
 bool deleteFile(const std::string& path) {
     if (DeleteFileA(path.c_str())) return true;
-    traceFailure("DeleteFileA", GetLastError(), {tracedText(path)});
+    traceFailure("DeleteFileA", GetLastError(), path.c_str());
     return false;
 }
 
 bool copyFile(const std::string& source, const std::string& destination, bool failIfExists) {
     if (CopyFileA(source.c_str(), destination.c_str(), failIfExists ? TRUE : FALSE)) return true;
-    traceFailure("CopyFileA", GetLastError(), {tracedText(source), tracedText(destination), failIfExists ? "TRUE" : "FALSE"});
+    traceFailure("CopyFileA", GetLastError(), source.c_str(), destination.c_str(),
+                 failIfExists ? traceAsIs "TRUE" : traceAsIs "FALSE");
     return false;
 }
 
 bool createDirectory(const std::string& path) {
     if (CreateDirectoryA(path.c_str(), nullptr)) return true;
-    traceFailure("CreateDirectoryA", GetLastError(), {tracedText(path), "NULL"});
+    traceFailure("CreateDirectoryA", GetLastError(), path.c_str(), traceAsIs "NULL");
     return false;
 }
 
 bool removeDirectory(const std::string& path) {
     if (RemoveDirectoryA(path.c_str())) return true;
-    traceFailure("RemoveDirectoryA", GetLastError(), {tracedText(path)});
+    traceFailure("RemoveDirectoryA", GetLastError(), path.c_str());
     return false;
 }
 
@@ -80,7 +81,7 @@ bool findFirstFile(const std::string& pattern) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
-        traceFailure("FindFirstFileA", GetLastError(), {tracedText(pattern)});
+        traceFailure("FindFirstFileA", GetLastError(), pattern.c_str());
         return false;
     }
     FindClose(search);

@@ -16,7 +16,7 @@ Handle regCreateKey(Handle root, const std::string& path) {
     LONG result = RegCreateKeyExA(asKey(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                                   nullptr, &key, nullptr);
     if (result == ERROR_SUCCESS) return reinterpret_cast<Handle>(key);
-    traceFailure("RegCreateKeyExA", static_cast<unsigned long>(result), {tracedKey(root), tracedText(path), "KEY_ALL_ACCESS"});
+    traceHandleFailure("RegCreateKeyExA", result, root, path.c_str(), traceAsIs "KEY_ALL_ACCESS");
     return 0;
 }
 
@@ -24,7 +24,7 @@ Handle regOpenKey(Handle root, const std::string& path) {
     HKEY key = nullptr;
     LONG result = RegOpenKeyExA(asKey(root), path.c_str(), 0, KEY_ALL_ACCESS, &key);
     if (result == ERROR_SUCCESS) return reinterpret_cast<Handle>(key);
-    traceFailure("RegOpenKeyExA", static_cast<unsigned long>(result), {tracedKey(root), tracedText(path), "KEY_ALL_ACCESS"});
+    traceHandleFailure("RegOpenKeyExA", result, root, path.c_str(), traceAsIs "KEY_ALL_ACCESS");
     return 0;
 }
 
@@ -36,7 +36,7 @@ bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, 
     LONG result = RegQueryValueExA(asKey(key), name.c_str(), nullptr, nullptr,
                                    reinterpret_cast<BYTE*>(buffer.data()), &size);
     if (result != ERROR_SUCCESS) {  // ERROR_MORE_DATA for data over the buffer
-        traceFailure("RegQueryValueExA", static_cast<unsigned long>(result), {tracedKey(key), tracedText(name), std::to_string(bufferSize)});
+        traceHandleFailure("RegQueryValueExA", result, key, name.c_str());
         return false;
     }
     data.assign(buffer.data(), size <= bufferSize ? size : bufferSize);
@@ -47,28 +47,29 @@ bool regSetStringValue(Handle key, const std::string& name, const std::string& t
     LONG result = RegSetValueExA(asKey(key), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                                  static_cast<DWORD>(text.size() + 1));
     if (result == ERROR_SUCCESS) return true;
-    traceFailure("RegSetValueExA", static_cast<unsigned long>(result), {tracedKey(key), tracedText(name), "REG_SZ", tracedText(text)});
+    traceHandleFailure("RegSetValueExA", result, key, name.c_str(), traceAsIs "REG_SZ", text.c_str());
     return false;
 }
 
 bool regDeleteKey(Handle key, const std::string& name) {
     LONG result = RegDeleteKeyA(asKey(key), name.c_str());
     if (result == ERROR_SUCCESS) return true;
-    traceFailure("RegDeleteKeyA", static_cast<unsigned long>(result), {tracedKey(key), tracedText(name)});
+    traceHandleFailure("RegDeleteKeyA", result, key, name.c_str());
     return false;
 }
 
 bool regDeleteValue(Handle key, const std::string& name) {
     LONG result = RegDeleteValueA(asKey(key), name.c_str());
     if (result == ERROR_SUCCESS) return true;
-    traceFailure("RegDeleteValueA", static_cast<unsigned long>(result), {tracedKey(key), tracedText(name)});
+    traceHandleFailure("RegDeleteValueA", result, key, name.c_str());
     return false;
 }
 
 bool openProcessToken(Handle& token) {
     HANDLE opened = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &opened)) {
-        traceFailure("OpenProcessToken", GetLastError(), {"GetCurrentProcess()", "TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY"});
+        traceFailure("OpenProcessToken", GetLastError(), traceAsIs "GetCurrentProcess()",
+                     traceAsIs "TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY");
         return false;
     }
     token = reinterpret_cast<Handle>(opened);
@@ -91,7 +92,7 @@ unsigned long adjustTokenPrivilege(Handle token, std::uint64_t luid) {
     AdjustTokenPrivileges(reinterpret_cast<HANDLE>(token), FALSE, &privileges, 0, nullptr, nullptr);
     // Success with ERROR_NOT_ALL_ASSIGNED means the privilege was not granted.
     DWORD error = GetLastError();
-    if (error != ERROR_SUCCESS) traceFailure("AdjustTokenPrivileges", error, {tracedKey(token), "SE_PRIVILEGE_ENABLED"});
+    if (error != ERROR_SUCCESS) traceHandleFailure("AdjustTokenPrivileges", error, token, traceAsIs "SeShutdownPrivilege enabled");
     return error;
 }
 

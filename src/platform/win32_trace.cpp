@@ -48,49 +48,54 @@ void appendTraceLine(const std::string& line) {
     SetLastError(error);
 }
 
-std::string tracedText(const std::string& text) {
-    std::string shown = "\"";
-    for (unsigned char c : text) {
-        if (c == '\r') {
-            shown += "<CR>";
-        } else if (c == '\n') {
-            shown += "<LF>";
-        } else if (c == '\t') {
-            shown += "<TAB>";
-        } else if (c < 0x20 || c == 0x7F) {
-            shown += "<0x";
-            shown += hexDigits[c >> 4];
-            shown += hexDigits[c & 15];
-            shown += '>';
-        } else {
-            shown += static_cast<char>(c);
-        }
+namespace {
+void appendArgument(std::string& line, const char* argument) {
+    if (line.back() != '(') line += ", ";
+    if (*argument == '\1') {
+        line += argument + 1;
+        return;
     }
-    return shown + "\"";
+    line += '"';
+    for (const unsigned char* c = reinterpret_cast<const unsigned char*>(argument); *c; ++c) {
+        if (*c == '\r') line += "<CR>";
+        else if (*c == '\n') line += "<LF>";
+        else if (*c == '\t') line += "<TAB>";
+        else if (*c < 0x20 || *c == 0x7F) {
+            line += "<0x";
+            line += hexDigits[*c >> 4];
+            line += hexDigits[*c & 15];
+            line += '>';
+        } else line += static_cast<char>(*c);
+    }
+    line += '"';
 }
 
-std::string tracedKey(Handle key) {
-    switch (key) {
-        case rootClassesRoot: return "HKCR";
-        case rootCurrentUser: return "HKCU";
-        case rootLocalMachine: return "HKLM";
-        case rootUsers: return "HKU";
-        default: return "key " + hexNumber(static_cast<unsigned long>(key));
-    }
-}
-
-void traceFailure(const char* call, unsigned long code, std::initializer_list<std::string> arguments) {
-    if (!traceEnabled()) return;
-    std::string line = "    ";
-    line += call;
-    line += "(";
-    bool first = true;
-    for (const std::string& argument : arguments) {
-        if (!first) line += ", ";
-        line += argument;
-        first = false;
-    }
+void finishFailure(std::string& line, unsigned long code, const char* const* arguments, int count) {
+    for (int i = 0; i < count && arguments[i]; ++i) appendArgument(line, arguments[i]);
     // Small codes are Win32 error numbers; HRESULTs read better in hex.
     line += ") failed: error " + (code > 0xFFFF ? hexNumber(code) : std::to_string(code));
     appendTraceLine(line);
+}
+}  // namespace
+
+void traceFailure(const char* call, unsigned long code, const char* a, const char* b, const char* c, const char* d) {
+    if (!traceEnabled()) return;
+    std::string line = std::string("    ") + call + "(";
+    const char* arguments[] = {a, b, c, d};
+    finishFailure(line, code, arguments, 4);
+}
+
+void traceHandleFailure(const char* call, unsigned long code, Handle handle, const char* a, const char* b,
+                        const char* c) {
+    if (!traceEnabled()) return;
+    std::string line = std::string("    ") + call + "(";
+    switch (handle) {
+        case rootClassesRoot: line += "HKCR"; break;
+        case rootCurrentUser: line += "HKCU"; break;
+        case rootLocalMachine: line += "HKLM"; break;
+        case rootUsers: line += "HKU"; break;
+        default: line += "handle " + hexNumber(static_cast<unsigned long>(handle));
+    }
+    const char* arguments[] = {a, b, c};
+    finishFailure(line, code, arguments, 3);
 }

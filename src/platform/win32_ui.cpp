@@ -38,7 +38,7 @@ int messageBox(Handle owner, const std::string& text, const std::string& caption
     if (!box) return 0;
     int answer = box(ownerWindow(owner), text.c_str(), caption.c_str(), style);
     // 0 is a failed box; Wine without a display answers -1.
-    if (answer <= 0) traceFailure("MessageBoxA", GetLastError(), {tracedText(text), tracedText(caption), std::to_string(style)});
+    if (answer <= 0) traceFailure("MessageBoxA", GetLastError(), text.c_str(), caption.c_str());
     return answer;
 }
 
@@ -51,8 +51,8 @@ std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::str
                                hasParameters ? parameters.c_str() : nullptr, nullptr, SW_SHOWNORMAL);
     std::intptr_t answer = reinterpret_cast<std::intptr_t>(result);
     if (answer <= 32)  // the answer itself is the error code
-        traceFailure("ShellExecuteA", static_cast<unsigned long>(answer),
-                     {tracedText(verb), tracedText(file), hasParameters ? tracedText(parameters) : "NULL"});
+        traceFailure("ShellExecuteA", static_cast<unsigned long>(answer), verb.c_str(), file.c_str(),
+                     hasParameters ? parameters.c_str() : traceAsIs "NULL");
     return answer;
 }
 
@@ -148,7 +148,8 @@ long createShellLink(Handle& link) {
     if (!create) return notBound;
     void* object = nullptr;
     HRESULT result = create(shellLinkClass, nullptr, CLSCTX_INPROC_SERVER, shellLinkInterface, &object);
-    if (FAILED(result)) traceFailure("CoCreateInstance", static_cast<unsigned long>(result), {"CLSID_ShellLink", "IID_IShellLinkA"});
+    if (FAILED(result)) traceFailure("CoCreateInstance", static_cast<unsigned long>(result), traceAsIs "CLSID_ShellLink",
+                                      traceAsIs "IID_IShellLinkA");
     link = SUCCEEDED(result) ? reinterpret_cast<Handle>(object) : 0;
     return result;
 }
@@ -194,7 +195,7 @@ long persistFileSave(Handle persistFile, const std::u16string& path) {
         char shown[MAX_PATH * 2] = "";
         WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(terminated.c_str()), -1, shown, sizeof shown, nullptr, nullptr);
         shown[sizeof shown - 1] = 0;
-        traceFailure("IPersistFile::Save", static_cast<unsigned long>(result), {tracedText(shown), "TRUE"});
+        traceFailure("IPersistFile::Save", static_cast<unsigned long>(result), shown, traceAsIs "TRUE");
     }
     return result;
 }
