@@ -175,8 +175,8 @@ void lintLine(const std::string& file, int line, const std::string& commandLine,
     if (entry == findCommand("batch") && !baseName(arguments).empty() &&
         upperCase(baseName(arguments)) == upperCase(baseName(file)))
         add(findings, file, line, true,
-            where + "the batch file runs itself: the runs nest until the limit of " + std::to_string(maxRunDepth) +
-                ", and then every run stops");
+            where + "the batch file runs itself (a file of its own name): the runs nest until the limit of " +
+                std::to_string(maxRunDepth) + ", and then every run stops");
     if (entry == findCommand("confirm") && nesting < 4 && present == count) {
         std::vector<NamedField> fields = commandFields(*entry, arguments);
         if (!fields.empty()) lintLine(file, line, fields.back().value, nesting + 1, findings);
