@@ -97,3 +97,8 @@ void fakeFailCallNumber(int k);
 // Fail every platform call from the k-th on (0: none): a budget that ends any
 // run, however many lines it would run, once it has made k - 1 calls.
 void fakeFailCallsFrom(int k);
+
+// ---- trace
+// Tracing is off after fakeReset; on, every appended line is kept here.
+void fakeTraceOn(bool on);
+extern std::vector<std::string> fakeTraceLines;
