@@ -17,6 +17,7 @@
 //   n<name>            fail every call of that name
 //   w<windows>\t<temp>\t<system>   the three directories
 //   R                  the shutdown privilege is refused
+//   t                  the trace is on (kept in memory by the fake)
 // Unknown directives are ignored, so every input is valid.
 #pragma once
 
@@ -130,6 +131,7 @@ inline void setUp(const std::vector<std::string>& lines) {
                 if (parts.size() >= 3) fakeSetDirectories(parts[0], parts[1], parts[2]);
                 break;
             case 'R': denyShutdown = true; break;
+            case 't': fakeTraceOn(true); break;
             default: break;
         }
     }

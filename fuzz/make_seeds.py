@@ -109,6 +109,14 @@ def main():
         write("fuzz_batch", "batch%d" % i, "\0" + text)
     write("fuzz_batch", "cp932", "\1save&\x83\\.txt&\x83|\n")
 
+    write("fuzz_runner", "trace", "\n".join(["batch&C:\\work\\b.txt", "t", "fC:\\work\\b.txt\tsave&a\x01.txt&\x7f%TAB%\\nbatch&b.txt\\n"] + WORLD))
+
+    write("fuzz_lint", "batch", "\0" + "".join(b + "\n" for b in COMMANDS if b))
+    write("fuzz_lint", "check", "\1" + KW_INI)
+    write("fuzz_lint", "installer", "\2" + SETUP)
+    write("fuzz_lint", "cp932", "\4save&\x83\\.txt&\x83|\nsave\x83&x.txt&y\n")
+    write("fuzz_lint", "long", "\2" + SETUP.replace("%PROG%", "x" * 300))
+
     write("fuzz_installer", "example", "\0" + SETUP)
     write("fuzz_installer", "browse", "\4" + SETUP.replace("NO\nViewer Setup", "YES\nViewer Setup", 1))
     write("fuzz_installer", "cancel", "\2" + SETUP)
