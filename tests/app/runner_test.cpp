@@ -1,0 +1,126 @@
+// The command runner: leading quotes, the split, bars, the tail of the
+// process command line, and the nesting limit.
+#include <gtest/gtest.h>
+
+#include "app/runner.h"
+#include "fake/fake_platform.h"
+
+namespace {
+struct RunnerTest : ::testing::Test {
+    void SetUp() override {
+        fakeReset();
+        resetRuns();
+    }
+};
+
+// Runs a line and answers what "save" stored, by routing the line to a file
+// through the "." default branch: the command word becomes the file name.
+struct QuoteCase {
+    const char* line;
+    const char* afterQuotes;
+};
+
+TEST_F(RunnerTest, LeadingQuoteRule) {
+    const QuoteCase cases[] = {
+        {"save&C:\\a.txt&Hi", "save&C:\\a.txt&Hi"},
+        {"\"save&C:\\a.txt&Hi\"", "save&C:\\a.txt&Hi"},
+        {"\"open&C:\\My Files\\read me.txt\"", "open&C:\\My Files\\read me.txt"},
+        {"\"C:\\x\\y.dat\" \"batch&C:\\b.txt\"", "batch&C:\\b.txt"},
+        {"\"C:\\x\\y.dat\" \"save&C:\\a.txt&Hi\"", "save&C:\\a.txt&Hi"},
+        // The last character goes even when it is no quote.
+        {"\"save&C:\\a.txt&Hi", "save&C:\\a.txt&H"},
+        // Quotes inside a quoted line swallow text.
+        {"\"save&C:\\a.txt&say \"hi\"\"", ""},
+        {"\"", ""},
+        {"\"\"", ""},
+        {"\"x\"", "x"},
+        {"open&\"C:\\a b.txt\"", "open&\"C:\\a b.txt\""},
+        {"", ""},
+    };
+    for (const QuoteCase& c : cases) EXPECT_EQ(dropLeadingQuotes(c.line), c.afterQuotes) << c.line;
+}
+
+TEST_F(RunnerTest, ProcessCommandLineTail) {
+    const QuoteCase cases[] = {
+        {"hostcmd.exe save&a.txt&x", "save&a.txt&x"},
+        {"  \t C:\\hostcmd.exe \t save&a", "save&a"},
+        {"\"C:\\Program Files\\hostcmd.exe\" save&a", "save&a"},
+        {"\"C:\\Program Files\\hostcmd.exe\"save&a", "save&a"},
+        // An unquoted program path runs to the first blank, quotes and all.
+        {"hostcmd.exe\"save&a\"", ""},
+        // Only the one quote that closes a quoted path is dropped with it.
+        {"\"C:\\h.exe\"\"save&a\"", "\"save&a\""},
+        {"hostcmd.exe \"save&a\"", "\"save&a\""},
+        // A tab ends even a quoted program path.
+        {"\"C:\\a\tb.exe\" save", "b.exe\" save"},
+        {"hostcmd.exe", ""},
+        {"", ""},
+        {"hostcmd.exe    ", ""},
+    };
+    for (const QuoteCase& c : cases) EXPECT_EQ(commandLineTail(c.line), c.afterQuotes) << c.line;
+}
+
+struct SplitCase {
+    const char* line;
+    const char* file;      // where the "." branch or "save" writes
+    const char* contents;  // what it writes, as stored (LF as CR LF)
+};
+
+TEST_F(RunnerTest, SplitAndBarsReachTheCommand) {
+    const SplitCase cases[] = {
+        {"save&C:\\a.txt&Hello world", "C:\\a.txt", "Hello world"},
+        {"save&C:\\a.txt&Hello|world", "C:\\a.txt", "Hello world"},
+        {"save&a&b&c", "C:\\work\\a", "b&c"},
+        {"C:\\out.txt&some text", "C:\\out.txt", "some text"},
+        {"a.b|c&c|d||", "C:\\work\\a.b|c", "c d  "},
+        {"\"save&C:\\q.txt&Hi\"", "C:\\q.txt", "Hi"},
+    };
+    for (const SplitCase& c : cases) {
+        fakeReset();
+        runCommandLine(1, c.line);
+        EXPECT_TRUE(fakeFileExists(c.file)) << c.line;
+        EXPECT_EQ(fakeFileBytes(c.file), c.contents) << c.line;
+    }
+}
+
+TEST_F(RunnerTest, BarsRespectDoubleByteCharacters) {
+    fakeUseCodePage932(true);
+    // 0x83 0x7C is one character whose trail byte is "|": it stays; the lone bar goes.
+    runCommandLine(1, "save&C:\\j.txt&\x83\x7C|x");
+    EXPECT_EQ(fakeFileBytes("C:\\j.txt"), "\x83\x7C x");
+}
+
+TEST_F(RunnerTest, AmpersandInsideDoubleByteCharacterDoesNotSplit) {
+    fakeUseCodePage932(true);
+    // The lead byte 0x81 swallows the next byte: only the later "&" splits.
+    runCommandLine(1, "save&C:\\m\x81&.txt&tail");
+    EXPECT_EQ(fakeFileBytes("C:\\m\x81&.txt"), "tail");
+    EXPECT_FALSE(fakeFileExists("C:\\m\x81"));
+}
+
+// A batch file that runs itself twice per file would run 2^depth times
+// without a limit; with it, the whole start ends and every file is closed.
+TEST_F(RunnerTest, NestingLimitStopsEverythingAndClosesFiles) {
+    fakeAddFile("C:\\self.txt", "save&C:\\before.txt&x\nbatch&C:\\self.txt\nbatch&C:\\self.txt\nsave&C:\\after.txt&y\n");
+    runCommandLine(1, "batch&C:\\self.txt");
+    EXPECT_TRUE(runsStopped());
+    EXPECT_TRUE(fakeFileExists("C:\\before.txt"));
+    EXPECT_FALSE(fakeFileExists("C:\\after.txt"));  // nothing after the stop
+    EXPECT_EQ(fakeOpenFiles(), 0);
+    int batchOpens = 0;
+    for (const std::string& call : fakeCalls) batchOpens += call == "openFileForReading";
+    EXPECT_EQ(batchOpens, maxRunDepth);  // one per level that ran
+    // Once stopped, nothing more runs in this start.
+    runCommandLine(1, "save&C:\\later.txt&z");
+    EXPECT_FALSE(fakeFileExists("C:\\later.txt"));
+}
+
+TEST_F(RunnerTest, ConfirmNestingEndsAtTheLimit) {
+    // Every OK runs the same confirm again.
+    std::string line = "confirm&T&Q&confirm&T&Q&confirm&T&Q&save&C:\\deep.txt&x";
+    runCommandLine(1, line);
+    EXPECT_EQ(fakeBoxes.size(), 3u);
+    EXPECT_TRUE(fakeFileExists("C:\\deep.txt"));
+    EXPECT_FALSE(runsStopped());
+}
+}  // namespace

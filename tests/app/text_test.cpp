@@ -1,0 +1,116 @@
+// Shared text helpers: double-byte aware searches, fields, trailing backslashes.
+#include <gtest/gtest.h>
+
+#include "app/boxes.h"
+#include "app/text.h"
+#include "fake/fake_platform.h"
+
+namespace {
+struct TextTest : ::testing::Test {
+    void SetUp() override { fakeReset(); }
+};
+
+TEST_F(TextTest, SplitFieldTable) {
+    struct Case {
+        const char* text;
+        const char* field;
+        const char* rest;
+    } cases[] = {
+        {"C:\\a.txt&Hello world", "C:\\a.txt", "Hello world"},
+        {"a&b&c", "a", "b&c"},
+        {"no ampersand", "", "no ampersand"},
+        {"&lead", "", "lead"},
+        {"trail&", "trail", ""},
+        {"", "", ""},
+    };
+    for (const Case& c : cases) {
+        std::string field, rest;
+        splitField(c.text, field, rest);
+        EXPECT_EQ(field, c.field) << c.text;
+        EXPECT_EQ(rest, c.rest) << c.text;
+    }
+}
+
+TEST_F(TextTest, MissingFieldsComeOutEmptyAndTheRestMovesOn) {
+    // "copy" given only source&destination: the destination field is empty.
+    std::string rest = "C:\\a.txt&C:\\b.txt";
+    EXPECT_EQ(takeField(rest), "C:\\a.txt");
+    EXPECT_EQ(takeField(rest), "");
+    EXPECT_EQ(rest, "C:\\b.txt");
+}
+
+TEST_F(TextTest, SearchesSkipTrailBytes) {
+    fakeUseCodePage932(true);
+    // 0x83 0x5C is one character whose trail byte looks like "\".
+    EXPECT_EQ(findText("\x83\x5C", "\\"), std::string::npos);
+    EXPECT_EQ(findText("\x83\x5C\\", "\\"), 2u);
+    EXPECT_EQ(findText("a\x83\x7C|", "|"), 3u);
+    // A lead byte as the last byte stands alone and is no match either.
+    EXPECT_EQ(findText("ab\x83", "\x83"), 2u);
+    fakeUseCodePage932(false);
+    EXPECT_EQ(findText("\x83\x5C", "\\"), 1u);
+}
+
+TEST_F(TextTest, TrailingBackslashRule) {
+    struct Case {
+        bool cp932;
+        const char* text;
+        const char* withBackslash;
+    } cases[] = {
+        {false, "C:\\Apps", "C:\\Apps\\"},
+        {false, "C:\\", "C:\\"},
+        {false, "", "\\"},
+        {false, "na", "na\\"},
+        {false, "dir\x83\x5C", "dir\x83\x5C"},  // in 1252 the last byte is a plain "\"
+        {true, "dir\x83\x5C", "dir\x83\x5C\\"},  // in 932 it is the trail of one character
+        {true, "dir\x83\x5C\\", "dir\x83\x5C\\"},
+    };
+    for (const Case& c : cases) {
+        fakeUseCodePage932(c.cp932);
+        EXPECT_EQ(withTrailingBackslash(c.text), c.withBackslash) << c.text;
+    }
+}
+
+TEST_F(TextTest, TextEscapes) {
+    struct Case {
+        const char* text;
+        const char* escaped;
+    } cases[] = {
+        {"Line one&&Line two%TAB%x", "Line one\r\nLine two\tx"},
+        {"&&&", "\r\n&"},
+        {"&&&&", "\r\n\r\n"},
+        {"&&&&&", "\r\n\r\n&"},
+        {"%TAB%%TAB%", "\t\t"},
+        {"%TAB&&%", "%TAB\r\n%"},
+        {"%tab% %Tab%", "%tab% %Tab%"},
+        {"single & stays", "single & stays"},
+        {"", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(applyTextEscapes(c.text), c.escaped) << c.text;
+}
+
+TEST_F(TextTest, EscapesRespectDoubleByteCharacters) {
+    fakeUseCodePage932(true);
+    // The first "&" is a trail byte: only one real "&" follows, so no line break.
+    EXPECT_EQ(applyTextEscapes("\x81&&x"), "\x81&&x");
+    EXPECT_EQ(applyTextEscapes("\x81&&&x"), "\x81&\r\nx");
+}
+
+TEST_F(TextTest, DecimalNumbers) {
+    struct Case {
+        const char* text;
+        bool ok;
+        int value;
+    } cases[] = {
+        {"0", true, 0},   {"7", true, 7},          {"-3", true, -3},          {"+12", true, 12},
+        {"", false, 0},   {"x", false, 0},         {"1x", false, 0},          {" 1", false, 0},
+        {"-", false, 0},  {"2147483647", true, 2147483647}, {"2147483648", false, 0},
+        {"-2147483648", true, -2147483647 - 1},   {"99999999999999999999", false, 0},
+    };
+    for (const Case& c : cases) {
+        int value = -99;
+        EXPECT_EQ(parseDecimal(c.text, value), c.ok) << c.text;
+        if (c.ok) EXPECT_EQ(value, c.value) << c.text;
+    }
+}
+}  // namespace

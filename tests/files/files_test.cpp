@@ -1,0 +1,113 @@
+// The plain file commands and the path test.
+#include <gtest/gtest.h>
+
+#include "app/runner.h"
+#include "fake/fake_platform.h"
+#include "files/files.h"
+
+namespace {
+struct FilesTest : ::testing::Test {
+    void SetUp() override {
+        fakeReset();
+        resetRuns();
+        fakeAddFile("C:\\src.txt", "source");
+        fakeAddFile("C:\\dst.txt", "old");
+    }
+};
+
+TEST_F(FilesTest, SaveForms) {
+    struct Case {
+        const char* line;
+        const char* file;
+        const char* stored;
+    } cases[] = {
+        {"save&C:\\s.txt&a&b&c", "C:\\s.txt", "a&b&c"},
+        {"save&C:\\s.txt&a|b", "C:\\s.txt", "a b"},
+        {"save&C:\\s.txt&", "C:\\s.txt", ""},
+        {"savePretty&C:\\s.txt&one&&two%TAB%three", "C:\\s.txt", "one\r\r\ntwo\tthree"},
+        {"saveP&C:\\s.txt&end%TAB%", "C:\\s.txt", "end\t"},
+    };
+    for (const auto& c : cases) {
+        fakeReset();
+        runCommandLine(1, c.line);
+        EXPECT_EQ(fakeFileBytes(c.file), c.stored) << c.line;
+    }
+    // Without "&" the file name is empty: nothing is written.
+    fakeReset();
+    runCommandLine(1, "save&C:\\s.txt");
+    EXPECT_FALSE(fakeFileExists("C:\\s.txt"));
+}
+
+TEST_F(FilesTest, CopyFlag) {
+    struct Case {
+        const char* flag;
+        const char* destination;
+    } cases[] = {{"TRUE", "old"}, {"FALSE", "source"}, {"true", "source"}, {"", "source"}, {"TRUE ", "source"}};
+    for (const auto& c : cases) {
+        SetUp();
+        runCommandLine(1, std::string("copy&C:\\src.txt&C:\\dst.txt&") + c.flag);
+        EXPECT_EQ(fakeFileBytes("C:\\dst.txt"), c.destination) << c.flag;
+        EXPECT_EQ(fakeFileBytes("C:\\src.txt"), "source");
+    }
+    // Two fields only: the destination is empty and nothing is copied.
+    SetUp();
+    runCommandLine(1, "copy&C:\\src.txt&C:\\new.txt");
+    EXPECT_FALSE(fakeFileExists("C:\\new.txt"));
+}
+
+TEST_F(FilesTest, MoveNeverLosesTheSource) {
+    struct Case {
+        const char* line;
+        const char* failing;  // a platform call made to fail, or null
+        bool sourceStays;
+        const char* destination;
+    } cases[] = {
+        {"move&C:\\src.txt&C:\\dst.txt&", nullptr, false, "source"},
+        {"move&C:\\src.txt&C:\\dst.txt&TRUE", nullptr, true, "old"},
+        {"move&C:\\src.txt&C:\\missing\\dst.txt&", nullptr, true, nullptr},
+        {"move&C:\\src.txt&C:\\dst.txt&", "copyFile", true, "old"},
+        {"move&C:\\src.txt&C:\\dst.txt&", "deleteFile", true, "source"},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        if (c.failing) fakeFail(c.failing);
+        runCommandLine(1, c.line);
+        EXPECT_EQ(fakeFileExists("C:\\src.txt"), c.sourceStays) << c.line;
+        if (c.sourceStays) EXPECT_EQ(fakeFileBytes("C:\\src.txt"), "source");
+        if (c.destination) EXPECT_EQ(fakeFileBytes("C:\\dst.txt"), c.destination) << c.line;
+    }
+}
+
+TEST_F(FilesTest, OneCallCommands) {
+    fakeAddFile("C:\\a&b.txt", "x");
+    runCommandLine(1, "delete&C:\\a&b.txt");
+    EXPECT_FALSE(fakeFileExists("C:\\a&b.txt"));
+    runCommandLine(1, "makeDir&C:\\new");
+    EXPECT_TRUE(fakeDirectoryExists("C:\\new"));
+    runCommandLine(1, "makeDir&C:\\no\\parent");
+    EXPECT_FALSE(fakeDirectoryExists("C:\\no\\parent"));
+    fakeAddFile("C:\\full\\f.txt", "x");
+    runCommandLine(1, "deleteDir&C:\\full");
+    EXPECT_TRUE(fakeDirectoryExists("C:\\full"));
+    runCommandLine(1, "deleteDir&C:\\new");
+    EXPECT_FALSE(fakeDirectoryExists("C:\\new"));
+}
+
+TEST_F(FilesTest, PathExists) {
+    fakeAddFile("C:\\Apps\\viewer.exe", "x");
+    fakeAddDirectory("C:\\Apps\\sub");
+    struct Case {
+        const char* directory;
+        const char* name;
+        bool exists;
+    } cases[] = {
+        {"C:\\Apps", "viewer.exe", true},  {"C:\\Apps\\", "viewer.exe", true}, {"C:\\Apps", "sub", true},
+        {"C:\\Apps", "*.exe", true},       {"C:\\Apps", "*.dll", false},       {"C:\\Apps", "missing", false},
+        {"C:\\", "Apps", true},            {"", "Apps", true},                  {"C:\\Apps", "", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(pathExists(c.directory, c.name), c.exists) << c.directory << "|" << c.name;
+    // The joined path is handed over as is: a drive root gets no second backslash.
+    fakeCalls.clear();
+    EXPECT_TRUE(pathExists("C:\\", "Apps"));
+}
+}  // namespace
