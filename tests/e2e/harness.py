@@ -1,0 +1,952 @@
+#!/usr/bin/python3
+"""End-to-end harness: runs the real hostcmd.exe under Wine.
+
+What it provides
+----------------
+* A private Wine prefix inside the build tree (never ~/.wine), made once per
+  test run by copying a template prefix that is built once and kept (the
+  template holds real user folders instead of Wine's links to $HOME,
+  ``Managed=N`` for quick dialogs, no crash dialog, the ``.hcx`` file type
+  whose "open" and "print" verbs start recorder.exe, and the drives A:, E:,
+  F: typed cdrom).  The wineserver is kept warm (``wineserver -p``) for the
+  whole run and stopped afterwards.
+* An Xvfb display of its own (``-displayfd``: no clash with other runs),
+  the same for the wineserver's whole life, so boxes and dialogs are real.
+* ``Prefix.run()``: runs hostcmd.exe with a raw command line, byte for byte,
+  through launcher.exe, in a fresh directory of the test's own, optionally
+  with answerer.exe answering boxes and dialogs by a script.
+* Directory snapshots, ``wine reg`` helpers, CD drive links, ``lnkinfo``.
+
+Every wait has a timeout; Wine's output always goes to files (Wine's
+background processes keep inherited pipes open, so reading a pipe until its
+end can hang forever).
+
+Command line
+------------
+  harness.py setup   --win32-dir DIR --work-dir DIR   create prefix, start Xvfb
+  harness.py cleanup --work-dir DIR                   stop wineserver and Xvfb
+  harness.py run     --win32-dir DIR --work-dir DIR -- <command line tail>
+Test modules call ``harness.main()``; they take the same two options, and
+without a running session (no ``setup`` before) they make one of their own
+and stop it when they end.
+
+Measured on the development machine (2 shared cores, Wine 8.0):
+  template prefix (wineboot -i, folders, registry)   ~10 s, once per build tree
+  run prefix from the template (cp -a)                ~0.3 s
+  session start (copy, Xvfb, warm server)             ~1-2 s
+  one run of a program that exits at once            ~0.03-0.05 s (warm server)
+  a run with one box answered                        ~0.2-0.3 s
+"""
+
+import argparse
+import atexit
+import json
+import os
+import pwd
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(os.path.dirname(HERE))
+
+# Bump when the contents of the template prefix change: older templates are
+# then rebuilt.
+TEMPLATE_VERSION = "1"
+
+WINE_ENV = {
+    "WINEDEBUG": "-all",
+    "WINEDLLOVERRIDES": "winemenubuilder.exe=d;mscoree=d;mshtml=d",
+}
+
+# Where the tools and the program under test live inside every prefix.
+TOOLS_DIR_WIN = "C:\\e2e"
+HOSTCMD_WIN = TOOLS_DIR_WIN + "\\hostcmd.exe"
+# The program part that run() puts before a command line tail.
+PROGRAM_PART = b'"' + HOSTCMD_WIN.encode() + b'" '
+
+TOOLS = ("launcher.exe", "answerer.exe", "recorder.exe", "probe.exe")
+
+# Drive letters the template types as cdrom; link them with Prefix.set_cd().
+CD_LETTERS = ("a", "e", "f")
+
+# The harness's own file type, opened and printed by recorder.exe.
+RECORDER_EXT = ".hcx"
+RECORDER_CLASS = "HostcmdE2E.Record"
+RECORDER_LOG_WIN = TOOLS_DIR_WIN + "\\recorder.log"
+
+# launcher.exe exit codes of its own.
+LAUNCH_USAGE, LAUNCH_READFAIL, LAUNCH_STARTFAIL, LAUNCH_TIMEOUT = 250, 251, 252, 253
+
+DIR = "<dir>"  # snapshot value of a directory
+
+
+class HarnessError(AssertionError):
+    """A run that could not be carried out as the test asked (timeout, a
+    box that never came, a tool that failed).  An AssertionError, so that
+    unittest reports the test as failed rather than broken."""
+
+
+# ---------------------------------------------------------------------------
+# Small process helpers: output always to files, every wait bounded.
+
+def _log_path(directory, stem):
+    os.makedirs(directory, exist_ok=True)
+    return os.path.join(directory, stem)
+
+
+def run_to_files(argv, env, out_path, cwd=None, timeout=60.0):
+    """Runs argv with stdout/stderr in files; returns (exit code, stdout
+    bytes, stderr bytes).  Raises HarnessError on timeout (the process is
+    killed)."""
+    err_path = out_path + ".err"
+    with open(out_path, "wb") as out, open(err_path, "wb") as err:
+        p = subprocess.Popen(argv, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
+                             stdout=out, stderr=err, start_new_session=True)
+        try:
+            rc = p.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            _kill(p)
+            raise HarnessError("timed out after %.1f s: %r" % (timeout, argv))
+    with open(out_path, "rb") as f:
+        out_bytes = f.read()
+    with open(err_path, "rb") as f:
+        err_bytes = f.read()
+    return rc, out_bytes, err_bytes
+
+
+def _kill(p):
+    try:
+        p.kill()
+    except ProcessLookupError:
+        pass
+    try:
+        p.wait(timeout=5)
+    except subprocess.TimeoutExpired:
+        pass
+
+
+def _pid_is(pid, name):
+    try:
+        with open("/proc/%d/cmdline" % pid, "rb") as f:
+            return name.encode() in f.read().split(b"\0")[0]
+    except OSError:
+        return False
+
+
+# ---------------------------------------------------------------------------
+# Xvfb
+
+def start_xvfb(log_path, timeout=15.0):
+    """Starts Xvfb on a free display; returns (display string, pid)."""
+    rfd, wfd = os.pipe()
+    with open(log_path, "wb") as log:
+        p = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(wfd), "-screen", "0", "1024x768x24",
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=[wfd], stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+            start_new_session=True)
+    os.close(wfd)
+    data = b""
+    deadline = time.monotonic() + timeout
+    try:
+        while not data.endswith(b"\n"):
+            left = deadline - time.monotonic()
+            if left <= 0 or p.poll() is not None:
+                _kill(p)
+                raise HarnessError("Xvfb did not report a display (see %s)" % log_path)
+            ready, _, _ = select.select([rfd], [], [], left)
+            if ready:
+                chunk = os.read(rfd, 64)
+                if not chunk:
+                    continue
+                data += chunk
+    finally:
+        os.close(rfd)
+    return ":" + data.decode().strip(), p.pid
+
+
+def stop_pid(pid, name, timeout=5.0):
+    """Stops our own process pid if it still is the named program."""
+    if not pid or not _pid_is(pid, name):
+        return
+    try:
+        os.kill(pid, signal.SIGTERM)
+    except ProcessLookupError:
+        return
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline and _pid_is(pid, name):
+        try:
+            if os.waitpid(pid, os.WNOHANG)[0]:
+                return
+        except ChildProcessError:
+            pass
+        time.sleep(0.05)
+    if _pid_is(pid, name):
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+
+
+# ---------------------------------------------------------------------------
+# Test directories and snapshots
+
+class TestDir:
+    """A fresh directory inside the prefix's C: drive, used as the current
+    directory of one run.  ``unix`` is its host path, ``win`` its Windows
+    path (for example C:\\t\\0007-test_save)."""
+
+    def __init__(self, unix, win):
+        self.unix = unix
+        self.win = win
+
+    def path(self, name):
+        """Host path of a file inside the directory ("a/b" or "a\\b")."""
+        return os.path.join(self.unix, *name.replace("\\", "/").split("/"))
+
+    def winpath(self, name=""):
+        """Windows path of a file inside the directory."""
+        return self.win + ("\\" + name.replace("/", "\\") if name else "")
+
+    def write(self, name, data):
+        """Creates a file (bytes, or str taken as Latin-1) with its parents."""
+        if isinstance(data, str):
+            data = data.encode("latin-1")
+        p = self.path(name)
+        os.makedirs(os.path.dirname(p), exist_ok=True)
+        with open(p, "wb") as f:
+            f.write(data)
+
+    def mkdir(self, name):
+        os.makedirs(self.path(name), exist_ok=True)
+
+    def read(self, name):
+        with open(self.path(name), "rb") as f:
+            return f.read()
+
+    def snapshot(self):
+        return snapshot(self.unix)
+
+
+def snapshot(root):
+    """Everything below root: {relative path with "/": bytes, or DIR}."""
+    result = {}
+    for dirpath, dirnames, filenames in os.walk(root):
+        rel = os.path.relpath(dirpath, root)
+        for d in dirnames:
+            result[os.path.normpath(os.path.join(rel, d)).replace(os.sep, "/")] = DIR
+        for name in filenames:
+            full = os.path.join(dirpath, name)
+            key = os.path.normpath(os.path.join(rel, name)).replace(os.sep, "/")
+            if os.path.islink(full):
+                result[key] = "<link>"
+            else:
+                with open(full, "rb") as f:
+                    result[key] = f.read()
+    return result
+
+
+# ---------------------------------------------------------------------------
+# Results
+
+class RunResult:
+    """What one run() produced.
+
+    exit_code  full exit code of hostcmd.exe (None if it did not end)
+    timed_out  True when hostcmd.exe had to be terminated
+    answers    the answerer's report: one dict per step done, with "caption",
+               "text", "buttons" ([{"id", "text"}]), "pressed", ... Texts are
+               str with one character per byte (encode("latin-1") for bytes)
+    dir        the TestDir the command ran in
+    seconds    wall time of the run
+    """
+
+    def __init__(self, **kw):
+        self.exit_code = None
+        self.timed_out = False
+        self.status = ""
+        self.answers = []
+        self.answerer_exit = None
+        self.dir = None
+        self.seconds = 0.0
+        self.cmdline = b""
+        self.run_dir = ""
+        self.__dict__.update(kw)
+
+    def answer(self, step):
+        """The report of a step (1-based)."""
+        for a in self.answers:
+            if a.get("step") == step:
+                return a
+        raise HarnessError("the answerer did not reach step %d: %s" % (step, self.describe()))
+
+    def describe(self):
+        return ("cmdline=%r status=%r exit=%r answers=%s run files in %s"
+                % (self.cmdline, self.status.strip(), self.exit_code,
+                   json.dumps(self.answers), self.run_dir))
+
+
+# ---------------------------------------------------------------------------
+# Prefixes
+
+def _user_dirs(prefix):
+    users = os.path.join(prefix, "drive_c", "users")
+    return [os.path.join(users, u) for u in sorted(os.listdir(users))
+            if u != "Public" and os.path.isdir(os.path.join(users, u))]
+
+
+class Prefix:
+    """One Wine prefix with its wineserver."""
+
+    def __init__(self, path, arch, display, work_dir):
+        self.path = path
+        self.arch = arch
+        self.display = display
+        self.work_dir = work_dir
+        self.logs = os.path.join(work_dir, "logs", os.path.basename(path))
+        self._run_count = 0
+        self._dir_count = 0
+
+    # -- environment and plain wine calls --
+
+    def env(self, extra=None):
+        env = dict(os.environ)
+        for k in ("WINEARCH", "WINELOADER", "WINESERVER"):
+            env.pop(k, None)
+        env.update(WINE_ENV)
+        env["WINEPREFIX"] = self.path
+        if self.display:
+            env["DISPLAY"] = self.display
+        else:
+            env.pop("DISPLAY", None)
+        if extra:
+            env.update(extra)
+        return env
+
+    def wine(self, args, timeout=60.0, cwd=None, env=None):
+        """Runs `wine args...`; returns (exit code, stdout, stderr)."""
+        self._run_count += 1
+        out = _log_path(self.logs, "wine-%04d.out" % self._run_count)
+        return run_to_files(["wine"] + list(args), self.env(env), out, cwd=cwd,
+                            timeout=timeout)
+
+    def unix(self, winpath):
+        """Host path of a C: path in this prefix."""
+        if not winpath[:3].upper() == "C:\\":
+            raise ValueError("only C: paths map into the prefix: %r" % winpath)
+        return os.path.join(self.path, "drive_c", *winpath[3:].split("\\"))
+
+    def user_dir(self):
+        """Host path of C:\\users\\<user>."""
+        return _user_dirs(self.path)[0]
+
+    # -- wineserver --
+
+    def server_start(self):
+        run_to_files(["wineserver", "-p"], self.env(),
+                     _log_path(self.logs, "wineserver-start.out"), timeout=30)
+        # The first process of a session starts Wine's services; do it now
+        # so that it does not count against the first test.
+        self.wine([self.unix(TOOLS_DIR_WIN + "\\launcher.exe")], timeout=120)
+
+    def server_stop(self, timeout=30.0):
+        env = self.env()
+        logs = self.logs
+        try:
+            run_to_files(["wineserver", "-k"], env, _log_path(logs, "wineserver-k.out"),
+                         timeout=timeout)
+            run_to_files(["wineserver", "-w"], env, _log_path(logs, "wineserver-w.out"),
+                         timeout=timeout)
+        except HarnessError:
+            pass
+
+    # -- tools and the program under test --
+
+    def install_tools(self, win32_dir, require_hostcmd=False):
+        """Copies the helper programs and hostcmd.exe to C:\\e2e."""
+        dest = self.unix(TOOLS_DIR_WIN)
+        os.makedirs(dest, exist_ok=True)
+        tools = os.path.join(win32_dir, "e2e-tools")
+        for t in TOOLS:
+            src = os.path.join(tools, t)
+            if not os.path.exists(src):
+                raise HarnessError("missing %s: build the win32 preset first "
+                                   "(cmake --build --preset win32)" % src)
+            shutil.copy2(src, os.path.join(dest, t))
+        hostcmd = os.path.join(win32_dir, "hostcmd.exe")
+        if os.path.exists(hostcmd):
+            shutil.copy2(hostcmd, os.path.join(dest, "hostcmd.exe"))
+        elif require_hostcmd:
+            raise HarnessError("missing %s: build the win32 preset first" % hostcmd)
+
+    def has_hostcmd(self):
+        return os.path.exists(self.unix(HOSTCMD_WIN))
+
+    # -- directories --
+
+    def new_dir(self, name="run"):
+        """A fresh, empty directory under C:\\t for one test."""
+        self._dir_count += 1
+        safe = "".join(c if c.isalnum() or c in "-_." else "_" for c in name)[:60]
+        leaf = "%04d-%s" % (self._dir_count, safe)
+        unix = os.path.join(self.path, "drive_c", "t", leaf)
+        if os.path.exists(unix):
+            shutil.rmtree(unix)
+        os.makedirs(unix)
+        return TestDir(unix, "C:\\t\\" + leaf)
+
+    # -- running hostcmd --
+
+    def run(self, cmdline, cwd=None, answers=None, timeout=10.0, raw=False,
+            step_timeout=None, check=True, program=HOSTCMD_WIN, env=None,
+            name="run"):
+        """Runs hostcmd.exe once.
+
+        cmdline  bytes (or str taken as Latin-1).  Unless raw is true it is
+                 the tail after the program part: the raw command line is
+                 '"C:\\e2e\\hostcmd.exe" ' + cmdline.  With raw=True it is
+                 the whole raw command line, program part included.  (An
+                 empty raw line cannot be given: CreateProcessA then uses the
+                 program path as the command line.)
+        cwd      the TestDir to run in; a fresh one when None.
+        answers  steps for answer.exe, each a tuple of texts, e.g.
+                 ("box", "Caption", 1), ("file", "Title", "name.txt", 1),
+                 ("folder", "Browse for Folder", "C:\\dir", 1),
+                 ("window", "ExplorerWClass", "*", "close"), ("nobox", 1500).
+        timeout  seconds hostcmd.exe may take before it is terminated.
+        check    raise HarnessError when hostcmd.exe did not end in time, could
+                 not start, or the answerer failed or did not do every step.
+        program  Windows path given to CreateProcessA as the program.
+        env      extra environment variables for this run.
+        Returns a RunResult.
+        """
+        if isinstance(cmdline, str):
+            cmdline = cmdline.encode("latin-1")
+        line = cmdline if raw else PROGRAM_PART + cmdline
+        if b"\0" in line:
+            raise ValueError("a command line cannot hold a NUL byte")
+        if cwd is None:
+            cwd = self.new_dir(name)
+        self._run_count += 1
+        run_win = "%s\\runs\\%05d" % (TOOLS_DIR_WIN, self._run_count)
+        run_unix = self.unix(run_win)
+        os.makedirs(run_unix, exist_ok=True)
+        with open(os.path.join(run_unix, "cmdline"), "wb") as f:
+            f.write(line)
+        status_unix = os.path.join(run_unix, "status")
+        report_unix = os.path.join(run_unix, "report")
+
+        answerer = None
+        if answers:
+            script = b""
+            for step in answers:
+                fields = [s if isinstance(s, bytes) else str(s).encode("latin-1")
+                          for s in step]
+                for s in fields:
+                    if b"\t" in s or b"\n" in s:
+                        raise ValueError("answer fields cannot hold TAB or LF: %r" % (step,))
+                script += b"\t".join(fields) + b"\n"
+            with open(os.path.join(run_unix, "script"), "wb") as f:
+                f.write(script)
+            st = step_timeout if step_timeout is not None else timeout
+            a_out = open(os.path.join(run_unix, "answerer.out"), "wb")
+            answerer = subprocess.Popen(
+                ["wine", self.unix(TOOLS_DIR_WIN + "\\answerer.exe"),
+                 run_win + "\\script", run_win + "\\report", str(int(st * 1000))],
+                env=self.env(env), cwd=run_unix, stdin=subprocess.DEVNULL,
+                stdout=a_out, stderr=a_out, start_new_session=True)
+            a_out.close()
+
+        start = time.monotonic()
+        result = RunResult(cmdline=line, dir=cwd, run_dir=run_unix)
+        with open(os.path.join(run_unix, "launcher.out"), "wb") as l_out:
+            launcher = subprocess.Popen(
+                ["wine", self.unix(TOOLS_DIR_WIN + "\\launcher.exe"), program,
+                 run_win + "\\cmdline", str(int(timeout * 1000)), run_win + "\\status"],
+                env=self.env(env), cwd=cwd.unix, stdin=subprocess.DEVNULL,
+                stdout=l_out, stderr=l_out, start_new_session=True)
+        try:
+            launcher.wait(timeout=timeout + 15)
+        except subprocess.TimeoutExpired:
+            _kill(launcher)
+        result.seconds = time.monotonic() - start
+
+        if answerer is not None:
+            # Once hostcmd.exe has ended no box of it can come any more: give
+            # the answerer a moment to finish its report, then stop it.
+            try:
+                result.answerer_exit = answerer.wait(timeout=3)
+            except subprocess.TimeoutExpired:
+                _kill(answerer)
+            if os.path.exists(report_unix):
+                with open(report_unix, "rb") as f:
+                    for raw_line in f.read().decode("ascii").splitlines():
+                        if raw_line.strip():
+                            result.answers.append(json.loads(raw_line))
+
+        if os.path.exists(status_unix):
+            with open(status_unix, "rb") as f:
+                result.status = f.read().decode("latin-1")
+        if result.status.startswith("exit "):
+            result.exit_code = int(result.status.split()[1])
+        result.timed_out = result.status.startswith("timeout") or not result.status
+
+        if check:
+            if result.timed_out:
+                raise HarnessError("hostcmd.exe did not end within %.1f s (a box "
+                                   "nobody answered?): %s" % (timeout, result.describe()))
+            if result.exit_code is None:
+                raise HarnessError("hostcmd.exe could not be run: %s" % result.describe())
+            if answers:
+                errors = [a for a in result.answers if "error" in a]
+                if errors or len(result.answers) < len(answers):
+                    raise HarnessError("the answerer did not do every step: %s"
+                                       % result.describe())
+        return result
+
+    # -- registry, from outside hostcmd --
+
+    def reg_query(self, key, value=None, view=None):
+        """Values of a key as {name: (type, data)}; the default value is
+        named "".  With value, only that value.  None when the key (or the
+        value) does not exist.  view: None, 32 or 64 (/reg:32, /reg:64)."""
+        args = ["reg", "query", key]
+        if value is not None:
+            args += ["/ve"] if value == "" else ["/v", value]
+        if view:
+            args.append("/reg:%d" % view)
+        rc, out, _ = self.wine(args, timeout=30)
+        if rc != 0:
+            return None
+        values = {}
+        for line in out.decode("latin-1").replace("\r", "").split("\n"):
+            if not line.startswith("    ") or line.startswith("     "):
+                continue
+            parts = line[4:].split("    ", 2)
+            if len(parts) >= 2 and parts[1].startswith("REG_"):
+                name = "" if parts[0] == "(Default)" else parts[0]
+                values[name] = (parts[1], parts[2] if len(parts) > 2 else "")
+        return values
+
+    def reg_value(self, key, name, view=None):
+        """(type, data) of one value, or None."""
+        values = self.reg_query(key, name, view=view)
+        return None if values is None else values.get(name)
+
+    def reg_add(self, key, name=None, data=None, type="REG_SZ", view=None):
+        """Creates the key, and sets a value when name is given ("" is the
+        default value)."""
+        args = ["reg", "add", key, "/f"]
+        if name is not None:
+            args += ["/ve"] if name == "" else ["/v", name]
+            args += ["/t", type, "/d", "" if data is None else str(data)]
+        if view:
+            args.append("/reg:%d" % view)
+        rc, out, err = self.wine(args, timeout=30)
+        if rc != 0:
+            raise HarnessError("reg add failed (%d): %r %r" % (rc, out, err))
+
+    def reg_delete(self, key, name=None, view=None):
+        """Deletes a key with everything below it, or one value (""
+        is the default value).  Returns True when something was deleted."""
+        args = ["reg", "delete", key, "/f"]
+        if name is not None:
+            args[3:3] = ["/ve"] if name == "" else ["/v", name]
+        if view:
+            args.append("/reg:%d" % view)
+        rc, _, _ = self.wine(args, timeout=30)
+        return rc == 0
+
+    # -- CD-ROM drives --
+
+    def empty_cd_dir(self, letter):
+        return os.path.join(self.work_dir, "cd", "%s-%s" % (os.path.basename(self.path),
+                                                          letter.lower()))
+
+    def link_cds(self):
+        """Links every CD-ROM letter to an empty folder of its own.  Wine's
+        mount manager makes a drive (and its cdrom type) only for links that
+        exist when the session starts, so the links must be there before the
+        wineserver starts; tests then swap their targets."""
+        for letter in CD_LETTERS:
+            self.set_cd(letter, None)
+
+    def set_cd(self, letter, unix_dir=None, label=None):
+        """Points CD-ROM drive letter (a, e or f) at a host directory, or at
+        an empty folder (no file on that CD) when unix_dir is None.  Swapping
+        the link while the server runs acts as a media change.  label writes
+        .windows-label into the directory."""
+        letter = letter.lower().rstrip(":")
+        if letter not in CD_LETTERS:
+            raise ValueError("drive %s: is not a CD-ROM drive of the harness" % letter)
+        if unix_dir is None:
+            unix_dir = self.empty_cd_dir(letter)
+            if os.path.isdir(unix_dir):
+                shutil.rmtree(unix_dir)
+        os.makedirs(unix_dir, exist_ok=True)
+        if label is not None:
+            with open(os.path.join(unix_dir, ".windows-label"), "w") as f:
+                f.write(label)
+        link = os.path.join(self.path, "dosdevices", letter + ":")
+        tmp = link + ".new"
+        if os.path.lexists(tmp):
+            os.remove(tmp)
+        os.symlink(os.path.abspath(unix_dir), tmp)
+        os.replace(tmp, link)
+
+    def clear_cds(self):
+        """Every CD-ROM drive back to an empty folder."""
+        for letter in CD_LETTERS:
+            self.set_cd(letter, None)
+
+    # -- the recorder --
+
+    def recorder_log_path(self):
+        return self.unix(RECORDER_LOG_WIN)
+
+    def clear_recorder(self):
+        try:
+            os.remove(self.recorder_log_path())
+        except FileNotFoundError:
+            pass
+
+    def recorded(self, wait_for=0, timeout=5.0):
+        """The records of recorder.exe since clear_recorder(): dicts with
+        "cmdline" and "cwd" (str, one character per byte).  Programs started
+        through the shell are not waited for by hostcmd, so wait until at
+        least wait_for records are there (or the timeout passes)."""
+        deadline = time.monotonic() + timeout
+        while True:
+            records = []
+            try:
+                with open(self.recorder_log_path(), "rb") as f:
+                    for line in f.read().decode("ascii").splitlines():
+                        if line.endswith("}"):
+                            records.append(json.loads(line))
+            except FileNotFoundError:
+                pass
+            if len(records) >= wait_for or time.monotonic() >= deadline:
+                return records
+            time.sleep(0.05)
+
+
+def lnkinfo(path, timeout=30.0):
+    """Reads a .lnk file with lnkinfo (an independent reader); returns
+    {field name: value} of its "name : value" lines (stripped), plus the
+    whole text under "_text"."""
+    out = path + ".lnkinfo"
+    rc, data, err = run_to_files(["lnkinfo", path], dict(os.environ), out, timeout=timeout)
+    os.remove(out)
+    os.remove(out + ".err")
+    if rc != 0:
+        raise HarnessError("lnkinfo failed on %s: %r" % (path, err))
+    text = data.decode("utf-8", "replace")
+    fields = {"_text": text}
+    for line in text.splitlines():
+        if ":" in line and line.startswith("\t"):
+            k, _, v = line.strip().partition(":")
+            fields.setdefault(k.strip(), v.strip())
+    return fields
+
+
+# ---------------------------------------------------------------------------
+# Templates and the session
+
+REG_SETUP = r"""REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_LOCAL_MACHINE\Software\Wine\Drives]
+"a:"="cdrom"
+"e:"="cdrom"
+"f:"="cdrom"
+
+[HKEY_CLASSES_ROOT\.hcx]
+@="HostcmdE2E.Record"
+
+[HKEY_CLASSES_ROOT\HostcmdE2E.Record\shell\open\command]
+@="\"C:\\e2e\\recorder.exe\" open \"%1\""
+
+[HKEY_CLASSES_ROOT\HostcmdE2E.Record\shell\print\command]
+@="\"C:\\e2e\\recorder.exe\" print \"%1\""
+"""
+
+
+def build_template(path, arch, work_dir):
+    """Makes a prepared prefix at path (kept for later runs)."""
+    stamp = os.path.join(path, ".e2e-template")
+    if os.path.exists(stamp):
+        with open(stamp) as f:
+            if f.read().strip() == TEMPLATE_VERSION:
+                return False
+    t0 = time.monotonic()
+    if os.path.exists(path):
+        Prefix(path, arch, None, work_dir).server_stop()
+        shutil.rmtree(path)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    p = Prefix(path, arch, None, work_dir)
+    env = {"WINEARCH": arch}
+    logs = p.logs
+    run_to_files(["wineboot", "-i"], p.env(env), _log_path(logs, "wineboot.out"),
+                 timeout=300)
+    # Wine links the user's Desktop, Documents, ... to $HOME: a shortcut made
+    # there would land in the real home folder.  Make them real folders.
+    for user in _user_dirs(path):
+        for name in os.listdir(user):
+            full = os.path.join(user, name)
+            if os.path.islink(full):
+                os.remove(full)
+                os.mkdir(full)
+        for name in ("Desktop", "Documents", "Downloads", "Music", "Pictures",
+                     "Videos", "Templates"):
+            os.makedirs(os.path.join(user, name), exist_ok=True)
+    reg_file = os.path.join(path, "drive_c", "e2e-setup.reg")
+    with open(reg_file, "w", newline="\r\n") as f:
+        f.write(REG_SETUP)
+    rc, out, err = run_to_files(["wine", "reg", "import", "C:\\e2e-setup.reg"],
+                                p.env(), _log_path(logs, "reg-import.out"), timeout=120)
+    if rc != 0:
+        raise HarnessError("reg import failed in the template: %r %r" % (out, err))
+    os.remove(reg_file)
+    # Let the server write the registry files and end before copying.
+    run_to_files(["wineserver", "-w"], p.env(), _log_path(logs, "wineserver-w.out"),
+                 timeout=120)
+    with open(stamp, "w") as f:
+        f.write(TEMPLATE_VERSION + "\n")
+    with open(os.path.join(work_dir, "template-%s.seconds" % arch), "w") as f:
+        f.write("%.1f\n" % (time.monotonic() - t0))
+    return True
+
+
+def copy_prefix(template, dest, arch, display, work_dir):
+    if os.path.exists(dest):
+        Prefix(dest, arch, display, work_dir).server_stop()
+        shutil.rmtree(dest)
+    subprocess.run(["cp", "-a", template, dest], check=True, timeout=120,
+                   stdin=subprocess.DEVNULL)
+    p = Prefix(dest, arch, display, work_dir)
+    p.link_cds()
+    return p
+
+
+class Session:
+    """The display and prefixes of one test run.  State is kept in
+    <work dir>/session.json so that the ctest fixture (setup, modules,
+    cleanup: separate processes) share one session."""
+
+    def __init__(self, win32_dir, work_dir):
+        self.win32_dir = os.path.abspath(win32_dir)
+        self.work_dir = os.path.abspath(work_dir)
+        self.state_path = os.path.join(self.work_dir, "session.json")
+        self.display = None
+        self.xvfb_pid = None
+        self.prefixes = {}
+        self.owned = False
+
+    # -- state --
+
+    def _save(self):
+        state = {"display": self.display, "xvfb_pid": self.xvfb_pid,
+                 "prefixes": {n: {"path": p.path, "arch": p.arch}
+                              for n, p in self.prefixes.items()}}
+        with open(self.state_path, "w") as f:
+            json.dump(state, f)
+
+    def _load(self):
+        try:
+            with open(self.state_path) as f:
+                state = json.load(f)
+        except (OSError, ValueError):
+            return False
+        self.display = state.get("display")
+        self.xvfb_pid = state.get("xvfb_pid")
+        for n, p in state.get("prefixes", {}).items():
+            self.prefixes[n] = Prefix(p["path"], p["arch"], self.display, self.work_dir)
+        return True
+
+    def alive(self):
+        return (self.xvfb_pid is not None and _pid_is(self.xvfb_pid, "Xvfb")
+                and "main" in self.prefixes
+                and os.path.isdir(self.prefixes["main"].path))
+
+    # -- life cycle --
+
+    def template(self, arch):
+        path = os.path.join(self.work_dir, "template-" + arch)
+        build_template(path, arch, self.work_dir)
+        return path
+
+    def start(self):
+        """Fresh main prefix, Xvfb and a warm wineserver."""
+        os.makedirs(self.work_dir, exist_ok=True)
+        if self._load():
+            self.stop()
+        self.prefixes = {}
+        template = self.template("win32")
+        log_dir = os.path.join(self.work_dir, "logs")
+        os.makedirs(log_dir, exist_ok=True)
+        self.display, self.xvfb_pid = start_xvfb(os.path.join(log_dir, "xvfb.log"))
+        self._save()
+        main = copy_prefix(template, os.path.join(self.work_dir, "prefix"), "win32",
+                           self.display, self.work_dir)
+        self.prefixes["main"] = main
+        self._save()
+        main.install_tools(self.win32_dir)
+        main.server_start()
+
+    def attach(self):
+        """Uses the running session, or starts one owned by this process."""
+        if self._load() and self.alive():
+            self.main.install_tools(self.win32_dir)
+            return self
+        self.start()
+        self.owned = True
+        atexit.register(self.stop)
+        return self
+
+    def extra_prefix(self, name, arch="win32"):
+        """Another prefix made from a template (e.g. "win64" for registry
+        views, or one of its own for a restart), with its own warm server on
+        the same display.  Stopped with the session."""
+        if name in self.prefixes:
+            return self.prefixes[name]
+        p = copy_prefix(self.template(arch), os.path.join(self.work_dir, "prefix-" + name),
+                        arch, self.display, self.work_dir)
+        self.prefixes[name] = p
+        self._save()
+        p.install_tools(self.win32_dir)
+        p.server_start()
+        return p
+
+    def drop_prefix(self, name):
+        p = self.prefixes.pop(name, None)
+        if p:
+            p.server_stop()
+            self._save()
+
+    def stop(self):
+        for p in self.prefixes.values():
+            if os.path.isdir(p.path):
+                p.server_stop()
+        stop_pid(self.xvfb_pid, "Xvfb")
+        self.xvfb_pid = None
+        try:
+            os.remove(self.state_path)
+        except FileNotFoundError:
+            pass
+
+    @property
+    def main(self):
+        return self.prefixes["main"]
+
+
+# ---------------------------------------------------------------------------
+# unittest glue
+
+_session = None
+_options = None
+
+
+def session():
+    """The session of this test process (attached on first use)."""
+    global _session
+    if _session is None:
+        opts = _options or _parse_options([])[0]
+        _session = Session(opts.win32_dir, opts.work_dir).attach()
+    return _session
+
+
+class TestCase(unittest.TestCase):
+    """Base of the end-to-end tests: self.wine is the main prefix;
+    self.dir() gives a fresh directory named after the test."""
+
+    maxDiff = None
+    needs_hostcmd = True
+
+    @classmethod
+    def setUpClass(cls):
+        cls.session = session()
+        cls.wine = cls.session.main
+        if cls.needs_hostcmd and not cls.wine.has_hostcmd():
+            raise HarnessError("hostcmd.exe is not built (%s/hostcmd.exe)"
+                               % cls.session.win32_dir)
+
+    def dir(self):
+        return self.wine.new_dir(self._testMethodName)
+
+    def run_in(self, d, cmdline, **kw):
+        kw.setdefault("name", self._testMethodName)
+        return self.wine.run(cmdline, cwd=d, **kw)
+
+    def assertFiles(self, d, expected, msg=None):
+        """The directory holds exactly these entries ({path: bytes or DIR})."""
+        actual = d.snapshot() if isinstance(d, TestDir) else snapshot(d)
+        if actual != expected:
+            lines = []
+            for k in sorted(set(actual) | set(expected)):
+                a, e = actual.get(k, "<missing>"), expected.get(k, "<missing>")
+                if a != e:
+                    lines.append("  %s: expected %r, found %r" % (k, e, a))
+            self.fail((msg + ": " if msg else "") + "directory differs:\n" + "\n".join(lines))
+
+
+def _parse_options(argv):
+    ap = argparse.ArgumentParser(add_help=False)
+    ap.add_argument("--win32-dir", default=os.environ.get(
+        "E2E_WIN32_DIR", os.path.join(REPO, "build", "win32")))
+    ap.add_argument("--work-dir", default=os.environ.get(
+        "E2E_WORK_DIR", os.path.join(REPO, "build", "native", "e2e")))
+    return ap.parse_known_args(argv)
+
+
+def main():
+    """Entry of a test module: parses --win32-dir/--work-dir, runs unittest."""
+    global _options
+    _options, rest = _parse_options(sys.argv[1:])
+    sys.stdout.flush()
+    unittest.main(module="__main__", argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+def _cli():
+    opts, rest = _parse_options(sys.argv[1:])
+    if not rest:
+        print(__doc__)
+        return 2
+    cmd, args = rest[0], rest[1:]
+    s = Session(opts.win32_dir, opts.work_dir)
+    if cmd == "setup":
+        t0 = time.monotonic()
+        s.start()
+        print("e2e session ready on display %s, prefix %s (%.1f s)"
+              % (s.display, s.main.path, time.monotonic() - t0))
+        return 0
+    if cmd == "cleanup":
+        if s._load():
+            s.stop()
+        print("e2e session stopped")
+        return 0
+    if cmd == "run":
+        if args and args[0] == "--":
+            args = args[1:]
+        s.attach()
+        d = s.main.new_dir("cli")
+        r = s.main.run(" ".join(args).encode("latin-1"), cwd=d, check=False)
+        print("status: %s; ran in %s (%s)" % (r.status.strip(), d.win, d.unix))
+        for k, v in sorted(d.snapshot().items()):
+            print("  %s: %r" % (k, v))
+        return 0
+    print("unknown command %r" % cmd)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(_cli())

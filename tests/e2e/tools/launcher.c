@@ -1,0 +1,97 @@
+/* launcher.exe: starts a program with a command line taken byte for byte
+ * from a file, so that no argument quoting of Wine or of a C runtime stands
+ * between an end-to-end test and the program under test.
+ *
+ *   launcher.exe <program path> <command line file> <timeout ms> [<status file>]
+ *
+ * The command line file holds the whole raw command line, program part
+ * included; its bytes are passed unchanged as lpCommandLine of CreateProcessA
+ * (a NUL byte in the file would end the line early, so none may be there).
+ * The program path is passed as lpApplicationName.  The child inherits the
+ * launcher's current directory.
+ *
+ * Exit code: the child's exit code when it ended in time (only its low 8 bits
+ * reach a Unix caller, so the status file carries the full value), or
+ *   250 bad usage, 251 command line file unreadable, 252 CreateProcessA
+ *   failed, 253 the child did not end in time (it has been terminated).
+ * The status file, when named, receives one line: "exit <code>",
+ * "timeout", "startfail <GetLastError>" or "readfail".
+ */
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+static void writeStatus(const char *path, const char *text)
+{
+    if (!path) return;
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE) return;
+    DWORD written;
+    WriteFile(h, text, (DWORD)strlen(text), &written, NULL);
+    CloseHandle(h);
+}
+
+static char *readWholeFile(const char *path)
+{
+    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE) return NULL;
+    DWORD size = GetFileSize(h, NULL);
+    if (size == INVALID_FILE_SIZE) { CloseHandle(h); return NULL; }
+    char *buf = (char *)malloc(size + 1);
+    DWORD got = 0;
+    if (!buf || !ReadFile(h, buf, size, &got, NULL) || got != size) {
+        CloseHandle(h);
+        free(buf);
+        return NULL;
+    }
+    CloseHandle(h);
+    buf[size] = '\0';
+    return buf;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc < 4) {
+        fprintf(stderr, "usage: launcher.exe <program> <cmdline file> <timeout ms> [<status file>]\n");
+        return 250;
+    }
+    const char *program = argv[1];
+    const char *statusPath = argc > 4 ? argv[4] : NULL;
+    DWORD timeoutMs = (DWORD)strtoul(argv[3], NULL, 10);
+
+    char *cmdline = readWholeFile(argv[2]);
+    if (!cmdline) {
+        writeStatus(statusPath, "readfail\n");
+        return 251;
+    }
+
+    STARTUPINFOA si;
+    PROCESS_INFORMATION pi;
+    ZeroMemory(&si, sizeof si);
+    si.cb = sizeof si;
+    ZeroMemory(&pi, sizeof pi);
+    if (!CreateProcessA(program, cmdline, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
+        char text[64];
+        sprintf(text, "startfail %lu\n", (unsigned long)GetLastError());
+        writeStatus(statusPath, text);
+        return 252;
+    }
+    CloseHandle(pi.hThread);
+
+    if (WaitForSingleObject(pi.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(pi.hProcess, 253);
+        WaitForSingleObject(pi.hProcess, 5000);
+        CloseHandle(pi.hProcess);
+        writeStatus(statusPath, "timeout\n");
+        return 253;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    char text[64];
+    sprintf(text, "exit %lu\n", (unsigned long)code);
+    writeStatus(statusPath, text);
+    return (int)code;
+}
