@@ -164,8 +164,9 @@ class Wine:
     """A private Wine prefix in the work directory, with its own wineserver."""
 
     def __init__(self, work_dir):
-        self.prefix = os.path.join(work_dir, 'prefix')
-        self.log = os.path.join(work_dir, 'wine.log')
+        # A prefix of its own, apart from the harness's shared one.
+        self.prefix = os.path.join(work_dir, 'packaging-prefix')
+        self.log = os.path.join(work_dir, 'packaging-wine.log')
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEARCH='win32', WINEDEBUG='-all',
                         WINEDLLOVERRIDES='winemenubuilder.exe=d;mscoree=d;mshtml=d')
         # No display: boxes and dialogs fail at once instead of waiting.
