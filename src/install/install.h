@@ -15,6 +15,16 @@
 
 #include "platform/platform.h"
 
+// Lines of the check layout: free text, the three install key parts, the
+// marker file, the line run when installed, the line run when not.
+const int checkFileLines = 7;
+
+// Reads the first `count` lines of an install description file (missing lines
+// read empty); false when the file cannot be opened.
+bool readDescriptionLines(const std::string& fileName, std::string* lines, int count);
+// "<part 1>\<part 2>\<part 3>", each part as it stands.
+std::string installKeyTail(const std::string& part1, const std::string& part2, const std::string& part3);
+
 // The value under HKLM\Software\<key tail>, opened, never created; "na" when
 // there is none.
 std::string readInstallValue(const std::string& installKeyTail, const std::string& valueName);
@@ -23,6 +33,8 @@ std::string lookupInstalledLocation(Handle instance, const std::string& fileName
 
 void runInstallCheck(Handle instance, const std::string& fileName);
 void runInstaller(Handle instance, const std::string& fileName);
+// Writes the "PathToInstall=" reply for the fields of "pathToInstall".
+void queryInstallPath(Handle instance, const std::string& arguments);
 
 void commandInstallCheck(Handle instance, const std::string& word, const std::string& arguments);
 void commandInstall(Handle instance, const std::string& word, const std::string& arguments);

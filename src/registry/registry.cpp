@@ -1,14 +1,62 @@
 #include "registry/registry.h"
 
-// The registry layer and commands: not built yet; they do nothing.
-Handle openRegistryKey(const std::string&, const std::string&) { return nullKey; }
-void closeRegistryKey(Handle) {}
-void deleteRegistryKey(Handle, const std::string&) {}
-std::string readRegistryValue(Handle, const std::string&) { return "na"; }
-void writeRegistryValue(Handle, const std::string&, const std::string&) {}
-void deleteRegistryValue(Handle, const std::string&) {}
-void commandRegSetValue(Handle, const std::string&, const std::string&) {}
-void commandRegToFile(Handle, const std::string&, const std::string&) {}
-void commandRegCreateKey(Handle, const std::string&, const std::string&) {}
-void commandRegDeleteKey(Handle, const std::string&, const std::string&) {}
-void commandRegDeleteValue(Handle, const std::string&, const std::string&) {}
+#include "app/text.h"
+
+namespace {
+// A value is read into this many bytes; longer data cannot be read.
+const std::size_t valueBufferSize = 260;
+
+struct RootName {
+    const char* name;
+    Handle root;
+};
+// Only these four short names, spelled exactly so, reach a root.
+const RootName rootNames[] = {
+    {"HKCR", rootClassesRoot},
+    {"HKCU", rootCurrentUser},
+    {"HKLM", rootLocalMachine},
+    {"HKU", rootUsers},
+};
+}  // namespace
+
+Handle rootKeyByName(const std::string& rootName) {
+    for (const RootName& entry : rootNames)
+        if (rootName == entry.name) return entry.root;
+    return nullKey;
+}
+
+Handle openRegistryKey(const std::string& rootName, const std::string& path) {
+    Handle root = rootKeyByName(rootName);
+    if (root == nullKey) return nullKey;
+    return regCreateKey(root, path);
+}
+
+// Nothing is asked of Windows for the null key: every operation on it fails
+// and changes nothing.
+void closeRegistryKey(Handle key) {
+    if (key != nullKey) regCloseKey(key);
+}
+
+void deleteRegistryKey(Handle key, const std::string& name) {
+    if (key != nullKey) regDeleteKey(key, name);
+}
+
+std::string textOfValueData(const std::string& data) {
+    std::size_t zero = data.find('\0');
+    return zero == std::string::npos ? data : data.substr(0, zero);
+}
+
+std::string readRegistryValue(Handle key, const std::string& valueName) {
+    std::string data;
+    if (key == nullKey || !regQueryValue(key, valueName, valueBufferSize, data)) return notAvailable;
+    // Whatever the type, the data are taken as bytes of text up to the first zero.
+    return textOfValueData(data);
+}
+
+void writeRegistryValue(Handle key, const std::string& valueName, const std::string& text) {
+    if (key != nullKey) regSetStringValue(key, valueName, text);
+}
+
+void deleteRegistryValue(Handle key, const std::string& valueName) {
+    if (key != nullKey) regDeleteValue(key, valueName);
+}

@@ -16,10 +16,19 @@
 // The null key: what a failed open or an unknown root name gives.
 const Handle nullKey = 0;
 
+// The root key a root name stands for, or the null key.
+Handle rootKeyByName(const std::string& rootName);
+// Opens the key below the named root, creating every missing key on the path,
+// with full access; the null key when the name is unknown or the open fails.
 Handle openRegistryKey(const std::string& rootName, const std::string& path);
 void closeRegistryKey(Handle key);
 void deleteRegistryKey(Handle key, const std::string& name);
+// The value's data as text (up to the first zero byte, whatever its type),
+// or "na" when it cannot be read (missing, over 260 bytes, the null key).
 std::string readRegistryValue(Handle key, const std::string& valueName);
+// Registry value data as text: the bytes up to the first zero, or all of them.
+std::string textOfValueData(const std::string& data);
+// Stores the text as REG_SZ with its terminating zero.
 void writeRegistryValue(Handle key, const std::string& valueName, const std::string& text);
 void deleteRegistryValue(Handle key, const std::string& valueName);
 

@@ -1,0 +1,58 @@
+// The registry commands. Each opens its key through the registry layer (which
+// creates every missing key on the path), does one thing and closes the key;
+// only "regToFile"/"regGetValue" answers, through its reply file.
+#include "app/reply.h"
+#include "app/text.h"
+#include "registry/registry.h"
+
+// "reg", "register", "regSetValue": root&key path&value name&text.
+void commandRegSetValue(Handle, const std::string&, const std::string& arguments) {
+    std::string rest = arguments;
+    std::string root = takeField(rest);
+    std::string path = takeField(rest);
+    std::string valueName = takeField(rest);
+    Handle key = openRegistryKey(root, path);
+    writeRegistryValue(key, valueName, rest);
+    closeRegistryKey(key);
+}
+
+// "regToFile", "regGetValue": root&key path&value name&reply file.
+// Replies "regToFile=<text>", or "regToFile=ERROR" when the value cannot be read.
+void commandRegToFile(Handle, const std::string&, const std::string& arguments) {
+    std::string rest = arguments;
+    std::string root = takeField(rest);
+    std::string path = takeField(rest);
+    std::string valueName = takeField(rest);
+    Handle key = openRegistryKey(root, path);
+    std::string value = readRegistryValue(key, valueName);
+    closeRegistryKey(key);
+    writeTextFile(rest, std::string("regToFile=") + (value == notAvailable ? "ERROR" : value));
+}
+
+// "regCreateKey": root&key path; every missing key on the path is created.
+void commandRegCreateKey(Handle, const std::string&, const std::string& arguments) {
+    std::string rest = arguments;
+    std::string root = takeField(rest);
+    closeRegistryKey(openRegistryKey(root, rest));
+}
+
+// "regDeleteKey": root&parent key path&sub-key to delete. Windows deletes only
+// a key without sub-keys.
+void commandRegDeleteKey(Handle, const std::string&, const std::string& arguments) {
+    std::string rest = arguments;
+    std::string root = takeField(rest);
+    std::string parent = takeField(rest);
+    Handle key = openRegistryKey(root, parent);
+    deleteRegistryKey(key, rest);
+    closeRegistryKey(key);
+}
+
+// "regDeleteValue": root&key path&value name.
+void commandRegDeleteValue(Handle, const std::string&, const std::string& arguments) {
+    std::string rest = arguments;
+    std::string root = takeField(rest);
+    std::string path = takeField(rest);
+    Handle key = openRegistryKey(root, path);
+    deleteRegistryValue(key, rest);
+    closeRegistryKey(key);
+}

@@ -1,0 +1,122 @@
+#include "app/tokens.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "fake/fake_platform.h"
+
+namespace {
+class Tokens : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fakeReset();
+        fakeSetDirectories("C:\\WINDOWS", "C:\\TEMP\\", "C:\\WINDOWS\\system32");
+    }
+    // A "kw.ini" naming Vendor\Product\1.0, and that product's recorded directory.
+    void install(const std::string& directory) {
+        fakeAddFile("C:\\work\\kw.ini", "check\r\nVendor\r\nProduct\r\n1.0\r\nm.exe\r\nrun&x\r\ninstall&y\r\n");
+        fakeSetRegistryValue(rootLocalMachine, "Software\\Vendor\\Product\\1.0", "isDir", directory + std::string(1, '\0'));
+    }
+    int calls(const std::string& name) { return static_cast<int>(std::count(fakeCalls.begin(), fakeCalls.end(), name)); }
+};
+
+TEST_F(Tokens, Expansions) {
+    install("D:\\Apps\\Product");
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"", ""},
+        {"plain text", "plain text"},
+        {"%WIN%notepad.exe", "C:\\WINDOWS\\notepad.exe"},
+        {"%WIN%\\notepad.exe", "C:\\WINDOWS\\\\notepad.exe"},
+        {"%TEMP%a.txt", "C:\\TEMP\\a.txt"},
+        {"%PROG%Vendor", "C:\\Program Files\\Vendor"},
+        {"%SYS%a&%SYS%b", "C:\\WINDOWS\\system32\\a&C:\\WINDOWS\\system32\\b"},
+        {"%WIN%%SYS%", "C:\\WINDOWS\\C:\\WINDOWS\\system32\\"},
+        {"%APP%bin\\m.exe", "D:\\Apps\\Product\\bin\\m.exe"},
+        {"%APP%a|%APP%b", "D:\\Apps\\Product\\a|D:\\Apps\\Product\\b"},
+        {"%win% %Win% %WIN %app% %Temp%", "%win% %Win% %WIN %app% %Temp%"},
+        {"%%WIN%%", "%C:\\WINDOWS\\%"},
+        {"%PROG%%TEMP%", "C:\\Program Files\\C:\\TEMP\\"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.expected, expandPathTokens(0, c.text)) << c.text;
+}
+
+TEST_F(Tokens, InstalledLocationIsLookedUpOnlyForAppAndOncePerText) {
+    install("D:\\P");
+    expandPathTokens(0, "%WIN%x");
+    EXPECT_EQ(0, calls("openFileForReading"));
+    EXPECT_EQ(0, calls("regOpenKey"));
+    fakeCalls.clear();
+    EXPECT_EQ("D:\\P\\1 D:\\P\\2 D:\\P\\3", expandPathTokens(0, "%APP%1 %APP%2 %APP%3"));
+    EXPECT_EQ(1, calls("openFileForReading"));
+    EXPECT_EQ(1, calls("regOpenKey"));
+    EXPECT_EQ(0, fakeOpenFiles());
+    EXPECT_EQ(0, fakeOpenKeys());
+}
+
+TEST_F(Tokens, WindowsCallsAreMadeForEachOccurrence) {
+    EXPECT_EQ("C:\\WINDOWS\\a C:\\WINDOWS\\b", expandPathTokens(0, "%WIN%a %WIN%b"));
+    EXPECT_EQ(2, calls("getWindowsDirectory"));
+    EXPECT_EQ(0, calls("getTempPath"));
+}
+
+TEST_F(Tokens, AppStaysWhenNothingIsRecorded) {
+    // No kw.ini at all, then a kw.ini without a record, then a record without "isDir".
+    EXPECT_EQ("%APP%x C:\\WINDOWS\\y", expandPathTokens(0, "%APP%x %WIN%y"));
+    fakeAddFile("C:\\work\\kw.ini", "c\nVendor\nProduct\n1.0\n");
+    EXPECT_EQ("%APP%x", expandPathTokens(0, "%APP%x"));
+    fakeSetRegistryValue(rootLocalMachine, "Software\\Vendor\\Product\\1.0", "other", "D:\\P");
+    EXPECT_EQ("%APP%x", expandPathTokens(0, "%APP%x"));
+}
+
+TEST_F(Tokens, InsertedTextIsSearchedOnlyForLaterTokens) {
+    // An installed location holding %WIN% gets it expanded; a Windows
+    // directory holding %APP% keeps it.
+    install("D:\\%WIN%");
+    EXPECT_EQ("D:\\C:\\WINDOWS\\\\x", expandPathTokens(0, "%APP%x"));
+    fakeSetDirectories("C:\\%APP%", "C:\\TEMP\\", "C:\\%TEMP%S");
+    EXPECT_EQ("C:\\%APP%\\x", expandPathTokens(0, "%WIN%x"));
+    // A system directory holding %TEMP% keeps it: %TEMP% comes earlier.
+    EXPECT_EQ("C:\\%TEMP%S\\", expandPathTokens(0, "%SYS%"));
+    // A Windows directory holding %SYS% has it expanded.
+    fakeSetDirectories("C:\\%SYS%", "C:\\TEMP\\", "C:\\S");
+    EXPECT_EQ("C:\\C:\\S\\\\", expandPathTokens(0, "%WIN%"));
+}
+
+TEST_F(Tokens, ValueHoldingItsOwnTokenIsInsertedOnce) {
+    install("D:\\%APP%");
+    EXPECT_EQ("D:\\%APP%\\a D:\\%APP%\\b", expandPathTokens(0, "%APP%a %APP%b"));
+    fakeSetDirectories("C:\\%WIN%", "C:\\%TEMP%\\", "C:\\%SYS%");
+    EXPECT_EQ("C:\\%WIN%\\a C:\\%WIN%\\b", expandPathTokens(0, "%WIN%a %WIN%b"));
+    EXPECT_EQ("C:\\%TEMP%\\", expandPathTokens(0, "%TEMP%"));
+    EXPECT_EQ("C:\\%SYS%\\C:\\%SYS%\\", expandPathTokens(0, "%SYS%%SYS%"));
+}
+
+TEST_F(Tokens, FailingOrOverlongDirectoryLeavesTheToken) {
+    fakeFail("getWindowsDirectory", 1);
+    EXPECT_EQ("%WIN%a C:\\WINDOWS\\b", expandPathTokens(0, "%WIN%a %WIN%b"));
+    EXPECT_EQ(2, calls("getWindowsDirectory"));
+
+    fakeReset();
+    fakeFail("getTempPath");
+    fakeFail("getSystemDirectory");
+    EXPECT_EQ("%TEMP% %TEMP% %SYS% C:\\WINDOWS\\", expandPathTokens(0, "%TEMP% %TEMP% %SYS% %WIN%"));
+    EXPECT_EQ(2, calls("getTempPath"));
+    EXPECT_EQ(1, calls("getSystemDirectory"));
+
+    fakeReset();
+    fakeSetDirectories(std::string(260, 'w'), "", "C:\\S");
+    EXPECT_EQ("%WIN%|%TEMP%|C:\\S\\", expandPathTokens(0, "%WIN%|%TEMP%|%SYS%"));
+}
+
+TEST_F(Tokens, DoubleByteCharactersHideTokens) {
+    fakeUseCodePage932(true);
+    // 0x81 opens a double-byte character whose second byte is "%": no token starts there.
+    std::string text = std::string("\x81") + "%WIN%x";
+    EXPECT_EQ(std::string("\x81") + "%WIN%x", expandPathTokens(0, text));
+    EXPECT_EQ("\x81\x81" "C:\\WINDOWS\\x", expandPathTokens(0, "\x81\x81%WIN%x"));
+}
+}  // namespace

@@ -1,0 +1,194 @@
+#include "registry/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/runner.h"
+#include "fake/fake_platform.h"
+
+namespace {
+const std::string zero(1, '\0');
+
+class Registry : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fakeReset();
+        resetRuns();
+    }
+    void TearDown() override {
+        EXPECT_EQ(0, fakeOpenKeys());
+        EXPECT_EQ(0, fakeOpenFiles());
+    }
+    std::string value(Handle root, const std::string& path, const std::string& name) {
+        std::string bytes;
+        return fakeRegistryValue(root, path, name, bytes) ? bytes : "<missing>";
+    }
+    std::string readVia(const std::string& root, const std::string& path, const std::string& name) {
+        Handle key = openRegistryKey(root, path);
+        std::string text = readRegistryValue(key, name);
+        closeRegistryKey(key);
+        return text;
+    }
+};
+
+TEST_F(Registry, RootNamesAreExact) {
+    EXPECT_EQ(rootClassesRoot, rootKeyByName("HKCR"));
+    EXPECT_EQ(rootCurrentUser, rootKeyByName("HKCU"));
+    EXPECT_EQ(rootLocalMachine, rootKeyByName("HKLM"));
+    EXPECT_EQ(rootUsers, rootKeyByName("HKU"));
+    for (const char* name : {"hklm", "Hklm", "HKEY_LOCAL_MACHINE", "HKCC", "HKLM ", "", "HKU\\"})
+        EXPECT_EQ(nullKey, rootKeyByName(name)) << name;
+}
+
+TEST_F(Registry, NullKeyReachesNoWindowsCall) {
+    Handle key = openRegistryKey("hklm", "Software\\A");
+    EXPECT_EQ(nullKey, key);
+    writeRegistryValue(key, "v", "t");
+    EXPECT_EQ("na", readRegistryValue(key, "v"));
+    deleteRegistryValue(key, "v");
+    deleteRegistryKey(key, "A");
+    closeRegistryKey(key);
+    EXPECT_TRUE(fakeCalls.empty());
+}
+
+TEST_F(Registry, ReadsDataOfAnyTypeAsText) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::string expected;
+    } cases[] = {
+        {"REG_SZ", "hello" + zero, "hello"},
+        {"no zero byte", "abc", "abc"},
+        {"text up to the first zero", "ab" + zero + "cd" + zero, "ab"},
+        {"DWORD 65", std::string("A") + zero + zero + zero, "A"},
+        {"DWORD 0", zero + zero + zero + zero, ""},
+        {"empty", "", ""},
+        {"259 characters", std::string(259, 'x') + zero, std::string(259, 'x')},
+        {"260 bytes, no zero", std::string(260, 'x'), std::string(260, 'x')},
+        {"260 characters", std::string(260, 'x') + zero, "na"},
+        {"the text na", "na" + zero, "na"},
+    };
+    for (const auto& c : cases) {
+        fakeSetRegistryValue(rootCurrentUser, "Software\\T", "v", c.bytes);
+        EXPECT_EQ(c.expected, readVia("HKCU", "Software\\T", "v")) << c.what;
+    }
+}
+
+TEST_F(Registry, ReadOfMissingValueCreatesTheKeyAndGivesNa) {
+    EXPECT_EQ("na", readVia("HKLM", "Software\\New\\Key", "v"));
+    EXPECT_TRUE(fakeRegistryKeyExists(rootLocalMachine, "Software\\New\\Key"));
+}
+
+TEST_F(Registry, DeniedOrFailingOpenGivesNa) {
+    fakeSetRegistryValue(rootLocalMachine, "Software\\T", "v", "x" + zero);
+    fakeDenyRegistryRoot(rootLocalMachine);
+    EXPECT_EQ("na", readVia("HKLM", "Software\\T", "v"));
+    fakeReset();
+    fakeSetRegistryValue(rootCurrentUser, "Software\\T", "v", "x" + zero);
+    fakeFail("regQueryValue");
+    EXPECT_EQ("na", readVia("HKCU", "Software\\T", "v"));
+}
+
+// Runs a command line and gives the reply file's bytes.
+std::string replyOf(const std::string& commandLine) {
+    fakeAddFile("C:\\work\\r.txt", "old reply, longer than the new one");
+    runCommandLine(0, commandLine);
+    return fakeFileBytes("C:\\work\\r.txt");
+}
+
+TEST_F(Registry, SetAndGetCommands) {
+    const struct {
+        const char* set;
+        const char* get;
+        const char* reply;
+    } cases[] = {
+        {"reg&HKCU&Software\\H&v&hello", "regToFile&HKCU&Software\\H&v&r.txt", "regToFile=hello"},
+        {"register&HKCU&Software\\H&v&two", "regGetValue&HKCU&Software\\H&v&r.txt", "regToFile=two"},
+        {"regSetValue&HKLM&Software\\H\\Deep\\er&v&x", "regToFile&HKLM&Software\\H\\Deep\\er&v&r.txt", "regToFile=x"},
+        {"reg&HKCU&Software\\H&v&a&b|c d", "regToFile&HKCU&Software\\H&v&r.txt", "regToFile=a&b c d"},
+        {"reg&HKCU&Software\\H&v&", "regToFile&HKCU&Software\\H&v&r.txt", "regToFile="},
+        {"reg&HKCU&Software\\H&&default", "regToFile&HKCU&Software\\H&&r.txt", "regToFile=default"},
+        {"reg&HKCU&Software\\H&v&na", "regToFile&HKCU&Software\\H&v&r.txt", "regToFile=ERROR"},
+        {"reg&HKCU&Software\\H&v&line\nbreak", "regToFile&HKCU&Software\\H&v&r.txt", "regToFile=line\r\nbreak"},
+        {"reg&HKCU&Software\\H&w&%WIN%x", "regToFile&HKCU&Software\\H&w&r.txt", "regToFile=C:\\WINDOWS\\x"},
+    };
+    for (const auto& c : cases) {
+        runCommandLine(0, c.set);
+        EXPECT_EQ(c.reply, replyOf(c.get)) << c.set;
+    }
+    EXPECT_EQ("default" + zero, value(rootCurrentUser, "Software\\H", ""));
+    EXPECT_EQ("regToFile=ERROR", replyOf("regToFile&HKCU&Software\\H&missing&r.txt"));
+}
+
+TEST_F(Registry, ReadLimitInCommands) {
+    runCommandLine(0, "reg&HKCU&Software\\H&v&" + std::string(259, 'x'));
+    EXPECT_EQ("regToFile=" + std::string(259, 'x'), replyOf("regToFile&HKCU&Software\\H&v&r.txt"));
+    runCommandLine(0, "reg&HKCU&Software\\H&v&" + std::string(260, 'x'));
+    EXPECT_EQ(std::string(260, 'x') + zero, value(rootCurrentUser, "Software\\H", "v"));
+    EXPECT_EQ("regToFile=ERROR", replyOf("regToFile&HKCU&Software\\H&v&r.txt"));
+}
+
+TEST_F(Registry, ReplyFileNameIsTheRest) {
+    fakeSetRegistryValue(rootCurrentUser, "Software\\H", "v", "x" + zero);
+    runCommandLine(0, "regToFile&HKCU&Software\\H&v&a&b.txt");
+    EXPECT_EQ("regToFile=x", fakeFileBytes("C:\\work\\a&b.txt"));
+}
+
+TEST_F(Registry, UnknownRootWritesNothing) {
+    runCommandLine(0, "reg&hkcu&Software\\H&v&x");
+    runCommandLine(0, "regCreateKey&hkcu&Software\\K");
+    EXPECT_EQ("regToFile=ERROR", replyOf("regToFile&Hkcu&Software\\H&v&r.txt"));
+    EXPECT_FALSE(fakeRegistryKeyExists(rootCurrentUser, "Software\\H"));
+    EXPECT_FALSE(fakeRegistryKeyExists(rootCurrentUser, "Software\\K"));
+    EXPECT_TRUE(fakeCalls.end() == std::find_if(fakeCalls.begin(), fakeCalls.end(), [](const std::string& call) {
+                    return call.compare(0, 3, "reg") == 0;
+                }));
+}
+
+TEST_F(Registry, CreateKeyCreatesEveryParent) {
+    runCommandLine(0, "regCreateKey&HKCU&Software\\A\\B\\C");
+    EXPECT_TRUE(fakeRegistryKeyExists(rootCurrentUser, "Software\\A"));
+    EXPECT_TRUE(fakeRegistryKeyExists(rootCurrentUser, "Software\\A\\B"));
+    EXPECT_TRUE(fakeRegistryKeyExists(rootCurrentUser, "Software\\A\\B\\C"));
+}
+
+TEST_F(Registry, DeleteKey) {
+    runCommandLine(0, "regCreateKey&HKCU&Software\\A\\B\\C");
+    // A key with sub-keys stays.
+    runCommandLine(0, "regDeleteKey&HKCU&Software\\A&B");
+    EXPECT_TRUE(fakeRegistryKeyExists(rootCurrentUser, "Software\\A\\B"));
+    runCommandLine(0, "regDeleteKey&HKCU&Software\\A&B\\C");
+    EXPECT_FALSE(fakeRegistryKeyExists(rootCurrentUser, "Software\\A\\B\\C"));
+    // Two fields: the parent path is empty and the whole path is the sub-key.
+    runCommandLine(0, "regDeleteKey&HKCU&Software\\A\\B");
+    EXPECT_FALSE(fakeRegistryKeyExists(rootCurrentUser, "Software\\A\\B"));
+    EXPECT_TRUE(fakeRegistryKeyExists(rootCurrentUser, "Software\\A"));
+    // Deleting below a path that does not exist leaves that path behind.
+    runCommandLine(0, "regDeleteKey&HKCU&Software\\Gone\\Path&X");
+    EXPECT_TRUE(fakeRegistryKeyExists(rootCurrentUser, "Software\\Gone\\Path"));
+}
+
+TEST_F(Registry, DeleteValue) {
+    fakeSetRegistryValue(rootCurrentUser, "Software\\H", "v", "x" + zero);
+    fakeSetRegistryValue(rootCurrentUser, "Software\\H", "w", "y" + zero);
+    runCommandLine(0, "regDeleteValue&HKCU&Software\\H&v");
+    EXPECT_EQ("<missing>", value(rootCurrentUser, "Software\\H", "v"));
+    EXPECT_EQ("y" + zero, value(rootCurrentUser, "Software\\H", "w"));
+    runCommandLine(0, "regDeleteValue&hkcu&Software\\H&w");
+    EXPECT_EQ("y" + zero, value(rootCurrentUser, "Software\\H", "w"));
+}
+
+TEST_F(Registry, KeysAreClosedWhenEveryCallFails) {
+    // Fail each platform call of a read command in turn: the key that was
+    // opened is closed all the same.
+    for (int k = 1; k <= 6; ++k) {
+        fakeReset();
+        fakeSetRegistryValue(rootCurrentUser, "Software\\H", "v", "x" + zero);
+        fakeFailCallNumber(k);
+        runCommandLine(0, "regToFile&HKCU&Software\\H&v&r.txt");
+        EXPECT_EQ(0, fakeOpenKeys()) << k;
+        EXPECT_EQ(0, fakeOpenFiles()) << k;
+    }
+}
+}  // namespace
