@@ -1,5 +1,181 @@
+// The installer: "install" runs an installer file.
+//
+// Lines 1 to 17 are settings (key parts, three switches, the dialog texts, the
+// base and sub-directory, the final command), lines 18 to 37 are skipped, and
+// from line 38 on up to the first empty line come the command lines that do
+// the actual installing. The installer itself only talks to the user, makes
+// the directory chain, records the installed directory as "isDir" under the
+// install key, checks that the record reads back, runs the command list and
+// the final command, and offers a restart. Nothing changes on the machine
+// before the user has passed the welcome message and the path dialog.
+//
+// The file is opened once and stays open until the installer returns, also
+// while the command list runs (those lines may nest further runs; the runner's
+// depth limit stops an installer that leads back to itself).
 #include "install/install.h"
 
-// The installer: not built yet; it does nothing.
-void runInstaller(Handle, const std::string&) {}
-void commandInstall(Handle, const std::string&, const std::string&) {}
+#include <cstdint>
+
+#include "app/boxes.h"
+#include "app/line_reader.h"
+#include "app/runner.h"
+#include "app/text.h"
+#include "app/tokens.h"
+#include "registry/registry.h"
+#include "shell/shell.h"
+
+namespace {
+const unsigned styleYesNoCancel = 0x1003;  // MB_YESNOCANCEL | MB_SYSTEMMODAL
+const int settingLines = 17, skippedLines = 20;
+
+// The setting lines, numbered as in the file (line[0] unused).
+struct InstallerSettings {
+    std::string line[settingLines + 1];
+    const std::string& keyPart1() const { return line[2]; }
+    const std::string& keyPart2() const { return line[3]; }
+    const std::string& keyPart3() const { return line[4]; }
+    bool welcomeOn() const { return line[5] != "NO"; }
+    bool pathDialogOn() const { return line[6] != "NO"; }
+    bool restartOn() const { return line[7] != "NO"; }
+    const std::string& welcomeCaption() const { return line[8]; }
+    const std::string& welcomeText() const { return line[9]; }
+    const std::string& pathCaption() const { return line[10]; }
+    const std::string& pathLead() const { return line[11]; }
+    const std::string& pickerTitle() const { return line[12]; }
+    const std::string& restartCaption() const { return line[13]; }
+    const std::string& restartText() const { return line[14]; }
+    const std::string& baseDirectory() const { return line[15]; }  // expanded when read
+    const std::string& subdirectory() const { return line[16]; }
+    const std::string& finalCommand() const { return line[17]; }
+};
+
+void readSettings(Handle instance, LineReader& reader, InstallerSettings& settings) {
+    for (int n = 1; n <= settingLines; ++n) settings.line[n] = readLine(reader);
+    settings.line[15] = expandPathTokens(instance, settings.line[15]);
+    for (int n = 0; n < skippedLines; ++n) readLine(reader);
+}
+
+// The path dialog asks Yes (install here), No (choose another folder) or
+// Cancel, showing the full target: the directory offered and line 16.
+int askPath(Handle instance, const InstallerSettings& settings, const std::string& offered) {
+    std::string text = applyTextEscapes(settings.pathLead());
+    text += "\r\n\r\n\r\n";
+    text += offered;
+    text += settings.subdirectory();
+    text += "\r\n\r\n\r\n";
+    text += "Select Yes to install.\r\nSelect No to specify a different installation path.\r\n"
+            "Select Cancel to abort installation.";
+    text += "\r\n\r\n";
+    return messageBox(instance, text, settings.pathCaption(), styleYesNoCancel);
+}
+
+// The welcome message and the path dialog. False when the user ends the
+// installer; otherwise targetBase holds the directory to install under.
+bool talkToUser(Handle instance, const InstallerSettings& settings, std::string& targetBase) {
+    if (settings.welcomeOn() &&
+        messageBox(instance, applyTextEscapes(settings.welcomeText()), settings.welcomeCaption(), styleOkCancel) !=
+            answerOk)
+        return false;
+    if (!settings.pathDialogOn()) return true;
+
+    int answer = askPath(instance, settings, targetBase);
+    if (answer == answerCancel) return false;
+    if (answer != answerNo) return true;  // Yes, and whatever else the box says
+
+    // No: the folder picker, each choice confirmed by the path dialog again.
+    // A cancelled picker offers the current target base once more. Only Yes
+    // and No keep the loop going: Cancel ends the installer, and so does a
+    // box that failed, which would otherwise reopen the picker for ever.
+    for (;;) {
+        std::string picked = browseForFolder(instance, settings.pickerTitle());
+        std::string offered = picked == notAvailable ? targetBase : withTrailingBackslash(picked);
+        answer = askPath(instance, settings, offered);
+        if (answer == answerYes) {
+            targetBase = offered;
+            return true;
+        }
+        if (answer != answerNo) return false;
+    }
+}
+
+// Creates base + every "\"-ended component of the sub-directory, one level at
+// a time, and returns the installed directory: the last one, without its
+// final "\". A component after the last "\" is dropped. A directory that
+// exists already or cannot be made does not stop the installer: the record's
+// read-back decides.
+std::string makeDirectoryChain(const std::string& targetBase, const std::string& subdirectory) {
+    std::string installPath = targetBase, rest = subdirectory;
+    for (;;) {
+        std::size_t slash = findText(rest, "\\");
+        if (slash == std::string::npos) break;
+        installPath += rest.substr(0, slash);
+        rest.erase(0, slash + 1);
+        createDirectory(installPath);
+        installPath += "\\";
+    }
+    std::size_t last = lastCharacterStart(installPath);
+    return last == std::string::npos ? installPath : installPath.substr(0, last);
+}
+
+// Writes "isDir" under HKLM\Software\<key tail> and reads it back; true only
+// when the record holds exactly the installed directory.
+bool recordInstalledDirectory(const InstallerSettings& settings, const std::string& installedDirectory) {
+    std::string keyTail = installKeyTail(settings.keyPart1(), settings.keyPart2(), settings.keyPart3());
+    Handle key = openRegistryKey("HKLM", "Software\\" + keyTail);
+    writeRegistryValue(key, "isDir", installedDirectory);
+    closeRegistryKey(key);
+    std::string recorded = readInstallValue(keyTail, "isDir");
+    return recorded != notAvailable && recorded == installedDirectory;
+}
+
+// Enables the shutdown privilege and starts a restart; gives up silently at
+// the first step that fails (no token, no such privilege, not granted).
+void restartWindows() {
+    Handle token = 0;
+    if (!openProcessToken(token)) return;
+    std::uint64_t luid = 0;
+    bool granted = lookupPrivilegeValue("SeShutdownPrivilege", luid) && adjustTokenPrivilege(token, luid) == 0;
+    closeToken(token);
+    if (granted) exitWindowsReboot();
+}
+
+// Everything after the file is open; returning ends the installer.
+void install(Handle instance, LineReader& reader) {
+    InstallerSettings settings;
+    readSettings(instance, reader, settings);
+
+    std::string targetBase = settings.baseDirectory();
+    if (!talkToUser(instance, settings, targetBase)) return;
+
+    std::string installedDirectory = makeDirectoryChain(targetBase, settings.subdirectory());
+    if (!recordInstalledDirectory(settings, installedDirectory)) return;
+
+    for (;;) {
+        std::string line = readLine(reader);
+        if (line.empty()) break;
+        runCommandLine(instance, line);
+        if (runsStopped()) return;
+    }
+    if (settings.finalCommand() != "NO") {
+        runCommandLine(instance, settings.finalCommand());
+        if (runsStopped()) return;
+    }
+    // Only OK restarts: Cancel, and a box that failed (0, or -1 under Wine
+    // without a display), must never take the machine down.
+    if (settings.restartOn() &&
+        messageBox(instance, applyTextEscapes(settings.restartText()), settings.restartCaption(), styleOkCancel) ==
+            answerOk)
+        restartWindows();
+}
+}  // namespace
+
+void runInstaller(Handle instance, const std::string& fileName) {
+    LineReader reader;
+    if (!openLineReader(reader, fileName)) return;
+    install(instance, reader);
+    closeLineReader(reader);
+}
+
+void commandInstall(Handle instance, const std::string&, const std::string& arguments) {
+    runInstaller(instance, arguments);
+}

@@ -1,9 +1,81 @@
+#include "app/reply.h"
+#include "app/text.h"
 #include "shell/shell.h"
 
-// Pickers: not built yet; the commands do nothing.
-std::string browseForFolder(Handle, const std::string&) { return "na"; }
-std::string chooseFile(Handle, const std::string&, const std::string&, const std::string&, const std::string&,
-                       const std::string&, const std::string&) { return "na"; }
-void commandGetUserDir(Handle, const std::string&, const std::string&) {}
-void commandSavePrompt(Handle, const std::string&, const std::string&) {}
-void commandOpenPrompt(Handle, const std::string&, const std::string&) {}
+namespace {
+const unsigned browseOnlyFileSystemFolders = 0x1;  // BIF_RETURNONLYFSDIRS
+// OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_SHAREAWARE
+const unsigned saveDialogFlags = 0x4806;
+// OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_SHAREAWARE
+const unsigned openDialogFlags = 0x5004;
+const std::size_t displayNameSize = 260;
+
+// The dialogs may move the process's current directory (Windows moves it to
+// the chosen file's folder): a relative reply file is pinned down before any
+// dialog opens, so the answer lands where the host looks for it. An empty
+// name stays empty: there is no reply file.
+std::string replyFileBeforeDialog(const std::string& name) { return name.empty() ? name : fullPathName(name); }
+
+void fileCommand(Handle instance, const std::string& arguments, const char* mode) {
+    std::string rest = arguments;
+    std::string replyFile = replyFileBeforeDialog(takeField(rest));
+    std::string filterName = takeField(rest);
+    std::string filterPattern = takeField(rest);
+    std::string defaultFile = takeField(rest);
+    std::string initialDir = takeField(rest);
+    const std::string& title = rest;
+    std::string chosen = chooseFile(instance, filterName, filterPattern, defaultFile, initialDir, title, mode);
+    writeTextFile(replyFile, chosen == notAvailable ? std::string("fileSelected=ERROR") : "fileSelected=" + chosen);
+}
+}  // namespace
+
+std::string browseForFolder(Handle owner, const std::string& title) {
+    Handle allocator = shGetMalloc();
+    if (!allocator) return notAvailable;
+    std::string answer = notAvailable;
+    Handle displayName = mallocAlloc(allocator, displayNameSize);
+    if (displayName) {
+        Handle itemList = shBrowseForFolder(owner, displayName, title, browseOnlyFileSystemFolders);
+        if (itemList) {
+            std::string path;
+            if (shGetPathFromIDList(itemList, path)) answer = path;
+            // The item list is the shell's allocation and goes back to it also
+            // when it named no file-system path.
+            mallocFree(allocator, itemList);
+        }
+        mallocFree(allocator, displayName);
+    }
+    mallocRelease(allocator);
+    return answer;
+}
+
+std::string chooseFile(Handle owner, const std::string& filterName, const std::string& filterPattern,
+                       const std::string& defaultFile, const std::string& initialDir, const std::string& title,
+                       const std::string& mode) {
+    // Exactly one filter pair: name, zero, pattern, zero, and the closing zero.
+    std::string filter = filterName;
+    filter += '\0';
+    filter += filterPattern;
+    filter += '\0';
+    filter += '\0';
+    std::string file = defaultFile == notGiven ? std::string() : defaultFile;
+    bool chosen = mode == "save" ? getSaveFileName(owner, filter, file, initialDir, title, saveDialogFlags)
+                                 : getOpenFileName(owner, filter, file, initialDir, title, openDialogFlags);
+    return chosen ? file : std::string(notAvailable);
+}
+
+void commandGetUserDir(Handle instance, const std::string&, const std::string& arguments) {
+    std::string replyFile, title;
+    splitField(arguments, replyFile, title);
+    replyFile = replyFileBeforeDialog(replyFile);
+    // A drive root comes back as "C:\" already; a cancel gives "na\".
+    writeTextFile(replyFile, "UserDir=" + withTrailingBackslash(browseForFolder(instance, title)));
+}
+
+void commandSavePrompt(Handle instance, const std::string&, const std::string& arguments) {
+    fileCommand(instance, arguments, "save");
+}
+
+void commandOpenPrompt(Handle instance, const std::string&, const std::string& arguments) {
+    fileCommand(instance, arguments, "open");
+}

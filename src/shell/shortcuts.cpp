@@ -1,12 +1,118 @@
+#include "app/text.h"
+#include "registry/registry.h"
 #include "shell/shell.h"
 
-// Shortcut icons: not built yet; the commands do nothing.
-void makeIcon(Handle, int, const std::string&) {}
-long writeShellLink(const std::string&, const std::string&, const std::string&, const std::string&,
-                    const std::string&, int, const std::string&) { return -1; }
+namespace {
+// Where Explorer records the per-user folders (HKCU).
+const char* const shellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+// The value names of icon folders 0 to 3; any other number is the desktop.
+const char* shellFolderName(int folderNumber) {
+    switch (folderNumber) {
+        case 1: return "Programs";
+        case 2: return "Start Menu";
+        case 3: return "Startup";
+        default: return "Desktop";
+    }
+}
+
+// The icon folder's path as Explorer recorded it, or "na". The key is opened
+// (created when missing), read once and closed again.
+std::string iconFolderPath(int folderNumber) {
+    Handle key = openRegistryKey("HKCU", shellFoldersKey);
+    std::string path = readRegistryValue(key, shellFolderName(folderNumber));
+    closeRegistryKey(key);
+    return path;
+}
+
+// Failure code for a shortcut path that does not fit 260 wide characters:
+// HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE).
+const long pathTooLong = static_cast<long>(0x800700CEL);
+
+// HRESULT failure: the severity bit. Tested as a bit, not by sign, since a
+// long is wider than an HRESULT outside 32-bit Windows.
+bool comFailed(long result) { return (static_cast<unsigned long>(result) & 0x80000000UL) != 0; }
+
+// The path of "deleteIcon"/"deleteIconDir", or false when the folder number
+// is not a decimal whole number (the command then touches nothing).
+bool iconItemPath(const std::string& arguments, std::string& path) {
+    std::string numberText, relativePath;
+    splitField(arguments, numberText, relativePath);
+    int folderNumber = 0;
+    if (!parseDecimal(numberText, folderNumber)) return false;
+    path = iconFolderPath(folderNumber) + "\\" + relativePath;
+    return true;
+}
+}  // namespace
+
+void makeIcon(Handle, int folderNumber, const std::string& arguments) {
+    std::string rest = arguments;
+    std::string fields[11];
+    for (int i = 1; i <= 9; ++i) fields[i] = takeField(rest);
+    fields[10] = rest;
+
+    // An icon index that is not a decimal whole number cannot be stored in a
+    // shortcut: the command ends before it creates or reads anything.
+    int iconIndex = 0;
+    if (!parseDecimal(fields[6], iconIndex)) return;
+
+    std::string folder = iconFolderPath(folderNumber);
+    if (fields[8] != notGiven) {
+        // An existing sub-folder is fine, and a failure shows later as an unsaved shortcut.
+        folder += "\\" + fields[8];
+        createDirectory(folder);
+        if (fields[9] != notGiven) {
+            folder += "\\" + fields[9];
+            createDirectory(folder);
+        }
+    }
+    writeShellLink(fields[2] + fields[3], folder + "\\" + fields[1], fields[4], fields[10], fields[5], iconIndex,
+                   fields[7]);
+}
+
+long writeShellLink(const std::string& target, const std::string& shortcutPath, const std::string& description,
+                    const std::string& arguments, const std::string& iconFile, int iconIndex,
+                    const std::string& workingDirectory) {
+    // COM is held only for this one shortcut. A CoInitialize that failed must
+    // not be balanced by CoUninitialize, and nothing could be created anyway.
+    long result = coInitialize();
+    if (comFailed(result)) return result;
+    Handle link = 0;
+    result = createShellLink(link);
+    if (!comFailed(result)) {
+        Handle persistFile = 0;
+        result = queryPersistFile(link, persistFile);
+        if (!comFailed(result)) {
+            // The setters' answers are not examined: Save tells whether a shortcut came about.
+            shellLinkSetPath(link, target);
+            if (arguments != notGiven) shellLinkSetArguments(link, arguments);
+            if (iconFile != notGiven) shellLinkSetIconLocation(link, iconFile, iconIndex);
+            if (workingDirectory != notGiven) shellLinkSetWorkingDirectory(link, workingDirectory);
+            shellLinkSetDescription(link, description);
+            // A path that does not fit 260 wide characters would be saved
+            // under a cut-off name somewhere else: no shortcut at all instead.
+            std::u16string widePath;
+            result = multiByteToWide(shortcutPath, widePath) ? persistFileSave(persistFile, widePath) : pathTooLong;
+            comRelease(persistFile);
+        }
+        comRelease(link);
+    }
+    // Every successful CoInitialize (S_FALSE included) is balanced.
+    coUninitialize();
+    return result;
+}
+
 void commandStartIcon(Handle instance, const std::string&, const std::string& arguments) { makeIcon(instance, 2, arguments); }
 void commandDeskIcon(Handle instance, const std::string&, const std::string& arguments) { makeIcon(instance, 0, arguments); }
 void commandStartUpIcon(Handle instance, const std::string&, const std::string& arguments) { makeIcon(instance, 3, arguments); }
 void commandProgramIcon(Handle instance, const std::string&, const std::string& arguments) { makeIcon(instance, 1, arguments); }
-void commandDeleteIcon(Handle, const std::string&, const std::string&) {}
-void commandDeleteIconDir(Handle, const std::string&, const std::string&) {}
+
+void commandDeleteIcon(Handle, const std::string&, const std::string& arguments) {
+    std::string path;
+    if (iconItemPath(arguments, path)) deleteFile(path);
+}
+
+void commandDeleteIconDir(Handle, const std::string&, const std::string& arguments) {
+    std::string path;
+    if (iconItemPath(arguments, path)) removeDirectory(path);
+}

@@ -1,0 +1,437 @@
+// The installer on the in-memory platform: its dialogs and their answers, the
+// path dialog text, the picker loop, the directory chain, the record and its
+// read-back, the command list, the final command and the restart.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/runner.h"
+#include "fake/fake_platform.h"
+#include "install/install.h"
+
+namespace {
+const char* const setupFile = "C:\\work\\setup.txt";
+const char* const installKey = "Software\\ExampleSoft\\Viewer\\2.0";
+const std::string choices =
+    "Select Yes to install.\r\nSelect No to specify a different installation path.\r\n"
+    "Select Cancel to abort installation.\r\n\r\n";
+
+// An installer file: the seventeen setting lines, twenty skipped lines, the
+// command list and the empty line that ends it.
+struct InstallerFile {
+    std::vector<std::string> line = {
+        "",  // lines are numbered from 1
+        "Viewer 2.0 installer", "ExampleSoft", "Viewer", "2.0", "YES", "YES", "NO",
+        "Welcome caption", "Welcome.&&This installs the viewer.", "Path caption",
+        "Install into:", "Choose the folder", "Restart caption", "Restart now?&&Really.",
+        "C:\\Apps\\", "Vendor\\Product\\", "NO"};
+    std::vector<std::string> skipped = std::vector<std::string>(20);
+    std::vector<std::string> commands = {"save&C:\\work\\copied.txt&one"};
+    bool endWithEmptyLine = true;
+
+    InstallerFile& set(int n, const std::string& text) {
+        line[n] = text;
+        return *this;
+    }
+    InstallerFile& switches(const char* welcome, const char* path, const char* restart) {
+        return set(5, welcome).set(6, path).set(7, restart);
+    }
+    std::string text() const {
+        std::string all;
+        for (int n = 1; n <= 17; ++n) all += line[n] + "\r\n";
+        for (auto& s : skipped) all += s + "\r\n";
+        for (auto& c : commands) all += c + "\r\n";
+        if (endWithEmptyLine) all += "\r\n";
+        return all;
+    }
+};
+
+class Installer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fakeReset();
+        resetRuns();
+        fakeAddDirectory("C:\\Apps");
+        fakeAddDirectory("D:\\Apps");
+        fakeAddDirectory("D:\\Other");
+    }
+    void TearDown() override {
+        EXPECT_EQ(fakeOpenFiles(), 0);
+        EXPECT_EQ(fakeOpenKeys(), 0);
+    }
+    void run(const InstallerFile& file) {
+        fakeAddFile(setupFile, file.text());
+        runInstaller(0x400000, setupFile);
+    }
+    static std::string recorded() {
+        std::string bytes;
+        if (!fakeRegistryValue(rootLocalMachine, installKey, "isDir", bytes)) return "(none)";
+        return bytes.substr(0, bytes.find('\0'));
+    }
+    static bool ranCommandList() { return fakeFileExists("C:\\work\\copied.txt"); }
+    static int browses() { return static_cast<int>(fakeDialogs.size()); }
+    static std::string pathText(const std::string& offered, const std::string& subdirectory = "Vendor\\Product\\") {
+        return "Install into:\r\n\r\n\r\n" + offered + subdirectory + "\r\n\r\n\r\n" + choices;
+    }
+};
+
+TEST_F(Installer, AllSwitchesOffInstallsWithoutAnyDialog) {
+    InstallerFile file;
+    file.switches("NO", "NO", "NO");
+    file.commands = {"save&C:\\work\\copied.txt&one", "save&C:\\work\\second.txt&two"};
+    run(file);
+    EXPECT_TRUE(fakeBoxes.empty());
+    EXPECT_TRUE(fakeDirectoryExists("C:\\Apps\\Vendor\\Product"));
+    EXPECT_EQ(recorded(), "C:\\Apps\\Vendor\\Product");
+    EXPECT_EQ(fakeFileBytes("C:\\work\\copied.txt"), "one");
+    EXPECT_EQ(fakeFileBytes("C:\\work\\second.txt"), "two");
+}
+
+TEST_F(Installer, WelcomeMessageGoesOnOnlyOnOk) {
+    struct Case {
+        int answer;
+        bool installs;
+    } cases[] = {{1, true}, {2, false}, {0, false}, {-1, false}, {6, false}, {7, false}};
+    for (const Case& c : cases) {
+        SetUp();
+        fakeAnswerBoxes({c.answer});
+        run(InstallerFile().switches("YES", "NO", "NO"));
+        ASSERT_EQ(fakeBoxes.size(), 1u) << c.answer;
+        EXPECT_EQ(fakeBoxes[0].text, "Welcome.\r\nThis installs the viewer.");
+        EXPECT_EQ(fakeBoxes[0].caption, "Welcome caption");
+        EXPECT_EQ(fakeBoxes[0].style, 0x1001u);
+        EXPECT_EQ(fakeBoxes[0].owner, 0x400000u);
+        EXPECT_EQ(recorded() != "(none)", c.installs) << c.answer;
+        EXPECT_EQ(ranCommandList(), c.installs) << c.answer;
+        if (!c.installs) {
+            // Cancelling leaves no trace: no directory, no key.
+            EXPECT_FALSE(fakeDirectoryExists("C:\\Apps\\Vendor")) << c.answer;
+            EXPECT_FALSE(fakeRegistryKeyExists(rootLocalMachine, "Software\\ExampleSoft")) << c.answer;
+        }
+    }
+}
+
+TEST_F(Installer, WelcomeBoxThatCannotBeShownStops) {
+    fakeFail("messageBox");
+    run(InstallerFile().switches("", "NO", "NO"));  // an empty switch is on
+    EXPECT_EQ(recorded(), "(none)");
+    EXPECT_FALSE(fakeDirectoryExists("C:\\Apps\\Vendor"));
+}
+
+TEST_F(Installer, PathDialogTextByteForByte) {
+    fakeAnswerBoxes({6});
+    InstallerFile file;
+    file.switches("NO", "YES", "NO").set(11, "Lead&&line%TAB%two").set(16, "A b\\C\\rest");
+    run(file);
+    ASSERT_EQ(fakeBoxes.size(), 1u);
+    EXPECT_EQ(fakeBoxes[0].text,
+              "Lead\r\nline\ttwo\r\n\r\n\r\nC:\\Apps\\A b\\C\\rest\r\n\r\n\r\n"
+              "Select Yes to install.\r\nSelect No to specify a different installation path.\r\n"
+              "Select Cancel to abort installation.\r\n\r\n");
+    EXPECT_EQ(fakeBoxes[0].caption, "Path caption");
+    EXPECT_EQ(fakeBoxes[0].style, 0x1003u);
+}
+
+TEST_F(Installer, PathDialogFirstAnswer) {
+    // Cancel stops, No opens the picker, everything else installs where offered.
+    struct Case {
+        int answer;
+        bool installs;
+        int browses;
+    } cases[] = {{6, true, 0}, {2, false, 0}, {0, true, 0}, {-1, true, 0}, {1, true, 0}, {7, false, 1}};
+    for (const Case& c : cases) {
+        SetUp();
+        fakeAnswerBoxes({c.answer, 2});  // a picker round is then cancelled
+        run(InstallerFile().switches("NO", "YES", "NO"));
+        EXPECT_EQ(recorded() == "C:\\Apps\\Vendor\\Product", c.installs) << c.answer;
+        EXPECT_EQ(fakeDirectoryExists("C:\\Apps\\Vendor"), c.installs) << c.answer;
+        EXPECT_EQ(browses(), c.browses) << c.answer;
+    }
+}
+
+TEST_F(Installer, PickerLoop) {
+    struct Case {
+        const char* name;
+        std::vector<int> boxes;            // path dialog answers, first one included
+        std::vector<std::string> picked;   // "" cancels the picker
+        std::vector<std::string> offered;  // the directory each path dialog offered
+        const char* installedUnder;        // nullptr: the installer ended
+    } cases[] = {
+        {"no, pick, yes", {7, 6}, {"D:\\Apps"}, {"C:\\Apps\\", "D:\\Apps\\"}, "D:\\Apps\\"},
+        {"no, pick a root, yes", {7, 6}, {"D:\\"}, {"C:\\Apps\\", "D:\\"}, "D:\\"},
+        {"no, pick, no, cancel picker, yes",
+         {7, 7, 6},
+         {"D:\\Apps", ""},
+         {"C:\\Apps\\", "D:\\Apps\\", "C:\\Apps\\"},
+         "C:\\Apps\\"},
+        {"no, pick, no, pick another, yes",
+         {7, 7, 6},
+         {"D:\\Apps", "D:\\Other\\"},
+         {"C:\\Apps\\", "D:\\Apps\\", "D:\\Other\\"},
+         "D:\\Other\\"},
+        {"no, cancel picker, yes", {7, 6}, {""}, {"C:\\Apps\\", "C:\\Apps\\"}, "C:\\Apps\\"},
+        {"no, cancel picker, no, pick, yes",
+         {7, 7, 6},
+         {"", "D:\\Apps"},
+         {"C:\\Apps\\", "C:\\Apps\\", "D:\\Apps\\"},
+         "D:\\Apps\\"},
+        {"no, pick, cancel", {7, 2}, {"D:\\Apps"}, {"C:\\Apps\\", "D:\\Apps\\"}, nullptr},
+        {"no, cancel picker, cancel", {7, 2}, {""}, {"C:\\Apps\\", "C:\\Apps\\"}, nullptr},
+        // A box that fails inside the loop ends it instead of reopening the picker.
+        {"no, pick, box fails", {7, 0}, {"D:\\Apps"}, {"C:\\Apps\\", "D:\\Apps\\"}, nullptr},
+        {"no, pick, box fails under Wine", {7, -1}, {"D:\\Apps"}, {"C:\\Apps\\", "D:\\Apps\\"}, nullptr},
+        {"no, cancel picker, box fails", {7, -1}, {""}, {"C:\\Apps\\", "C:\\Apps\\"}, nullptr},
+        {"no, pick, ok is no yes", {7, 1}, {"D:\\Apps"}, {"C:\\Apps\\", "D:\\Apps\\"}, nullptr},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        std::vector<int> boxes = c.boxes;
+        boxes.push_back(2);  // a loop that went on too long ends here, not never
+        fakeAnswerBoxes(boxes);
+        fakeAnswerDialogs(c.picked);
+        run(InstallerFile().switches("NO", "YES", "NO"));
+        ASSERT_EQ(fakeBoxes.size(), c.offered.size()) << c.name;
+        for (std::size_t i = 0; i < c.offered.size(); ++i)
+            EXPECT_EQ(fakeBoxes[i].text, pathText(c.offered[i])) << c.name << " box " << i;
+        ASSERT_EQ(browses(), static_cast<int>(c.picked.size())) << c.name;
+        for (auto& dialog : fakeDialogs) {
+            EXPECT_EQ(dialog.kind, "browse");
+            EXPECT_EQ(dialog.title, "Choose the folder");
+        }
+        if (c.installedUnder) {
+            EXPECT_EQ(recorded(), std::string(c.installedUnder) + "Vendor\\Product") << c.name;
+            EXPECT_TRUE(ranCommandList()) << c.name;
+        } else {
+            EXPECT_EQ(recorded(), "(none)") << c.name;
+            EXPECT_FALSE(ranCommandList()) << c.name;
+            EXPECT_FALSE(fakeDirectoryExists("C:\\Apps\\Vendor")) << c.name;
+            EXPECT_FALSE(fakeDirectoryExists("D:\\Apps\\Vendor")) << c.name;
+        }
+    }
+}
+
+TEST_F(Installer, DirectoryChainForEachShapeOfTheSubdirectory) {
+    struct Case {
+        const char* base;
+        const char* subdirectory;
+        std::vector<std::string> made;
+        const char* installed;
+    } cases[] = {
+        {"C:\\Apps\\", "Vendor\\Product\\", {"C:\\Apps\\Vendor", "C:\\Apps\\Vendor\\Product"}, "C:\\Apps\\Vendor\\Product"},
+        {"C:\\Apps\\", "Vendor\\Product", {"C:\\Apps\\Vendor"}, "C:\\Apps\\Vendor"},
+        {"C:\\Apps\\", "", {}, "C:\\Apps"},
+        {"C:\\Apps\\", "One\\", {"C:\\Apps\\One"}, "C:\\Apps\\One"},
+        {"C:\\Apps\\", "Product", {}, "C:\\Apps"},
+        {"C:\\Apps\\", "A b\\ c\\", {"C:\\Apps\\A b", "C:\\Apps\\A b\\ c"}, "C:\\Apps\\A b\\ c"},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        InstallerFile file;
+        file.switches("NO", "NO", "NO").set(15, c.base).set(16, c.subdirectory);
+        run(file);
+        std::vector<std::string> made;
+        int creates = 0;
+        for (auto& call : fakeCalls) creates += call == "createDirectory";
+        EXPECT_EQ(creates, static_cast<int>(c.made.size())) << c.subdirectory;
+        for (auto& dir : c.made) EXPECT_TRUE(fakeDirectoryExists(dir)) << dir;
+        EXPECT_EQ(recorded(), c.installed) << c.subdirectory;
+        EXPECT_TRUE(ranCommandList()) << c.subdirectory;
+    }
+}
+
+TEST_F(Installer, DirectoryChainSplitsOnlyAtWholeBackslashes) {
+    // In code page 932, 0x83 0x5C is one character whose second byte looks
+    // like a backslash: it is part of the name, not a separator.
+    fakeUseCodePage932(true);
+    InstallerFile file;
+    file.switches("NO", "NO", "NO").set(16, std::string("Ve\x83\x5C") + "nd\\P\\");
+    run(file);
+    int creates = 0;
+    for (auto& call : fakeCalls) creates += call == "createDirectory";
+    EXPECT_EQ(creates, 2);
+    EXPECT_EQ(recorded(), std::string("C:\\Apps\\Ve\x83\x5C") + "nd\\P");
+}
+
+TEST_F(Installer, DirectoryThatCannotBeMadeDoesNotStopTheInstaller) {
+    fakeFail("createDirectory", 1);
+    InstallerFile file;
+    file.switches("NO", "NO", "NO").set(16, "Vendor\\");
+    fakeAddDirectory("C:\\Apps\\Vendor");  // made already, as on a second run
+    run(file);
+    EXPECT_EQ(recorded(), "C:\\Apps\\Vendor");
+    EXPECT_TRUE(ranCommandList());
+}
+
+TEST_F(Installer, FailedReadBackStopsAfterTheDirectories) {
+    const char* failures[] = {"regCreateKey", "regSetStringValue", "regOpenKey", "regQueryValue"};
+    for (const char* call : failures) {
+        SetUp();
+        fakeFail(call);
+        InstallerFile file;
+        file.switches("NO", "NO", "YES").set(17, "save&C:\\work\\final.txt&x");
+        run(file);
+        EXPECT_TRUE(fakeDirectoryExists("C:\\Apps\\Vendor\\Product")) << call;
+        EXPECT_FALSE(ranCommandList()) << call;
+        EXPECT_FALSE(fakeFileExists("C:\\work\\final.txt")) << call;
+        EXPECT_TRUE(fakeBoxes.empty()) << call;  // no restart prompt
+    }
+}
+
+TEST_F(Installer, NoWriteAccessToTheRootStopsSilently) {
+    fakeDenyRegistryRoot(rootLocalMachine);
+    run(InstallerFile().switches("NO", "NO", "YES"));
+    EXPECT_TRUE(fakeDirectoryExists("C:\\Apps\\Vendor\\Product"));
+    EXPECT_FALSE(ranCommandList());
+    EXPECT_TRUE(fakeBoxes.empty());
+}
+
+TEST_F(Installer, RecordThatDoesNotReadBackWholeStops) {
+    // 259 characters read back; the value of a longer directory does not.
+    std::string base = "C:\\" + std::string(250, 'x') + "\\";
+    fakeAddDirectory(base);
+    InstallerFile file;
+    file.switches("NO", "NO", "NO").set(15, base).set(16, "Product\\");
+    run(file);
+    EXPECT_FALSE(ranCommandList());
+    base = "C:\\" + std::string(249, 'x') + "\\";  // installed directory: 259 characters
+    SetUp();
+    fakeAddDirectory(base);
+    file.set(15, base).set(16, "Vendor\\");
+    run(file);
+    EXPECT_EQ(recorded().size(), 259u);
+    EXPECT_TRUE(ranCommandList());
+}
+
+TEST_F(Installer, CommandListEndsAtTheFirstEmptyLine) {
+    InstallerFile file;
+    file.switches("NO", "NO", "NO");
+    file.skipped[0] = "save&C:\\work\\skipped.txt&not run";
+    file.commands = {"save&C:\\work\\copied.txt&one", "", "save&C:\\work\\after.txt&not run"};
+    run(file);
+    EXPECT_TRUE(ranCommandList());
+    EXPECT_FALSE(fakeFileExists("C:\\work\\skipped.txt"));
+    EXPECT_FALSE(fakeFileExists("C:\\work\\after.txt"));
+}
+
+TEST_F(Installer, FileEndingAtLine37OrBrokenByALongLineRunsOnlyTheFinalCommand) {
+    InstallerFile ending;
+    ending.switches("NO", "NO", "NO").set(17, "save&C:\\work\\final.txt&x");
+    ending.commands.clear();
+    ending.endWithEmptyLine = false;
+    InstallerFile longLine = ending;
+    longLine.commands = {"save&C:\\work\\copied.txt&one"};
+    longLine.skipped[5] = std::string(260, 'y');
+    InstallerFile exact = longLine;  // 259 characters still fit
+    exact.skipped[5] = std::string(259, 'y');
+    struct Case {
+        const char* name;
+        InstallerFile file;
+        bool commands;
+    } cases[] = {{"ends at 37", ending, false}, {"long line", longLine, false}, {"259 characters", exact, true}};
+    for (const Case& c : cases) {
+        SetUp();
+        run(c.file);
+        EXPECT_EQ(ranCommandList(), c.commands) << c.name;
+        EXPECT_TRUE(fakeFileExists("C:\\work\\final.txt")) << c.name;
+    }
+}
+
+TEST_F(Installer, FinalCommand) {
+    // "NO" runs nothing; any other line runs after the command list; an empty
+    // one has no command word and so runs the install check on "kw.ini".
+    InstallerFile file;
+    file.switches("NO", "NO", "NO").set(17, "NO");
+    run(file);
+    EXPECT_TRUE(ranCommandList());
+    int kwOpens = 0;
+    for (auto& call : fakeCalls) kwOpens += call == "openFileForReading";
+    EXPECT_EQ(kwOpens, 1);  // only the installer file
+
+    SetUp();
+    file.set(17, "save&C:\\work\\final.txt&after copied");
+    file.commands = {"copy&C:\\work\\copied.txt&C:\\work\\twice.txt&FALSE"};
+    fakeAddFile("C:\\work\\copied.txt", "one");
+    run(file);
+    EXPECT_TRUE(fakeFileExists("C:\\work\\twice.txt"));
+    EXPECT_TRUE(fakeFileExists("C:\\work\\final.txt"));
+
+    SetUp();
+    fakeAddFile("C:\\work\\kw.ini", "check\r\nNobody\r\nNothing\r\n1\r\nmarker\r\nsave&found.txt&x\r\nsave&C:\\work\\notfound.txt&x\r\n");
+    file.set(17, "");
+    run(file);
+    EXPECT_TRUE(fakeFileExists("C:\\work\\notfound.txt"));
+}
+
+TEST_F(Installer, RestartOnlyOnOk) {
+    struct Case {
+        int answer;
+        bool restarts;
+    } cases[] = {{1, true}, {2, false}, {0, false}, {-1, false}, {6, false}, {7, false}};
+    for (const Case& c : cases) {
+        SetUp();
+        fakeAnswerBoxes({c.answer});
+        InstallerFile file;
+        file.switches("NO", "NO", "YES").set(17, "save&C:\\work\\final.txt&x");
+        run(file);
+        ASSERT_EQ(fakeBoxes.size(), 1u);
+        EXPECT_EQ(fakeBoxes[0].text, "Restart now?\r\nReally.");
+        EXPECT_EQ(fakeBoxes[0].caption, "Restart caption");
+        EXPECT_EQ(fakeBoxes[0].style, 0x1001u);
+        EXPECT_TRUE(fakeFileExists("C:\\work\\final.txt"));  // the prompt comes after the final command
+        EXPECT_EQ(fakeRebootStarted, c.restarts) << c.answer;
+    }
+}
+
+TEST_F(Installer, RestartGivesUpAtEachPrivilegeStep) {
+    struct Case {
+        const char* failing;
+        bool tokenClosed;
+    } cases[] = {{"openProcessToken", false},
+                 {"lookupPrivilegeValue", true},
+                 {"adjustTokenPrivilege", true},
+                 {"privilege not granted", true},
+                 {"exitWindowsReboot", true}};
+    for (const Case& c : cases) {
+        SetUp();
+        if (std::string(c.failing) == "privilege not granted") fakeDenyShutdownPrivilege();
+        else fakeFail(c.failing);
+        run(InstallerFile().switches("NO", "NO", "YES"));
+        EXPECT_FALSE(fakeRebootStarted) << c.failing;
+        int closes = 0;
+        for (auto& call : fakeCalls) closes += call == "closeToken";
+        EXPECT_EQ(closes, c.tokenClosed ? 1 : 0) << c.failing;
+        EXPECT_EQ(fakeBoxes.size(), 1u) << c.failing;  // no message about it
+    }
+    SetUp();
+    run(InstallerFile().switches("NO", "NO", "YES"));
+    EXPECT_TRUE(fakeRebootStarted);
+}
+
+TEST_F(Installer, InstallerLeadingBackToItselfEndsAtTheNestingLimit) {
+    InstallerFile file;
+    file.switches("NO", "NO", "YES").set(17, "save&C:\\work\\final.txt&x");
+    file.commands = {"install&C:\\work\\setup.txt", "save&C:\\work\\copied.txt&after"};
+    run(file);
+    EXPECT_TRUE(runsStopped());
+    EXPECT_FALSE(ranCommandList());
+    EXPECT_FALSE(fakeFileExists("C:\\work\\final.txt"));
+    EXPECT_TRUE(fakeBoxes.empty());  // no restart prompt after a stop
+    EXPECT_FALSE(fakeRebootStarted);
+}
+
+TEST_F(Installer, MissingFileDoesNothing) {
+    runInstaller(0x400000, "C:\\work\\absent.txt");
+    EXPECT_TRUE(fakeBoxes.empty());
+    EXPECT_FALSE(fakeRegistryKeyExists(rootLocalMachine, "Software\\ExampleSoft"));
+}
+
+TEST_F(Installer, BaseDirectoryTokensAreExpandedOnce) {
+    fakeAddDirectory("C:\\Program Files");
+    InstallerFile file;
+    file.switches("NO", "NO", "NO").set(15, "%PROG%").set(16, "ExampleSoft\\Viewer\\");
+    run(file);
+    EXPECT_TRUE(fakeDirectoryExists("C:\\Program Files\\ExampleSoft"));
+    EXPECT_EQ(recorded(), "C:\\Program Files\\ExampleSoft\\Viewer");
+}
+}  // namespace

@@ -1,0 +1,163 @@
+// Folder browser and file dialogs on the fake platform: what each dialog is
+// given, the replies, the shell allocator's bookkeeping, and reply files that
+// must not follow a dialog that moves the current directory.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/dispatch.h"
+#include "fake/fake_platform.h"
+#include "shell/shell.h"
+
+namespace {
+const Handle instance = 0x400000;
+
+class PickerTest : public ::testing::Test {
+protected:
+    void SetUp() override { fakeReset(); }
+    static void run(const std::string& word, const std::string& arguments) {
+        dispatchCommand(instance, word, arguments);
+    }
+    static std::size_t position(const std::string& call) {
+        return std::find(fakeCalls.begin(), fakeCalls.end(), call) - fakeCalls.begin();
+    }
+};
+
+TEST_F(PickerTest, GetUserDirReplies) {
+    struct Case {
+        std::string chosen;  // "" cancels
+        std::string reply;
+    } cases[] = {
+        {"C:\\Data\\Games", "UserDir=C:\\Data\\Games\\"},
+        {"D:\\", "UserDir=D:\\"},  // a drive root gets no second backslash
+        {"", "UserDir=na\\"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        SetUp();
+        fakeAnswerDialogs({c.chosen});
+        run("getUserDir", "C:\\work\\answer.txt&Pick a folder & more&&");
+        EXPECT_EQ(c.reply, fakeFileBytes("C:\\work\\answer.txt"));
+        ASSERT_EQ(1u, fakeDialogs.size());
+        EXPECT_EQ("browse", fakeDialogs[0].kind);
+        EXPECT_EQ("Pick a folder & more&&", fakeDialogs[0].title);  // the rest, "&" and all
+        EXPECT_EQ(1u, fakeDialogs[0].flags);                         // BIF_RETURNONLYFSDIRS
+        EXPECT_EQ(instance, fakeDialogs[0].owner);
+        EXPECT_EQ(0, fakeLiveAllocations());
+        EXPECT_EQ(1, std::count(fakeCalls.begin(), fakeCalls.end(), "mallocRelease"));
+    }
+}
+
+TEST_F(PickerTest, GetUserDirCountsADoubleByteCharacterAsOne) {
+    // 0x81 0x5C is one character in code page 932: its second byte is no backslash.
+    fakeUseCodePage932(true);
+    std::string folder = "C:\\\x83\x5C\x81\x5C";
+    fakeAnswerDialogs({folder});
+    run("getUserDir", "r.txt&t");
+    EXPECT_EQ("UserDir=" + folder + "\\", fakeFileBytes("C:\\work\\r.txt"));
+}
+
+TEST_F(PickerTest, BrowseForFolderFailures) {
+    for (const char* call : {"shGetMalloc", "mallocAlloc", "shBrowseForFolder", "shGetPathFromIDList"}) {
+        SCOPED_TRACE(call);
+        SetUp();
+        fakeAnswerDialogs({"C:\\Data"});
+        fakeFail(call);
+        EXPECT_EQ("na", browseForFolder(instance, "t"));
+        EXPECT_EQ(0, fakeLiveAllocations());  // the item list too
+        // The allocator is released whenever it was obtained.
+        EXPECT_EQ(std::string(call) == "shGetMalloc" ? 0 : 1,
+                  std::count(fakeCalls.begin(), fakeCalls.end(), "mallocRelease"));
+    }
+    // Without a display buffer no browser is shown at all.
+    SetUp();
+    fakeFail("mallocAlloc");
+    browseForFolder(instance, "t");
+    EXPECT_TRUE(fakeDialogs.empty());
+}
+
+TEST_F(PickerTest, FileDialogsAreGivenTheirFields) {
+    struct Case {
+        const char* word;
+        const char* kind;
+        unsigned flags;
+    } cases[] = {
+        {"savePrompt", "save", 0x4806},
+        {"openPrompt", "open", 0x5004},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.word);
+        SetUp();
+        run(c.word, "r.txt&Text files&*.txt;*.log&notes.txt&none&Save & keep&&");
+        ASSERT_EQ(1u, fakeDialogs.size());
+        const FakeDialog& dialog = fakeDialogs[0];
+        EXPECT_EQ(c.kind, dialog.kind);
+        EXPECT_EQ(c.flags, dialog.flags);
+        EXPECT_EQ(instance, dialog.owner);
+        EXPECT_EQ(std::string("Text files\0*.txt;*.log\0\0", 24), dialog.filter);
+        EXPECT_EQ("notes.txt", dialog.file);
+        EXPECT_EQ("none", dialog.initialDir);  // "none" is a directory name here
+        EXPECT_EQ("Save & keep&&", dialog.title);
+        EXPECT_EQ("fileSelected=ERROR", fakeFileBytes("C:\\work\\r.txt"));
+    }
+}
+
+TEST_F(PickerTest, FileDialogReplies) {
+    struct Case {
+        const char* word;
+        const char* defaultFile;
+        std::string chosen;  // "" cancels
+        const char* presetShown;
+        const char* reply;
+    } cases[] = {
+        {"openPrompt", "none", "C:\\Docs\\a.txt", "", "fileSelected=C:\\Docs\\a.txt"},
+        {"openPrompt", "a.txt", "", "a.txt", "fileSelected=ERROR"},
+        {"savePrompt", "None", "D:\\b c.txt", "None", "fileSelected=D:\\b c.txt"},
+        {"savePrompt", "", "", "", "fileSelected=ERROR"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.word) + " " + c.defaultFile);
+        SetUp();
+        fakeAnswerDialogs({c.chosen});
+        run(c.word, std::string("r.txt&All&*.*&") + c.defaultFile + "&&Title");
+        ASSERT_EQ(1u, fakeDialogs.size());
+        EXPECT_EQ(c.presetShown, fakeDialogs[0].file);
+        EXPECT_EQ("", fakeDialogs[0].initialDir);
+        EXPECT_EQ("Title", fakeDialogs[0].title);
+        EXPECT_EQ(c.reply, fakeFileBytes("C:\\work\\r.txt"));
+    }
+}
+
+TEST_F(PickerTest, ReplyFileIsResolvedBeforeTheDialogMovesTheDirectory) {
+    struct Case {
+        const char* word;
+        const char* arguments;
+        const char* dialogCall;
+    } cases[] = {
+        {"savePrompt", "reply.txt&All&*.*&none&&T", "getSaveFileName"},
+        {"openPrompt", "sub\\reply.txt&All&*.*&none&&T", "getOpenFileName"},
+        {"getUserDir", "reply.txt&T", "shBrowseForFolder"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.word);
+        SetUp();
+        fakeAddDirectory("C:\\work\\sub");
+        fakeAddDirectory("C:\\elsewhere\\sub");
+        fakeDialogsMoveCurrentDirectory("C:\\elsewhere");
+        fakeAnswerDialogs({"C:\\elsewhere\\x.txt"});
+        run(c.word, c.arguments);
+        std::string name = std::string(c.arguments).substr(0, std::string(c.arguments).find('&'));
+        EXPECT_TRUE(fakeFileExists("C:\\work\\" + name));
+        EXPECT_FALSE(fakeFileExists("C:\\elsewhere\\" + name));
+        EXPECT_LT(position("fullPathName"), position(c.dialogCall));
+    }
+}
+
+TEST_F(PickerTest, EmptyReplyFileNameWritesNothing) {
+    fakeAnswerDialogs({"C:\\x.txt"});
+    run("openPrompt", "&All&*.*&none&&T");
+    EXPECT_EQ(1u, fakeDialogs.size());
+    EXPECT_EQ(0, std::count(fakeCalls.begin(), fakeCalls.end(), "createFileForWriting"));
+    EXPECT_EQ(0, std::count(fakeCalls.begin(), fakeCalls.end(), "fullPathName"));
+}
+}  // namespace
