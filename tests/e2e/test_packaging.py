@@ -254,7 +254,18 @@ class PlantedLibraryTest(unittest.TestCase):
             ('saveM&Caption&Saved&saved.txt&text', 'saved.txt'),
             ('open&C:\\planted\\no-such-file.txt', None),
             ('run&C:\\planted\\hostcmd.exe&save&C:\\planted\\ran.txt&yes', 'ran.txt'),
+            # The folder browser (shell32) and the file dialogs (comdlg32):
+            # without a display they end at once, and the reply file follows.
+            ('getUserDir&folder.txt&Pick', 'folder.txt'),
+            ('openPrompt&open.txt&Text&*.txt&none&C:\\&Open', 'open.txt'),
+            ('savePrompt&save.txt&Text&*.txt&none&C:\\&Save', 'save.txt'),
+            # A shortcut: COM (ole32) and the shell link object (shell32).
+            ('startIcon&PlantedCheck.lnk&C:\\planted\\hostcmd.exe&&Check&none&0&none&none&none&none', None),
         ]
+        users = os.path.join(self.wine.prefix, 'drive_c', 'users')
+        for root, _, files in os.walk(users):
+            if 'PlantedCheck.lnk' in files:
+                os.unlink(os.path.join(root, 'PlantedCheck.lnk'))
         for command, made in commands:
             with self.subTest(command=command):
                 self.clear_marks()
@@ -268,6 +279,8 @@ class PlantedLibraryTest(unittest.TestCase):
                         time.sleep(0.1)
                     self.assertTrue(os.path.exists(os.path.join(self.folder, made)), 'the command did not run')
                 self.assertEqual(self.marks(), [], 'planted libraries loaded')
+        links = [name for _, _, files in os.walk(users) for name in files if name == 'PlantedCheck.lnk']
+        self.assertTrue(links, 'the shortcut command did not create its shortcut')
 
 
 def list_imports():
