@@ -8,8 +8,9 @@
  *
  *   box    <caption> <button id>
  *       Wait for a message box (a dialog with a Static of id 0xFFFF and no
- *       file-name field or folder tree), report caption, text and the visible
- *       buttons, then press the button with PostMessage(WM_COMMAND).
+ *       file-name field or folder tree), report caption, text, whether it is
+ *       topmost (system-modal) and the visible buttons, then press the button
+ *       with PostMessage(WM_COMMAND).
  *   file   <caption> <file name or "-"> <button id>
  *       Wait for an open/save dialog (a control of id 0x47c); report caption
  *       and the file name it shows; when the button is 1 and the name is not
@@ -457,6 +458,9 @@ static int stepBox(int step, char **f, int nf, DWORD timeoutMs)
     getText(findChild(w, ID_BOXTEXT, "Static"), text, sizeof text);
     outText(&b, ", \"text\": ");
     outJsonText(&b, text);
+    /* A system-modal box (MB_SYSTEMMODAL) is a topmost window. */
+    outText(&b, ", \"topmost\": ");
+    outText(&b, (GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST) ? "true" : "false");
     listControls(&b, w, "buttons", "Button");
     int present = hasVisibleButton(w, id);
     outText(&b, ", \"pressed\": ");
