@@ -3,13 +3,16 @@
 namespace {
 const char ctrlZ = 0x1A;
 
-// The next byte of the file with every CR dropped, or -1 at the end (the end
-// of the file, a Ctrl-Z, or a read that failed).
+const int endOfFile = -1;   // the end of the file or a Ctrl-Z
+const int readFailed = -2;  // the file could not be read on
+
+// The next byte of the file with every CR dropped, endOfFile or readFailed.
 int nextByte(LineReader& reader) {
     for (;;) {
         if (reader.next == reader.filled) {
             long got = readFileBytes(reader.file, reader.block, sizeof reader.block);
-            if (got <= 0) return -1;
+            if (got < 0) return readFailed;
+            if (got == 0) return endOfFile;
             reader.next = 0;
             reader.filled = static_cast<std::size_t>(got);
         }
@@ -18,7 +21,7 @@ int nextByte(LineReader& reader) {
             ++reader.next;
             continue;
         }
-        if (c == ctrlZ) return -1;  // not consumed: the file ends here for good
+        if (c == ctrlZ) return endOfFile;  // not consumed: the file ends here for good
         return static_cast<unsigned char>(c);
     }
 }
@@ -31,24 +34,42 @@ bool openLineReader(LineReader& reader, const std::string& fileName) {
     return reader.file != 0;
 }
 
+namespace {
+// A line is a C string to every reader: its text ends at a NUL byte, and the
+// bytes after it (up to the line end) are not part of it. Left in, they would
+// be seen by the text rules ("&", ".") but not by Windows, which stops at the NUL.
+std::string textBeforeNul(std::string line) {
+    std::size_t nul = line.find('\0');
+    if (nul != std::string::npos) line.resize(nul);
+    return line;
+}
+}  // namespace
+
 std::string readLine(LineReader& reader) {
     std::string line;
     if (reader.ended) return line;
     for (;;) {
         int c = nextByte(reader);
-        if (c < 0) {
+        if (c == readFailed) {
+            // Whatever part of the line was read is not the line: a command cut
+            // short by a failing disk could name another file than the one
+            // written. The reader fails without yielding it.
             reader.ended = true;
-            return line;
+            return std::string();
+        }
+        if (c == endOfFile) {
+            reader.ended = true;
+            return textBeforeNul(line);
         }
         if (line.size() == maxLineLength) {
             // A full line: an LF right after it ends it normally; anything else
             // is a line that does not fit, and the reader fails.
             if (c == '\n') ++reader.next;
             else reader.ended = true;
-            return line;
+            return textBeforeNul(line);
         }
         ++reader.next;
-        if (c == '\n') return line;
+        if (c == '\n') return textBeforeNul(line);
         line += static_cast<char>(c);
     }
 }

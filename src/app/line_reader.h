@@ -5,7 +5,9 @@
 // wherever it stands, a Ctrl-Z byte ends the file, an LF ends a line. A line
 // yields at most 259 bytes. A longer line yields its first 259 bytes and puts
 // the reader in the failed state, in which every later read yields an empty
-// line; so does every read past the end of the file. The file is read in
+// line; so does every read past the end of the file. A read that fails puts
+// the reader in the failed state too, and the line it cut short is not
+// yielded. A line's text ends at a NUL byte. The file is read in
 // blocks as the lines are asked for, so a long file needs no more memory
 // than a short one.
 #pragma once

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "fake/fake_platform.h"
@@ -68,6 +70,9 @@ TEST(LineReader, MissingFileDoesNotOpen) {
     LineReader reader;
     EXPECT_FALSE(openLineReader(reader, "nothing.txt"));
     EXPECT_FALSE(openLineReader(reader, ""));
+    fakeAddDirectory("C:\\work\\dir");
+    EXPECT_FALSE(openLineReader(reader, "dir"));
+    EXPECT_EQ(0, fakeOpenFiles());
 }
 
 TEST(LineReader, FailedReadEndsTheFile) {
@@ -76,6 +81,55 @@ TEST(LineReader, FailedReadEndsTheFile) {
     fakeFail("readFileBytes", 1);
     LineReader reader;
     ASSERT_TRUE(openLineReader(reader, "f.txt"));
+    EXPECT_EQ("", readLine(reader));
+    EXPECT_EQ("", readLine(reader));
+    closeLineReader(reader);
+    EXPECT_EQ(0, fakeOpenFiles());
+}
+TEST(LineReader, LinesOfEveryLengthAcrossBlockBoundaries) {
+    // A filler line of every length from 1 to 259 moves a 259-byte line, its
+    // CR LF and the line after it across the reader's block boundaries.
+    const std::string full(259, 'L');
+    for (std::size_t filler = 0; filler <= 258; ++filler) {
+        const std::string fill = "f" + std::string(filler, 'x');
+        const std::string bytes = fill + "\r\n" + full + "\r\n" + fill + "\r\n" + full + "\n" + "end";
+        EXPECT_EQ((Lines{fill, full, fill, full, "end", ""}), readLines(bytes, 6)) << filler;
+    }
+}
+
+TEST(LineReader, OverLongLineFailsTheReaderWhereverItStands) {
+    for (std::size_t offset : {0u, 100u, 252u, 253u, 254u, 511u, 512u}) {
+        std::string bytes;
+        // Short lines filling `offset` bytes, then a line of 260 bytes.
+        while (bytes.size() < offset) {
+            std::size_t n = std::min<std::size_t>(100, offset - bytes.size());
+            bytes += std::string(n - 1, 's') + "\n";
+        }
+        bytes += std::string(259, 'L') + "M\nnext\n";
+        Lines lines = readLines(bytes, 40);
+        std::size_t i = 0;
+        while (i < lines.size() && lines[i] != std::string(259, 'L')) ++i;
+        ASSERT_LT(i, lines.size()) << offset;
+        for (++i; i < lines.size(); ++i) EXPECT_EQ("", lines[i]) << offset;
+    }
+}
+
+TEST(LineReader, TextEndsAtNulByte) {
+    // The rest of the line after a NUL is dropped; the next line reads normally.
+    EXPECT_EQ((Lines{"save&a.txt", "b", ""}), readLines(std::string("save&a.txt\0.exe&x\nb\n", 20), 3));
+    EXPECT_EQ((Lines{"", "b"}), readLines(std::string("\0abc\nb\n", 7), 2));
+}
+
+TEST(LineReader, FailedReadYieldsNoPartLine) {
+    fakeReset();
+    // The fourth line starts 4 bytes before the end of the first block.
+    fakeAddFile("C:\\work\\f.txt", "first\n" + std::string(250, 'x') + "\n" + std::string(250, 'y') + "\nabcdefgh\n");
+    fakeFail("readFileBytes", 2);
+    LineReader reader;
+    ASSERT_TRUE(openLineReader(reader, "f.txt"));
+    EXPECT_EQ("first", readLine(reader));
+    EXPECT_EQ(std::string(250, 'x'), readLine(reader));
+    EXPECT_EQ(std::string(250, 'y'), readLine(reader));
     EXPECT_EQ("", readLine(reader));
     EXPECT_EQ("", readLine(reader));
     closeLineReader(reader);

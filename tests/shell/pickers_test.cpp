@@ -57,6 +57,14 @@ TEST_F(PickerTest, GetUserDirCountsADoubleByteCharacterAsOne) {
     EXPECT_EQ("UserDir=" + folder + "\\", fakeFileBytes("C:\\work\\r.txt"));
 }
 
+TEST_F(PickerTest, BrowseForFolderAnswersThePathAsTheShellGivesIt) {
+    // The installer uses the answer too: no backslash is added here.
+    fakeAnswerDialogs({"C:\\Data", "E:\\"});
+    EXPECT_EQ("C:\\Data", browseForFolder(instance, "t"));
+    EXPECT_EQ("E:\\", browseForFolder(instance, "t"));
+    EXPECT_EQ("na", browseForFolder(instance, "t"));  // queue empty: cancelled
+}
+
 TEST_F(PickerTest, BrowseForFolderFailures) {
     for (const char* call : {"shGetMalloc", "mallocAlloc", "shBrowseForFolder", "shGetPathFromIDList"}) {
         SCOPED_TRACE(call);

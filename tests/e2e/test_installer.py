@@ -1,0 +1,213 @@
+#!/usr/bin/python3
+"""The installer end to end: "install" and the install check run by the real
+hostcmd.exe under Wine, dialogs answered by answerer.exe, results read from
+the prefix's disk and registry."""
+
+import os
+import shutil
+import time
+
+import harness
+from harness import DIR
+
+KEY = "HKLM\\Software\\ExampleSoft\\Viewer\\2.0"
+PRODUCT_DIR = "C:\\Program Files\\ExampleSoft\\Viewer"
+CHOICES = ("Select Yes to install.\r\nSelect No to specify a different installation path.\r\n"
+           "Select Cancel to abort installation.\r\n\r\n")
+VIEWER = b"MZ viewer program\r\n"
+HELP = b"viewer help\r\n"
+
+# The check file and the installer file of the worked example; the check
+# file's line 6 leaves a mark instead of starting a program.
+CHECK_FILE = ["Viewer start-up check", "ExampleSoft", "Viewer", "2.0", "viewer.exe",
+              "save&started.txt&%APP%viewer.exe", "install&setup.txt"]
+
+
+def installer_lines(welcome="YES", path="YES", restart="NO", final="NO", base="%PROG%",
+                    commands=None, skipped=None):
+    lines = ["Viewer 2.0 installer", "ExampleSoft", "Viewer", "2.0", welcome, path, restart,
+             "Viewer Setup", "Welcome.&&This installs the viewer on your computer.",
+             "Viewer Setup", "The viewer will be installed in the following folder:",
+             "Choose the folder for the viewer", "Viewer Restart", "Restart now?&&Really.",
+             base, "ExampleSoft\\Viewer\\", final]
+    lines += skipped if skipped is not None else [""] * 20
+    if commands is None:
+        commands = ["copy&files\\viewer.exe&%APP%viewer.exe&FALSE",
+                    "copy&files\\viewer.hlp&%APP%viewer.hlp&FALSE", ""]
+    return lines + commands
+
+
+def crlf(lines):
+    return "".join(l + "\r\n" for l in lines).encode("latin-1")
+
+
+def path_text(offered):
+    return ("The viewer will be installed in the following folder:\r\n\r\n\r\n" + offered
+            + "ExampleSoft\\Viewer\\\r\n\r\n\r\n" + CHOICES)
+
+
+class InstallerTest(harness.TestCase):
+    def setUp(self):
+        self.clean()
+        self.addCleanup(self.clean)
+
+    def clean(self):
+        self.wine.reg_delete("HKLM\\Software\\ExampleSoft")
+        shutil.rmtree(self.wine.unix("C:\\Program Files\\ExampleSoft"), ignore_errors=True)
+
+    def product(self, **kw):
+        """A fresh directory holding kw.ini, setup.txt and the two files."""
+        d = self.dir()
+        d.write("kw.ini", crlf(CHECK_FILE))
+        d.write("setup.txt", crlf(installer_lines(**kw)))
+        d.write("files/viewer.exe", VIEWER)
+        d.write("files/viewer.hlp", HELP)
+        return d
+
+    def product_files(self, d):
+        return {"kw.ini": crlf(CHECK_FILE), "setup.txt": d.read("setup.txt"), "files": DIR,
+                "files/viewer.exe": VIEWER, "files/viewer.hlp": HELP}
+
+    def installed_in(self, windir):
+        """The product's files found where the record says, and the record."""
+        self.assertEqual(self.wine.reg_value(KEY, "isDir"), ("REG_SZ", windir))
+        self.assertEqual(harness.snapshot(self.wine.unix(windir)),
+                         {"viewer.exe": VIEWER, "viewer.hlp": HELP})
+
+    def nothing_installed(self, d):
+        self.assertIsNone(self.wine.reg_query("HKLM\\Software\\ExampleSoft"))
+        self.assertFalse(os.path.exists(self.wine.unix("C:\\Program Files\\ExampleSoft")))
+        self.assertFiles(d, self.product_files(d))
+
+    def test_worked_example_without_dialogs(self):
+        d = self.product(welcome="NO", path="NO", restart="NO")
+        # A box would block hostcmd.exe and the run would time out.
+        self.run_in(d, "install&setup.txt")
+        self.assertTrue(os.path.isdir(self.wine.unix("C:\\Program Files\\ExampleSoft")))
+        self.installed_in(PRODUCT_DIR)
+        # Started without a command, the install check finds the product and
+        # runs line 6, where %APP% is the recorded directory.
+        self.run_in(d, "")
+        self.assertEqual(d.read("started.txt"), (PRODUCT_DIR + "\\viewer.exe").encode())
+
+    def test_dialogs_answered_no_then_a_picked_folder_then_yes(self):
+        d = self.product()
+        d.mkdir("target")
+        r = self.run_in(d, "install&setup.txt", answers=[
+            ("box", "Viewer Setup", 1),
+            ("box", "Viewer Setup", 7),
+            ("folder", "Browse for Folder", d.winpath("target"), 1),
+            ("box", "Viewer Setup", 6)])
+        self.assertEqual(r.answer(1)["text"], "Welcome.\r\nThis installs the viewer on your computer.")
+        self.assertEqual(sorted(b["id"] for b in r.answer(1)["buttons"]), [1, 2])
+        self.assertEqual(r.answer(2)["text"], path_text("C:\\Program Files\\"))
+        self.assertEqual(sorted(b["id"] for b in r.answer(2)["buttons"]), [2, 6, 7])
+        self.assertIn("Choose the folder for the viewer", [s["text"] for s in r.answer(3)["statics"]])
+        self.assertEqual(r.answer(4)["text"], path_text(d.winpath("target") + "\\"))
+        self.installed_in(d.winpath("target\\ExampleSoft\\Viewer"))
+        self.assertFalse(os.path.exists(self.wine.unix("C:\\Program Files\\ExampleSoft")))
+
+    def test_picker_cancelled_offers_the_base_again(self):
+        d = self.product(welcome="NO")
+        r = self.run_in(d, "install&setup.txt", answers=[
+            ("box", "Viewer Setup", 7),
+            ("folder", "Browse for Folder", "", 2),
+            ("box", "Viewer Setup", 6)])
+        self.assertEqual(r.answer(3)["text"], path_text("C:\\Program Files\\"))
+        self.installed_in(PRODUCT_DIR)
+
+    def test_cancel_leaves_no_trace(self):
+        cases = {
+            "welcome": [("box", "Viewer Setup", 2)],
+            "path dialog": [("box", "Viewer Setup", 1), ("box", "Viewer Setup", 2)],
+            "path dialog after a pick": [("box", "Viewer Setup", 1), ("box", "Viewer Setup", 7),
+                                         ("folder", "Browse for Folder", "C:\\t", 1),
+                                         ("box", "Viewer Setup", 2)],
+        }
+        for name, answers in cases.items():
+            with self.subTest(name):
+                d = self.product()
+                self.run_in(d, "install&setup.txt", answers=answers)
+                self.nothing_installed(d)
+
+    def test_same_installer_twice(self):
+        d = self.product(welcome="NO", path="NO")
+        self.run_in(d, "install&setup.txt")
+        os.remove(self.wine.unix(PRODUCT_DIR + "\\viewer.hlp"))
+        self.wine.reg_add(KEY, "isDir", "C:\\elsewhere")
+        self.run_in(d, "install&setup.txt")
+        self.installed_in(PRODUCT_DIR)  # the record is rewritten, the list runs again
+
+    def test_file_ending_at_line_37_runs_only_the_final_command(self):
+        d = self.product(welcome="NO", path="NO", final="save&final.txt&done", commands=[])
+        self.assertEqual(d.read("setup.txt").count(b"\n"), 37)
+        self.run_in(d, "install&setup.txt")
+        self.assertEqual(self.wine.reg_value(KEY, "isDir"), ("REG_SZ", PRODUCT_DIR))
+        self.assertEqual(os.listdir(self.wine.unix(PRODUCT_DIR)), [])
+        self.assertEqual(d.read("final.txt"), b"done")
+
+    def test_over_long_line_before_line_38_runs_no_command_list(self):
+        skipped = [""] * 20
+        skipped[3] = "x" * 300
+        d = self.product(welcome="NO", path="NO", final="save&final.txt&done", skipped=skipped)
+        self.run_in(d, "install&setup.txt")
+        self.assertEqual(os.listdir(self.wine.unix(PRODUCT_DIR)), [])
+        self.assertEqual(d.read("final.txt"), b"done")
+
+    def test_installer_leading_back_to_itself_ends(self):
+        d = self.product(welcome="NO", path="NO", final="save&final.txt&done",
+                         commands=["install&setup.txt", "save&after.txt&x"])
+        r = self.run_in(d, "install&setup.txt", timeout=30)
+        self.assertEqual(r.exit_code, 0)
+        self.assertFalse(os.path.exists(d.path("after.txt")))
+        self.assertFalse(os.path.exists(d.path("final.txt")))
+
+    def test_restart_prompt_cancelled(self):
+        d = self.product(welcome="NO", path="NO", restart="YES", final="save&final.txt&done")
+        r = self.run_in(d, "install&setup.txt", answers=[("box", "Viewer Restart", 2)])
+        self.assertEqual(r.answer(1)["text"], "Restart now?\r\nReally.")
+        self.assertEqual(sorted(b["id"] for b in r.answer(1)["buttons"]), [1, 2])
+        self.assertEqual(d.read("final.txt"), b"done")  # the prompt comes last
+        self.installed_in(PRODUCT_DIR)
+
+
+class RestartTest(harness.TestCase):
+    """OK at the restart prompt restarts the Wine session of a prefix of its
+    own; the restart runs the RunOnce entries, here a hostcmd.exe that leaves
+    a mark."""
+
+    RUN_ONCE = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"
+
+    def test_restart_prompt_ok_restarts_the_session(self):
+        wine = self.session.extra_prefix("restart")
+        self.addCleanup(self.session.drop_prefix, "restart")
+        mark = wine.unix("C:\\restarted.txt")
+        wine.reg_add(self.RUN_ONCE, "hostcmd-e2e", harness.HOSTCMD_WIN + " save&C:\\restarted.txt&restarted")
+        d = wine.new_dir("restart")
+        d.write("kw.ini", crlf(CHECK_FILE))
+        d.write("setup.txt", crlf(installer_lines(welcome="NO", path="NO", restart="YES",
+                                                  final="save&final.txt&done")))
+        d.write("files/viewer.exe", VIEWER)
+        d.write("files/viewer.hlp", HELP)
+        # Without a display the prompt fails (-1): that must not restart.
+        r = wine.run("install&setup.txt", cwd=d, env={"DISPLAY": ""}, timeout=30)
+        self.assertEqual(r.exit_code, 0)
+        self.assertEqual(d.read("final.txt"), b"done")
+        time.sleep(2)
+        self.assertFalse(os.path.exists(mark))
+        self.assertIsNotNone(wine.reg_value(self.RUN_ONCE, "hostcmd-e2e"))
+        os.remove(d.path("final.txt"))
+
+        wine.run("install&setup.txt", cwd=d, answers=[("box", "Viewer Restart", 1)], timeout=30, check=False)
+        deadline = time.monotonic() + 60
+        while not os.path.exists(mark) and time.monotonic() < deadline:
+            time.sleep(0.2)
+        with open(mark, "rb") as f:
+            self.assertEqual(f.read(), b"restarted")
+        self.assertIsNone(wine.reg_value(self.RUN_ONCE, "hostcmd-e2e"))
+        self.assertEqual(d.read("final.txt"), b"done")
+        self.assertEqual(wine.reg_value(KEY, "isDir"), ("REG_SZ", PRODUCT_DIR))
+
+
+if __name__ == "__main__":
+    harness.main()

@@ -1,0 +1,108 @@
+#!/usr/bin/python3
+"""Folder browser and file dialogs end to end, under Xvfb, answered by
+answerer.exe: what each dialog shows, what the user does, and the reply."""
+
+import os
+
+import harness
+
+BROWSER = "Browse for Folder"  # Wine's caption of the folder browser
+
+
+class FilePromptTest(harness.TestCase):
+    def prompt(self, d, word, title, default="none", initial=None, reply="r.txt", answers=()):
+        initial = d.win if initial is None else initial
+        line = "&".join([word, reply, "Text files", "*.txt;*.log", default, initial, title])
+        return self.run_in(d, line.encode("latin-1"), answers=list(answers), timeout=20)
+
+    def test_open_prompt(self):
+        # (label, field 4, what the user does, name the box shows, reply)
+        cases = [
+            ("typed name", "none", [("file", "Open it", "doc.txt", 1)], "", "doc.txt"),
+            ("preselected", "doc.txt", [("file", "Open it", "-", 1)], "doc.txt", "doc.txt"),
+            ("cancelled", "doc.txt", [("file", "Open it", "-", 2)], "doc.txt", None),
+        ]
+        for label, default, answers, shown, chosen in cases:
+            with self.subTest(label):
+                d = self.dir()
+                d.write("doc.txt", b"x")
+                r = self.prompt(d, "openPrompt", "Open it", default, answers=answers)
+                self.assertEqual(r.answer(1)["caption"], "Open it")
+                self.assertEqual(r.answer(1)["filename"], shown)
+                expected = b"fileSelected=ERROR" if chosen is None else \
+                    ("fileSelected=%s\\%s" % (d.win, chosen)).encode()
+                self.assertEqual(d.read("r.txt"), expected)
+
+    def test_open_prompt_refuses_a_missing_file(self):
+        d = self.dir()
+        r = self.prompt(d, "openPrompt", "Open it", answers=[
+            ("file", "Open it", "missing.txt", 1),
+            ("box", "*", 1),            # the dialog's own "file not found"
+            ("file", "Open it", "-", 2),
+        ])
+        self.assertEqual(r.answer(2)["kind"], "box")  # Wine: "File does not exist"
+        self.assertEqual(r.answer(3)["caption"], "Open it")  # the dialog is still open
+        self.assertEqual(d.read("r.txt"), b"fileSelected=ERROR")
+
+    def test_save_prompt(self):
+        # A title holding "&" is shown whole, a doubled "&" too.
+        title = "Save & keep&&"
+        cases = [
+            ("new name", [("file", title, "new.txt", 1)], "new.txt"),
+            ("overwrite: yes", [("file", title, "old.txt", 1), ("box", title, 6)], "old.txt"),
+            ("overwrite: no, then cancel",
+             [("file", title, "old.txt", 1), ("box", title, 7), ("file", title, "-", 2)], None),
+        ]
+        for label, answers, chosen in cases:
+            with self.subTest(label):
+                d = self.dir()
+                d.write("old.txt", b"keep me")
+                r = self.prompt(d, "savePrompt", title, answers=answers)
+                self.assertEqual(r.answer(1)["caption"], title)
+                self.assertEqual(r.answer(1)["filename"], "")
+                expected = b"fileSelected=ERROR" if chosen is None else \
+                    ("fileSelected=%s\\%s" % (d.win, chosen)).encode()
+                self.assertEqual(d.read("r.txt"), expected)
+                # Choosing a name only answers; no file is written or removed.
+                self.assertEqual(d.read("old.txt"), b"keep me")
+                self.assertFalse(os.path.exists(d.path("new.txt")))
+
+    def test_relative_reply_file_stays_in_the_starting_directory(self):
+        # The file is chosen in another folder, which the dialog may make current.
+        d = self.dir()
+        d.mkdir("elsewhere")
+        d.write("elsewhere\\there.txt", b"x")
+        for word in ("openPrompt", "savePrompt"):
+            with self.subTest(word):
+                r = self.prompt(d, word, "Pick", initial=d.win + "\\elsewhere", answers=[
+                    ("file", "Pick", d.win + "\\elsewhere\\there.txt", 1),
+                    ("box", "*", 6)] if word == "savePrompt" else [
+                    ("file", "Pick", d.win + "\\elsewhere\\there.txt", 1)])
+                self.assertEqual(d.read("r.txt"),
+                                 ("fileSelected=%s\\elsewhere\\there.txt" % d.win).encode())
+                self.assertFalse(os.path.exists(d.path("elsewhere\\r.txt")))
+                os.remove(d.path("r.txt"))
+
+
+class FolderBrowserTest(harness.TestCase):
+    def browse(self, d, title, answers):
+        return self.run_in(d, ("getUserDir&answer.txt&" + title).encode("latin-1"),
+                           answers=answers, timeout=30)
+
+    def test_get_user_dir(self):
+        d = self.dir()
+        d.mkdir("Chosen One")
+        cases = [
+            ("a folder", d.win + "\\Chosen One", 1, "UserDir=%s\\Chosen One\\" % d.win),
+            ("a drive root", "C:\\", 1, "UserDir=C:\\"),  # no second backslash
+            ("cancelled", "", 2, "UserDir=na\\"),
+        ]
+        for label, folder, button, reply in cases:
+            with self.subTest(label):
+                r = self.browse(d, "Where & to?", [("folder", BROWSER, folder, button)])
+                self.assertIn("Where & to?", [s["text"] for s in r.answer(1)["statics"]])
+                self.assertEqual(d.read("answer.txt"), reply.encode("latin-1"))
+
+
+if __name__ == "__main__":
+    harness.main()
