@@ -3,7 +3,9 @@
 only KERNEL32 and ADVAPI32 and does nothing, side by side in one hyperfine
 run under Wine with a warm wineserver. Goal: every ratio at most 1.1.
 
-Usage: bench/startup.py [runs per round (default 40)] [rounds (default 3)]
+Usage: bench/startup.py [runs per round (default 10)] [rounds (default 12)]
+Many short rounds: load from other processes drifts, and every round
+compares the commands under the same conditions.
 Needs build/win32/hostcmd.exe (cmake --preset win32 && cmake --build --preset win32)."""
 
 import os
@@ -15,8 +17,8 @@ GOAL = 1.1
 
 
 def main():
-    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 40
-    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 3
+    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 10
+    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 12
     refs = common.build_references()
     print(common.machine_summary())
     with common.Prefix() as prefix:
