@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <new>
+#include <bits/functexcept.h>
 
 namespace {
 [[noreturn]] void stopProcess() {
@@ -27,13 +28,25 @@ void* allocate(std::size_t size) {
 }  // namespace
 
 namespace std {
+// Every helper <bits/functexcept.h> declares, so that no later use of the
+// library (std::function, std::vector::at, ...) brings the baggage back.
+void __throw_bad_exception() { stopProcess(); }
 void __throw_bad_alloc() { stopProcess(); }
 void __throw_bad_array_new_length() { stopProcess(); }
-void __throw_length_error(const char*) { stopProcess(); }
+void __throw_bad_cast() { stopProcess(); }
+void __throw_bad_typeid() { stopProcess(); }
 void __throw_logic_error(const char*) { stopProcess(); }
+void __throw_domain_error(const char*) { stopProcess(); }
+void __throw_invalid_argument(const char*) { stopProcess(); }
+void __throw_length_error(const char*) { stopProcess(); }
 void __throw_out_of_range(const char*) { stopProcess(); }
 void __throw_out_of_range_fmt(const char*, ...) { stopProcess(); }
-void __throw_invalid_argument(const char*) { stopProcess(); }
+void __throw_runtime_error(const char*) { stopProcess(); }
+void __throw_range_error(const char*) { stopProcess(); }
+void __throw_overflow_error(const char*) { stopProcess(); }
+void __throw_underflow_error(const char*) { stopProcess(); }
+void __throw_system_error(int) { stopProcess(); }
+void __throw_bad_function_call() { stopProcess(); }
 }  // namespace std
 
 void* operator new(std::size_t size) { return allocate(size); }
