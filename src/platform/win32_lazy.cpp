@@ -46,8 +46,6 @@ bool restrictSearchPath() {
 const int noLibrary = -1;
 const int loadedFirst[] = {noLibrary, libraryOle32, noLibrary, libraryShell32};
 
-HMODULE loadFromSystemDirectory(LazyLibrary library);
-
 HMODULE loadFromSystemDirectory(LazyLibrary library) {
     if (tried[library]) return loaded[library];
     tried[library] = true;
