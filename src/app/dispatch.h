@@ -21,7 +21,24 @@ struct CommandEntry {
     const char* fields;     // the fields it takes, "&" between them; the last is the rest
     bool escapesFirst;      // the whole argument text goes through the text escapes first
     CommandHandler handler;
+    // For hostcmd-lint and --explain only (the dispatcher does not use them;
+    // hostcmd.exe gets null pointers, see LINT_TEXT):
+    const char* does;       // what the command does, in one sentence
+    // What the command does when a field comes out empty, one entry per field
+    // of `fields`, "&" between them. An entry beginning with "~" is harmless
+    // (the lint only warns when that field is missing); the others make the
+    // command fail or do something else than meant.
+    const char* whenEmpty;
 };
+
+// The lint's texts of the table are compiled only where HOSTCMD_LINT_TEXTS
+// is defined (hostcmd-lint and the unit tests): hostcmd.exe does not carry
+// their weight.
+#ifdef HOSTCMD_LINT_TEXTS
+#define LINT_TEXT(text) text
+#else
+#define LINT_TEXT(text) nullptr
+#endif
 
 extern const CommandEntry commandTable[];
 extern const int commandCount;  // 42

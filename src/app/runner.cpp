@@ -1,6 +1,7 @@
 #include "app/runner.h"
 
 #include "app/dispatch.h"
+#include "app/fields.h"
 #include "app/text.h"
 #include "app/tokens.h"
 
@@ -46,6 +47,9 @@ std::string commandLineTail(const std::string& line) {
 void runCommandLine(Handle instance, const std::string& commandLine) {
     if (stopped) return;
     if (runDepth >= maxRunDepth) {
+        if (traceEnabled())
+            appendTraceLine("[" + std::to_string(runDepth + 1) + "] nesting deeper than " + std::to_string(maxRunDepth) +
+                            ": this line and every run still waiting stop here");
         stopped = true;
         return;
     }
@@ -54,6 +58,7 @@ void runCommandLine(Handle instance, const std::string& commandLine) {
     splitField(dropLeadingQuotes(commandLine), word, arguments);
     arguments = replaceEach(arguments, "|", " ");
     arguments = expandPathTokens(instance, arguments);
+    if (traceEnabled()) appendTraceLine(traceRunLine(runDepth, word, arguments));
     dispatchCommand(instance, word, arguments);
     --runDepth;
 }

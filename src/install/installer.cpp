@@ -31,52 +31,43 @@ const int settingLines = 17, skippedLines = 20;
 // The setting lines, numbered as in the file (line[0] unused).
 struct InstallerSettings {
     std::string line[settingLines + 1];
-    const std::string& keyPart1() const { return line[2]; }
-    const std::string& keyPart2() const { return line[3]; }
-    const std::string& keyPart3() const { return line[4]; }
-    bool welcomeOn() const { return line[5] != "NO"; }
-    bool pathDialogOn() const { return line[6] != "NO"; }
-    bool restartOn() const { return line[7] != "NO"; }
-    const std::string& welcomeCaption() const { return line[8]; }
-    const std::string& welcomeText() const { return line[9]; }
-    const std::string& pathCaption() const { return line[10]; }
-    const std::string& pathLead() const { return line[11]; }
-    const std::string& pickerTitle() const { return line[12]; }
-    const std::string& restartCaption() const { return line[13]; }
-    const std::string& restartText() const { return line[14]; }
-    const std::string& baseDirectory() const { return line[15]; }  // expanded when read
-    const std::string& subdirectory() const { return line[16]; }
-    const std::string& finalCommand() const { return line[17]; }
+};
+enum SettingLine {
+    keyPart1 = 2, keyPart2, keyPart3,      // the install key parts
+    welcomeSwitch, pathSwitch, restartSwitch,  // "NO" turns a dialog off
+    welcomeCaption, welcomeText, pathCaption, pathLead, pickerTitle, restartCaption, restartText,
+    baseDirectory,  // path tokens expanded when read
+    subdirectory, finalCommand
 };
 
 void readSettings(Handle instance, LineReader& reader, InstallerSettings& settings) {
     for (int n = 1; n <= settingLines; ++n) settings.line[n] = readLine(reader);
-    settings.line[15] = expandPathTokens(instance, settings.line[15]);
+    settings.line[baseDirectory] = expandPathTokens(instance, settings.line[baseDirectory]);
     for (int n = 0; n < skippedLines; ++n) readLine(reader);
 }
 
 // The path dialog asks Yes (install here), No (choose another folder) or
 // Cancel, showing the full target: the directory offered and line 16.
 int askPath(Handle instance, const InstallerSettings& settings, const std::string& offered) {
-    std::string text = applyTextEscapes(settings.pathLead());
+    std::string text = applyTextEscapes(settings.line[pathLead]);
     text += "\r\n\r\n\r\n";
     text += offered;
-    text += settings.subdirectory();
+    text += settings.line[subdirectory];
     text += "\r\n\r\n\r\n";
     text += "Select Yes to install.\r\nSelect No to specify a different installation path.\r\n"
             "Select Cancel to abort installation.";
     text += "\r\n\r\n";
-    return messageBox(instance, text, settings.pathCaption(), styleYesNoCancel);
+    return messageBox(instance, text, settings.line[pathCaption], styleYesNoCancel);
 }
 
 // The welcome message and the path dialog. False when the user ends the
 // installer; otherwise targetBase holds the directory to install under.
 bool talkToUser(Handle instance, const InstallerSettings& settings, std::string& targetBase) {
-    if (settings.welcomeOn() &&
-        messageBox(instance, applyTextEscapes(settings.welcomeText()), settings.welcomeCaption(), styleOkCancel) !=
+    if (settings.line[welcomeSwitch] != "NO" &&
+        messageBox(instance, applyTextEscapes(settings.line[welcomeText]), settings.line[welcomeCaption], styleOkCancel) !=
             answerOk)
         return false;
-    if (!settings.pathDialogOn()) return true;
+    if (settings.line[pathSwitch] == "NO") return true;
 
     int answer = askPath(instance, settings, targetBase);
     if (answer == answerCancel) return false;
@@ -87,7 +78,7 @@ bool talkToUser(Handle instance, const InstallerSettings& settings, std::string&
     // and No keep the loop going: Cancel ends the installer, and so does a
     // box that failed, which would otherwise reopen the picker for ever.
     for (;;) {
-        std::string picked = browseForFolder(instance, settings.pickerTitle());
+        std::string picked = browseForFolder(instance, settings.line[pickerTitle]);
         std::string offered = picked == notAvailable ? targetBase : withTrailingBackslash(picked);
         answer = askPath(instance, settings, offered);
         if (answer == answerYes) {
@@ -120,7 +111,7 @@ std::string makeDirectoryChain(const std::string& targetBase, const std::string&
 // Writes "isDir" under HKLM\Software\<key tail> and reads it back; true only
 // when the record holds exactly the installed directory.
 bool recordInstalledDirectory(const InstallerSettings& settings, const std::string& installedDirectory) {
-    std::string keyTail = installKeyTail(settings.keyPart1(), settings.keyPart2(), settings.keyPart3());
+    std::string keyTail = installKeyTail(settings.line[keyPart1], settings.line[keyPart2], settings.line[keyPart3]);
     Handle key = openRegistryKey("HKLM", "Software\\" + keyTail);
     writeRegistryValue(key, "isDir", installedDirectory);
     closeRegistryKey(key);
@@ -144,10 +135,10 @@ void install(Handle instance, LineReader& reader) {
     InstallerSettings settings;
     readSettings(instance, reader, settings);
 
-    std::string targetBase = settings.baseDirectory();
+    std::string targetBase = settings.line[baseDirectory];
     if (!talkToUser(instance, settings, targetBase)) return;
 
-    std::string installedDirectory = makeDirectoryChain(targetBase, settings.subdirectory());
+    std::string installedDirectory = makeDirectoryChain(targetBase, settings.line[subdirectory]);
     if (!recordInstalledDirectory(settings, installedDirectory)) return;
 
     for (;;) {
@@ -156,14 +147,14 @@ void install(Handle instance, LineReader& reader) {
         runCommandLine(instance, line);
         if (runsStopped()) return;
     }
-    if (settings.finalCommand() != "NO") {
-        runCommandLine(instance, settings.finalCommand());
+    if (settings.line[finalCommand] != "NO") {
+        runCommandLine(instance, settings.line[finalCommand]);
         if (runsStopped()) return;
     }
     // Only OK restarts: Cancel, and a box that failed (0, or -1 under Wine
     // without a display), must never take the machine down.
-    if (settings.restartOn() &&
-        messageBox(instance, applyTextEscapes(settings.restartText()), settings.restartCaption(), styleOkCancel) ==
+    if (settings.line[restartSwitch] != "NO" &&
+        messageBox(instance, applyTextEscapes(settings.line[restartText]), settings.line[restartCaption], styleOkCancel) ==
             answerOk)
         restartWindows();
 }

@@ -170,3 +170,16 @@ bool multiByteToWide(const std::string& text, std::u16string& wide);
 long persistFileSave(Handle persistFile, const std::u16string& path);
 // IUnknown::Release on either interface.
 void comRelease(Handle object);
+
+// ---- trace (opt-in diagnostics) ----------------------------------------------
+
+// Whether the environment variable HOSTCMD_TRACE names a file to trace into.
+// Read once, on first use (GetEnvironmentVariableA); without it nothing is
+// ever opened or written.
+bool traceEnabled();
+// Appends the line and CR LF to that file (opened and closed per line, so a
+// trace survives whatever happens after it); nothing when tracing is off.
+// The platform also appends a line of its own for every call that fails:
+// the call, its arguments and the error code (GetLastError or the code the
+// call returned).
+void appendTraceLine(const std::string& line);

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
+#include "platform/win32_trace.h"
 
 std::string platformCommandLine() {
     const char* line = GetCommandLineA();
@@ -17,44 +18,72 @@ bool isLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 Handle openFileForReading(const std::string& name) {
     HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return file == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<Handle>(file);
+    if (file != INVALID_HANDLE_VALUE) return reinterpret_cast<Handle>(file);
+    traceFailure("CreateFileA", GetLastError(), name.c_str(), traceAsIs "GENERIC_READ", traceAsIs "OPEN_EXISTING");
+    return 0;
 }
 
 Handle createFileForWriting(const std::string& name) {
     HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    return file == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<Handle>(file);
+    if (file != INVALID_HANDLE_VALUE) return reinterpret_cast<Handle>(file);
+    traceFailure("CreateFileA", GetLastError(), name.c_str(), traceAsIs "GENERIC_WRITE", traceAsIs "CREATE_ALWAYS");
+    return 0;
 }
 
 long readFileBytes(Handle file, char* buffer, std::size_t size) {
     DWORD got = 0;
-    if (!ReadFile(reinterpret_cast<HANDLE>(file), buffer, static_cast<DWORD>(size), &got, nullptr)) return -1;
+    if (!ReadFile(reinterpret_cast<HANDLE>(file), buffer, static_cast<DWORD>(size), &got, nullptr)) {
+        traceHandleFailure("ReadFile", GetLastError(), file);
+        return -1;
+    }
     return static_cast<long>(got);
 }
 
 bool writeFileBytes(Handle file, const char* bytes, std::size_t size) {
     DWORD written = 0;
     // WriteFile with zero bytes succeeds and leaves the file empty.
-    return WriteFile(reinterpret_cast<HANDLE>(file), bytes, static_cast<DWORD>(size), &written, nullptr) &&
-           written == size;
+    if (WriteFile(reinterpret_cast<HANDLE>(file), bytes, static_cast<DWORD>(size), &written, nullptr) &&
+        written == size)
+        return true;
+    traceHandleFailure("WriteFile", GetLastError(), file);
+    return false;
 }
 
 void closeFile(Handle file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
 
-bool deleteFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
-
-bool copyFile(const std::string& source, const std::string& destination, bool failIfExists) {
-    return CopyFileA(source.c_str(), destination.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
+bool deleteFile(const std::string& path) {
+    if (DeleteFileA(path.c_str())) return true;
+    traceFailure("DeleteFileA", GetLastError(), path.c_str());
+    return false;
 }
 
-bool createDirectory(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != FALSE; }
+bool copyFile(const std::string& source, const std::string& destination, bool failIfExists) {
+    if (CopyFileA(source.c_str(), destination.c_str(), failIfExists ? TRUE : FALSE)) return true;
+    traceFailure("CopyFileA", GetLastError(), source.c_str(), destination.c_str(),
+                 failIfExists ? traceAsIs "TRUE" : traceAsIs "FALSE");
+    return false;
+}
 
-bool removeDirectory(const std::string& path) { return RemoveDirectoryA(path.c_str()) != FALSE; }
+bool createDirectory(const std::string& path) {
+    if (CreateDirectoryA(path.c_str(), nullptr)) return true;
+    traceFailure("CreateDirectoryA", GetLastError(), path.c_str(), traceAsIs "NULL");
+    return false;
+}
+
+bool removeDirectory(const std::string& path) {
+    if (RemoveDirectoryA(path.c_str())) return true;
+    traceFailure("RemoveDirectoryA", GetLastError(), path.c_str());
+    return false;
+}
 
 bool findFirstFile(const std::string& pattern) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return false;
+    if (search == INVALID_HANDLE_VALUE) {
+        traceFailure("FindFirstFileA", GetLastError(), pattern.c_str());
+        return false;
+    }
     FindClose(search);
     return true;
 }

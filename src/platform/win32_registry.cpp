@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "platform/win32_lazy.h"
+#include "platform/win32_trace.h"
 
 namespace {
 HKEY asKey(Handle key) { return reinterpret_cast<HKEY>(key); }
@@ -14,13 +15,17 @@ Handle regCreateKey(Handle root, const std::string& path) {
     HKEY key = nullptr;
     LONG result = RegCreateKeyExA(asKey(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                                   nullptr, &key, nullptr);
-    return result == ERROR_SUCCESS ? reinterpret_cast<Handle>(key) : 0;
+    if (result == ERROR_SUCCESS) return reinterpret_cast<Handle>(key);
+    traceHandleFailure("RegCreateKeyExA", result, root, path.c_str(), traceAsIs "KEY_ALL_ACCESS");
+    return 0;
 }
 
 Handle regOpenKey(Handle root, const std::string& path) {
     HKEY key = nullptr;
     LONG result = RegOpenKeyExA(asKey(root), path.c_str(), 0, KEY_ALL_ACCESS, &key);
-    return result == ERROR_SUCCESS ? reinterpret_cast<Handle>(key) : 0;
+    if (result == ERROR_SUCCESS) return reinterpret_cast<Handle>(key);
+    traceHandleFailure("RegOpenKeyExA", result, root, path.c_str(), traceAsIs "KEY_ALL_ACCESS");
+    return 0;
 }
 
 void regCloseKey(Handle key) { RegCloseKey(asKey(key)); }
@@ -30,25 +35,43 @@ bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, 
     DWORD size = static_cast<DWORD>(bufferSize);
     LONG result = RegQueryValueExA(asKey(key), name.c_str(), nullptr, nullptr,
                                    reinterpret_cast<BYTE*>(buffer.data()), &size);
-    if (result != ERROR_SUCCESS) return false;  // ERROR_MORE_DATA for data over the buffer
+    if (result != ERROR_SUCCESS) {  // ERROR_MORE_DATA for data over the buffer
+        traceHandleFailure("RegQueryValueExA", result, key, name.c_str());
+        return false;
+    }
     data.assign(buffer.data(), size <= bufferSize ? size : bufferSize);
     return true;
 }
 
 bool regSetStringValue(Handle key, const std::string& name, const std::string& text) {
-    return RegSetValueExA(asKey(key), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                          static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+    LONG result = RegSetValueExA(asKey(key), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                 static_cast<DWORD>(text.size() + 1));
+    if (result == ERROR_SUCCESS) return true;
+    traceHandleFailure("RegSetValueExA", result, key, name.c_str(), traceAsIs "REG_SZ", text.c_str());
+    return false;
 }
 
-bool regDeleteKey(Handle key, const std::string& name) { return RegDeleteKeyA(asKey(key), name.c_str()) == ERROR_SUCCESS; }
+bool regDeleteKey(Handle key, const std::string& name) {
+    LONG result = RegDeleteKeyA(asKey(key), name.c_str());
+    if (result == ERROR_SUCCESS) return true;
+    traceHandleFailure("RegDeleteKeyA", result, key, name.c_str());
+    return false;
+}
 
 bool regDeleteValue(Handle key, const std::string& name) {
-    return RegDeleteValueA(asKey(key), name.c_str()) == ERROR_SUCCESS;
+    LONG result = RegDeleteValueA(asKey(key), name.c_str());
+    if (result == ERROR_SUCCESS) return true;
+    traceHandleFailure("RegDeleteValueA", result, key, name.c_str());
+    return false;
 }
 
 bool openProcessToken(Handle& token) {
     HANDLE opened = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &opened)) return false;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &opened)) {
+        traceFailure("OpenProcessToken", GetLastError(), traceAsIs "GetCurrentProcess()",
+                     traceAsIs "TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY");
+        return false;
+    }
     token = reinterpret_cast<Handle>(opened);
     return true;
 }
@@ -68,7 +91,9 @@ unsigned long adjustTokenPrivilege(Handle token, std::uint64_t luid) {
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
     AdjustTokenPrivileges(reinterpret_cast<HANDLE>(token), FALSE, &privileges, 0, nullptr, nullptr);
     // Success with ERROR_NOT_ALL_ASSIGNED means the privilege was not granted.
-    return GetLastError();
+    DWORD error = GetLastError();
+    if (error != ERROR_SUCCESS) traceHandleFailure("AdjustTokenPrivileges", error, token, traceAsIs "SeShutdownPrivilege enabled");
+    return error;
 }
 
 void closeToken(Handle token) { CloseHandle(reinterpret_cast<HANDLE>(token)); }

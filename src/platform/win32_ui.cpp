@@ -11,6 +11,7 @@
 
 #include "platform/platform.h"
 #include "platform/win32_lazy.h"
+#include "platform/win32_trace.h"
 
 namespace {
 HWND asWindow(Handle owner) { return reinterpret_cast<HWND>(owner); }
@@ -35,7 +36,10 @@ const long notBound = static_cast<long>(0x80004005L);  // E_FAIL
 int messageBox(Handle owner, const std::string& text, const std::string& caption, unsigned style) {
     auto box = bound<int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT)>(libraryUser32, "MessageBoxA");
     if (!box) return 0;
-    return box(ownerWindow(owner), text.c_str(), caption.c_str(), style);
+    int answer = box(ownerWindow(owner), text.c_str(), caption.c_str(), style);
+    // 0 is a failed box; Wine without a display answers -1.
+    if (answer <= 0) traceFailure("MessageBoxA", GetLastError(), text.c_str(), caption.c_str());
+    return answer;
 }
 
 std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::string& file, bool hasParameters,
@@ -45,7 +49,11 @@ std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::str
     if (!execute) return 0;
     HINSTANCE result = execute(ownerWindow(owner), verb.c_str(), file.c_str(),
                                hasParameters ? parameters.c_str() : nullptr, nullptr, SW_SHOWNORMAL);
-    return reinterpret_cast<std::intptr_t>(result);
+    std::intptr_t answer = reinterpret_cast<std::intptr_t>(result);
+    if (answer <= 32)  // the answer itself is the error code
+        traceFailure("ShellExecuteA", static_cast<unsigned long>(answer), verb.c_str(), file.c_str(),
+                     hasParameters ? parameters.c_str() : traceAsIs "NULL");
+    return answer;
 }
 
 Handle shGetMalloc() {
@@ -141,6 +149,8 @@ long createShellLink(Handle& link) {
     if (!create) return notBound;
     void* object = nullptr;
     HRESULT result = create(shellLinkClass, nullptr, CLSCTX_INPROC_SERVER, shellLinkInterface, &object);
+    if (FAILED(result)) traceFailure("CoCreateInstance", static_cast<unsigned long>(result), traceAsIs "CLSID_ShellLink",
+                                      traceAsIs "IID_IShellLinkA");
     link = SUCCEEDED(result) ? reinterpret_cast<Handle>(object) : 0;
     return result;
 }
@@ -181,7 +191,14 @@ bool multiByteToWide(const std::string& text, std::u16string& wide) {
 
 long persistFileSave(Handle persistFile, const std::u16string& path) {
     std::u16string terminated = path;
-    return reinterpret_cast<IPersistFile*>(persistFile)->Save(reinterpret_cast<LPCOLESTR>(terminated.c_str()), TRUE);
+    HRESULT result = reinterpret_cast<IPersistFile*>(persistFile)->Save(reinterpret_cast<LPCOLESTR>(terminated.c_str()), TRUE);
+    if (FAILED(result) && traceEnabled()) {
+        char shown[MAX_PATH * 2] = "";
+        WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(terminated.c_str()), -1, shown, sizeof shown, nullptr, nullptr);
+        shown[sizeof shown - 1] = 0;
+        traceFailure("IPersistFile::Save", static_cast<unsigned long>(result), shown, traceAsIs "TRUE");
+    }
+    return result;
 }
 
 void comRelease(Handle object) { reinterpret_cast<IUnknown*>(object)->Release(); }

@@ -75,15 +75,16 @@ class LauncherTest(HarnessTest):
 
 class AnswererTest(HarnessTest):
     def test_boxes_answered_in_sequence(self):
-        # (style, button pressed, buttons expected)
+        # (style, button pressed, buttons expected, topmost)
         cases = [
-            (0x1000, 1, [(1, "OK")]),
-            (0x1001, 1, [(1, "OK"), (2, "Cancel")]),
-            (0x1001, 2, [(1, "OK"), (2, "Cancel")]),
-            (0x1004, 7, [(6, "&Yes"), (7, "&No")]),
-            (0x1005, 4, [(4, "&Retry"), (2, "Cancel")]),
+            (0x1000, 1, [(1, "OK")], True),
+            (0x0000, 1, [(1, "OK")], False),
+            (0x1001, 1, [(1, "OK"), (2, "Cancel")], True),
+            (0x1001, 2, [(1, "OK"), (2, "Cancel")], True),
+            (0x1004, 7, [(6, "&Yes"), (7, "&No")], True),
+            (0x1005, 4, [(4, "&Retry"), (2, "Cancel")], True),
         ]
-        for style, button, buttons in cases:
+        for style, button, buttons, topmost in cases:
             with self.subTest(style=hex(style), button=button):
                 d = self.dir()
                 r, result = self.probe(
@@ -96,6 +97,7 @@ class AnswererTest(HarnessTest):
                 self.assertEqual(sorted((b["id"], b["text"]) for b in a["buttons"]),
                                  sorted(buttons))
                 self.assertEqual(a["pressed"], button)
+                self.assertEqual(a["topmost"], topmost)
 
     def test_empty_caption_and_any_caption(self):
         d = self.dir()
@@ -222,6 +224,25 @@ class PrefixTest(HarnessTest):
             self.assertEqual(result["result"], "3")
         finally:
             self.wine.clear_cds()
+
+    def test_win64_prefix_has_a_32_bit_registry_view(self):
+        # Made from a template of its own (slow once per build tree).
+        p = self.session.extra_prefix("win64", arch="win64")
+        key = "HKLM\\Software\\HostcmdE2E\\ViewCheck"
+        try:
+            p.reg_add(key, "v", "32-bit view", view=32)
+            self.assertEqual(p.reg_value(key, "v", view=32), ("REG_SZ", "32-bit view"))
+            self.assertIsNone(p.reg_query(key, view=64))
+            self.assertEqual(p.reg_value("HKLM\\Software\\WOW6432Node\\HostcmdE2E\\ViewCheck",
+                                         "v", view=64), ("REG_SZ", "32-bit view"))
+            # The tools run there as well.
+            d = p.new_dir("win64")
+            r = p.run(b'"C:\\e2e\\probe.exe" r.txt drive C:\\ x', raw=True, program=PROBE, cwd=d)
+            self.assertEqual(r.exit_code, 0)
+            self.assertEqual(d.read("r.txt"), b"result=3\nfound=0\n")
+        finally:
+            p.reg_delete(key, view=32)
+            self.session.drop_prefix("win64")
 
     def test_registry_helpers(self):
         key = "HKCU\\Software\\HostcmdE2E\\HarnessCheck"

@@ -114,6 +114,10 @@ std::vector<FakeShellCall> fakeShellCalls;
 std::map<std::string, FakeShortcut> fakeShortcuts;
 bool fakeRebootStarted;
 std::vector<std::string> fakeCalls;
+std::vector<std::string> fakeTraceLines;
+namespace {
+bool traceOn = false;
+}  // namespace
 
 void fakeReset() {
     entries.clear();
@@ -142,6 +146,8 @@ void fakeReset() {
     fakeShortcuts.clear();
     fakeRebootStarted = false;
     fakeCalls.clear();
+    fakeTraceLines.clear();
+    traceOn = false;
     codePage932 = false;
     currentDirectory = "C:\\work";
     windowsDirectory = "C:\\WINDOWS";
@@ -601,4 +607,12 @@ void comRelease(Handle object) {
     Handle link = persistToLink.count(object) ? persistToLink[object] : object;
     persistToLink.erase(object);
     if (links.count(link) && --links[link].references == 0) links.erase(link);
+}
+
+// ---- trace -------------------------------------------------------------------
+
+void fakeTraceOn(bool on) { traceOn = on; }
+bool traceEnabled() { return traceOn; }
+void appendTraceLine(const std::string& line) {
+    if (traceOn) fakeTraceLines.push_back(line);
 }

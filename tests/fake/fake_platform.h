@@ -94,3 +94,8 @@ extern std::vector<std::string> fakeCalls;
 void fakeFail(const std::string& call, int nth = 0);
 // Fail the k-th platform call of all (1-based), whatever it is.
 void fakeFailCallNumber(int k);
+
+// ---- trace
+// Tracing is off after fakeReset; on, every appended line is kept here.
+void fakeTraceOn(bool on);
+extern std::vector<std::string> fakeTraceLines;

@@ -1,0 +1,61 @@
+#include <cstdio>
+
+#include "app/line_reader.h"
+#include "lint/lint.h"
+
+FileLines splitLines(const std::string& bytes) {
+    FileLines file;
+    std::string line;
+    bool open = false;  // a line has begun (a byte other than CR seen since the last LF)
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        char c = bytes[i];
+        if (c == 0x1A) {
+            // The reader stops here for good; say so when anything but line
+            // ends and further Ctrl-Z bytes follow.
+            for (std::size_t j = i + 1; j < bytes.size(); ++j)
+                if (bytes[j] != '\r' && bytes[j] != '\n' && bytes[j] != 0x1A) {
+                    file.ctrlZLine = static_cast<int>(file.lines.size()) + 1;
+                    break;
+                }
+            break;
+        }
+        if (c == '\r') continue;
+        if (c == '\n') {
+            file.lines.push_back(line);
+            line.clear();
+            open = false;
+            continue;
+        }
+        line += c;
+        open = true;
+    }
+    if (open) file.lines.push_back(line);
+    for (std::size_t n = 0; n < file.lines.size(); ++n)
+        if (file.lines[n].size() > maxLineLength) {
+            file.cutLine = static_cast<int>(n) + 1;
+            break;
+        }
+    return file;
+}
+
+std::string seenLine(const FileLines& file, int n) {
+    if (n < 1 || n > static_cast<int>(file.lines.size())) return std::string();
+    if (file.cutLine && n > file.cutLine) return std::string();
+    std::string line = file.lines[n - 1].substr(0, maxLineLength);
+    // A line is a C string to every reader: its text ends at a NUL byte.
+    std::size_t nul = line.find('\0');
+    if (nul != std::string::npos) line.resize(nul);
+    return line;
+}
+
+bool readWholeFile(const std::string& path, std::string& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    bytes.clear();
+    char block[4096];
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0) bytes.append(block, got);
+    bool good = !std::ferror(file);
+    std::fclose(file);
+    return good;
+}

@@ -1,0 +1,452 @@
+#include <algorithm>
+#include <cctype>
+
+#include "app/dispatch.h"
+#include "app/fields.h"
+#include "app/line_reader.h"
+#include "app/runner.h"
+#include "app/text.h"
+#include "lint/lint.h"
+
+namespace {
+const char* const pathTokens[] = {"%APP%", "%WIN%", "%TEMP%", "%PROG%", "%SYS%"};
+const char* const rootNames[] = {"HKCR", "HKCU", "HKLM", "HKU"};
+const int firstCommandLine = 38;  // of an installer file
+
+char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+std::string upperCase(const std::string& text) {
+    std::string out = text;
+    for (char& c : out) c = upper(c);
+    return out;
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string trimmed(const std::string& text) {
+    std::size_t begin = 0, end = text.size();
+    while (begin < end && isBlank(text[begin])) ++begin;
+    while (end > begin && isBlank(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
+}
+
+// The last part of a path, after its last "\" or "/".
+std::string baseName(const std::string& path) {
+    std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string directoryOf(const std::string& path) {
+    std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+void add(std::vector<Finding>& findings, const std::string& file, int line, bool error, const std::string& message) {
+    findings.push_back(Finding{file, line, error, message});
+}
+
+// Edits (insert, delete, replace, swap of two neighbours) that turn a into b.
+std::size_t editDistance(const std::string& a, const std::string& b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i)
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            d[i][j] = std::min(std::min(d[i - 1][j] + 1, d[i][j - 1] + 1), d[i - 1][j - 1] + (a[i - 1] != b[j - 1]));
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[a.size()][b.size()];
+}
+
+// Path tokens written in another case than hostcmd's: they stay plain text.
+void checkTokenCase(const std::string& file, int line, const std::string& text, std::vector<Finding>& findings) {
+    std::string upperText = upperCase(text);
+    for (const char* token : pathTokens) {
+        std::string name = token;
+        for (std::size_t at = upperText.find(name); at != std::string::npos; at = upperText.find(name, at + 1)) {
+            std::string written = text.substr(at, name.size());
+            if (written != name)
+                add(findings, file, line, false,
+                    "\"" + written + "\" is not a path token (tokens are upper case: " + name +
+                        "); it stays in the text as it is");
+        }
+    }
+}
+
+// "%NAME%" sequences that are no path token in any case.
+std::vector<std::string> unknownTokens(const std::string& text) {
+    std::vector<std::string> found;
+    for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 1)) {
+        std::size_t end = at + 1;
+        while (end < text.size() && (std::isalpha(static_cast<unsigned char>(text[end])) || text[end] == '_')) ++end;
+        if (end == at + 1 || end >= text.size() || text[end] != '%') continue;
+        std::string candidate = upperCase(text.substr(at, end - at + 1));
+        bool known = false;
+        for (const char* token : pathTokens) known = known || candidate == token;
+        if (!known) found.push_back(text.substr(at, end - at + 1));
+    }
+    return found;
+}
+
+bool isRootName(const std::string& name) {
+    for (const char* root : rootNames)
+        if (name == root) return true;
+    return false;
+}
+
+std::string rootSuggestion(const std::string& name) {
+    std::string key = upperCase(trimmed(name));
+    if (key == "HKEY_CLASSES_ROOT" || key == "HKCR") return "HKCR";
+    if (key == "HKEY_CURRENT_USER" || key == "HKCU") return "HKCU";
+    if (key == "HKEY_LOCAL_MACHINE" || key == "HKLM") return "HKLM";
+    if (key == "HKEY_USERS" || key == "HKU") return "HKU";
+    return std::string();
+}
+
+// The fields whose text must be one of a set or a number, by the table's names.
+void checkFieldValues(const std::string& file, int line, const CommandEntry& entry, const std::string& arguments,
+                      int present, std::vector<Finding>& findings) {
+    std::vector<NamedField> fields = commandFields(entry, arguments);
+    for (int i = 0; i < static_cast<int>(fields.size()) && i < present; ++i) {
+        const NamedField& field = fields[i];
+        if (field.name == "root" && !isRootName(field.value)) {
+            std::string suggestion = rootSuggestion(field.value);
+            add(findings, file, line, true,
+                "root name " + shownText(field.value) +
+                    " is not one of HKCR, HKCU, HKLM, HKU (exactly so): the command does nothing" +
+                    (suggestion.empty() ? std::string() : "; write " + suggestion));
+        }
+        int number = 0;
+        if ((field.name == "folder number" || field.name == "icon index") && !parseDecimal(field.value, number))
+            add(findings, file, line, true,
+                field.name + " " + shownText(field.value) +
+                    " is not a decimal whole number, which the command cannot use (write a number such as 0)");
+    }
+}
+
+void lintLine(const std::string& file, int line, const std::string& commandLine, int nesting,
+              std::vector<Finding>& findings) {
+    const std::string where = nesting ? "the command line run on OK " : "";
+    std::string text = dropLeadingQuotes(commandLine);
+    if (!commandLine.empty() && commandLine[0] == '"') {
+        std::string inner = commandLine.size() <= 2 ? std::string() : commandLine.substr(1, commandLine.size() - 2);
+        if (text != inner || commandLine.size() < 2 || commandLine.back() != '"')
+            add(findings, file, line, false,
+                where + "begins with a double quote: hostcmd drops its first and last characters and the text up "
+                        "to each of the next two double quotes, and reads " + shownText(text));
+    }
+    std::string word, arguments;
+    splitField(text, word, arguments);
+    if (word.empty()) {
+        add(findings, file, line, true,
+            where + (findText(text, "&") == std::string::npos ? "has no \"&\"" : "begins with \"&\"") +
+                ", so it has no command word: it runs the install check on \"kw.ini\" (write installCheck&kw.ini "
+                "if that is meant)");
+        return;
+    }
+    arguments = replaceEach(arguments, "|", " ");
+    checkTokenCase(file, line, arguments, findings);
+    const CommandEntry* entry = findCommand(word);
+    if (!entry) {
+        if (findText(word, ".") != std::string::npos) return;  // a file name: the arguments are written into it
+        std::string nearest = nearestCommandWord(word);
+        add(findings, file, line, true,
+            where + "unknown command word " + shownText(word) + ": nothing happens" +
+                (nearest.empty() ? std::string() : " (did you mean \"" + nearest + "\"?)"));
+        return;
+    }
+    int count = fieldCount(*entry);
+    int separators = fieldSeparators(*entry, arguments);
+    int present = count;
+    if (count >= 2 && separators < count - 1) {
+        present = separators;
+        std::string consequence = listItem(entry->whenEmpty, separators);
+        bool harmless = !consequence.empty() && consequence[0] == '~';
+        if (harmless) consequence.erase(0, 1);
+        std::string message = where + "\"" + word + "\" takes " + std::to_string(count) + " fields (" +
+                              entry->fields + ") but this line gives " + std::to_string(separators + 1) + ": " +
+                              listItem(entry->fields, separators) + " comes out empty, so " + consequence;
+        if (separators + 1 < count)
+            message += "; the text after the last \"&\" becomes " + listItem(entry->fields, count - 1);
+        add(findings, file, line, !harmless, message);
+    }
+    checkFieldValues(file, line, *entry, arguments, present, findings);
+    if (entry == findCommand("batch") && !baseName(arguments).empty() &&
+        upperCase(baseName(arguments)) == upperCase(baseName(file)))
+        add(findings, file, line, true,
+            where + "the batch file runs itself (a file of its own name): the runs nest until the limit of " +
+                std::to_string(maxRunDepth) + ", and then every run stops");
+    if (entry == findCommand("confirm") && nesting < 4 && present == count) {
+        std::vector<NamedField> fields = commandFields(*entry, arguments);
+        if (!fields.empty()) lintLine(file, line, fields.back().value, nesting + 1, findings);
+    }
+}
+
+void checkCtrlZ(const std::string& path, const FileLines& lines, std::vector<Finding>& findings) {
+    if (lines.ctrlZLine)
+        add(findings, path, lines.ctrlZLine, true,
+            "a Ctrl-Z byte ends the file here: hostcmd never reads the text after it");
+    for (std::size_t n = 0; n < lines.lines.size(); ++n)
+        if (lines.lines[n].find('\0') != std::string::npos)
+            add(findings, path, static_cast<int>(n) + 1, true,
+                "a NUL byte ends this line's text: the bytes after it are never seen");
+}
+
+std::string cutMessage(const std::string& line) {
+    std::string tail = line.substr(maxLineLength - 12, 12);
+    return "line is " + std::to_string(line.size()) + " characters long: hostcmd reads only its first " +
+           std::to_string(maxLineLength) + " (up to " + shownText(tail) + ")";
+}
+
+int lastLineWithText(const FileLines& lines) {
+    for (int n = static_cast<int>(lines.lines.size()); n > 0; --n)
+        if (!lines.lines[n - 1].empty()) return n;
+    return 0;
+}
+
+std::string lineRange(int first, int last) {
+    return first == last ? "line " + std::to_string(first)
+                         : "lines " + std::to_string(first) + " to " + std::to_string(last);
+}
+
+// "line 9 is" / "lines 9 to 12 are", for the sentences that go on with a verb.
+std::string linesAre(int first, int last) { return lineRange(first, last) + (first == last ? " is" : " are"); }
+
+// Command lines run one after another from `first` up to the first empty
+// line: a batch file, an installer's command list.
+void lintCommandLines(const std::string& path, const FileLines& lines, int first, const char* what,
+                      std::vector<Finding>& findings) {
+    int last = lastLineWithText(lines);
+    for (int n = first;; ++n) {
+        std::string line = seenLine(lines, n);
+        if (line.empty()) {
+            if (n <= last && (!lines.cutLine || lines.cutLine >= n))
+                add(findings, path, n, false,
+                    std::string("empty line: ") + what + " ends here, so " + linesAre(n + 1, last) +
+                        " never run");
+            return;
+        }
+        if (n == lines.cutLine) {
+            add(findings, path, n, true,
+                cutMessage(lines.lines[n - 1]) + ", runs that, and " + what + " ends after it" +
+                    (n < last ? " (" + linesAre(n + 1, last) + " never run)" : std::string()));
+            lintLine(path, n, line, 0, findings);
+            return;
+        }
+        lintLine(path, n, line, 0, findings);
+    }
+}
+
+void checkKeyParts(const std::string& path, const FileLines& lines, std::vector<Finding>& findings) {
+    for (int n = 2; n <= 4; ++n) {
+        std::string line = seenLine(lines, n);
+        if (line != trimmed(line))
+            add(findings, path, n, false,
+                "install key part " + std::to_string(n - 1) + " " + shownText(line) +
+                    " has a leading or trailing blank: it is part of the registry key name");
+    }
+}
+
+bool looksLikeNo(const std::string& line) { return line != "NO" && upperCase(trimmed(line)) == "NO"; }
+
+void lintBatch(const std::string& path, const FileLines& lines, std::vector<Finding>& findings) {
+    checkCtrlZ(path, lines, findings);
+    if (seenLine(lines, 1).empty()) {
+        add(findings, path, 1, false, "the first line is empty: the batch file runs nothing");
+        return;
+    }
+    lintCommandLines(path, lines, 1, "the batch", findings);
+}
+
+void lintInstaller(const std::string& path, const FileLines& lines, std::vector<Finding>& findings);
+
+void lintCheck(const std::string& path, const FileLines& lines, std::vector<Finding>& findings) {
+    checkCtrlZ(path, lines, findings);
+    if (lines.cutLine && lines.cutLine <= 7)
+        add(findings, path, lines.cutLine, true,
+            cutMessage(lines.lines[lines.cutLine - 1]) +
+                (lines.cutLine < 7 ? " and " + lineRange(lines.cutLine + 1, 7) + " then read as empty"
+                                   : std::string()));
+    checkKeyParts(path, lines, findings);
+    if (seenLine(lines, 5).empty())
+        add(findings, path, 5, true,
+            "the marker file is empty: the install check never finds it, so line 7 always runs");
+    bool isDefault = upperCase(baseName(path)) == "KW.INI";
+    for (int n = 6; n <= 7; ++n) {
+        std::string line = seenLine(lines, n);
+        std::string word, arguments;
+        splitField(dropLeadingQuotes(line), word, arguments);
+        if (word.empty()) {
+            add(findings, path, n, true,
+                std::string(line.empty() ? "empty" : "no command word") + ": when " +
+                    (n == 6 ? "the product is installed" : "it is not installed") +
+                    " this runs the install check on \"kw.ini\"" +
+                    (isDefault ? ", which is this file again: the checks nest until the limit of " +
+                                     std::to_string(maxRunDepth) + " and then every run stops"
+                               : std::string()));
+            continue;
+        }
+        lintLine(path, n, line, 0, findings);
+        if (word != "install") continue;
+        arguments = replaceEach(arguments, "|", " ");
+        if (arguments.find('%') != std::string::npos) continue;  // the name depends on the machine
+        std::string installerPath = directoryOf(path) + arguments;
+        std::string bytes;
+        if (!readWholeFile(installerPath, bytes)) {
+            add(findings, path, n, false,
+                "installer file " + shownText(arguments) + " is not beside the check file: it was not linted");
+            continue;
+        }
+        FileLines installer = splitLines(bytes);
+        lintInstaller(installerPath, installer, findings);
+        for (int k = 2; k <= 4; ++k)
+            if (seenLine(lines, k) != seenLine(installer, k))
+                add(findings, path, k, true,
+                    "install key part " + std::to_string(k - 1) + " " + shownText(seenLine(lines, k)) +
+                        " differs from line " + std::to_string(k) + " of " + arguments + ", " +
+                        shownText(seenLine(installer, k)) +
+                        ": the check never finds what that installer records");
+    }
+    int last = lastLineWithText(lines);
+    if (last > 7)
+        add(findings, path, 8, false,
+            "a check file has 7 lines: " + linesAre(8, last) + " never read (is this an installer file?)");
+}
+
+bool endsWithToken(const std::string& text) {
+    for (const char* token : pathTokens) {
+        std::string name = token;
+        if (text.size() >= name.size() && text.compare(text.size() - name.size(), name.size(), name) == 0)
+            return true;
+    }
+    return false;
+}
+
+void lintInstaller(const std::string& path, const FileLines& lines, std::vector<Finding>& findings) {
+    checkCtrlZ(path, lines, findings);
+    int count = static_cast<int>(lines.lines.size());
+    if (lines.cutLine && lines.cutLine < firstCommandLine)
+        add(findings, path, lines.cutLine, true,
+            cutMessage(lines.lines[lines.cutLine - 1]) +
+                "; every later line reads as empty, so the command list never runs");
+    else if (count < firstCommandLine)
+        add(findings, path, count ? count : 1, false,
+            "the file has " + std::to_string(count) +
+                " lines: the command list starts at line 38, so no command of it runs");
+    checkKeyParts(path, lines, findings);
+    const char* switches[] = {"the welcome message is shown", "the path dialog is shown",
+                              "the restart prompt is shown"};
+    for (int n = 5; n <= 7; ++n)
+        if (looksLikeNo(seenLine(lines, n)))
+            add(findings, path, n, true,
+                shownText(seenLine(lines, n)) + " is not \"NO\": " + switches[n - 5] +
+                    " (only NO, in capitals and alone, switches it off)");
+
+    std::string base = seenLine(lines, 15);
+    checkTokenCase(path, 15, base, findings);
+    for (const std::string& token : unknownTokens(base))
+        add(findings, path, 15, true,
+            "unknown path token " + shownText(token) +
+                ": it stays in the base directory as it is (tokens: %APP% %WIN% %TEMP% %PROG% %SYS%)");
+    if (base.empty())
+        add(findings, path, 15, true,
+            "the base directory is empty: the product is installed relative to the current directory");
+    else if (!endsWithBackslash(base) && !endsWithToken(base))
+        add(findings, path, 15, true,
+            "the base directory " + shownText(base) +
+                " does not end in \"\\\": the install subdirectory is joined onto it without one");
+
+    std::string sub = seenLine(lines, 16);
+    if (!sub.empty() && !endsWithBackslash(sub)) {
+        std::size_t slash = sub.find_last_of('\\');
+        std::string dropped = slash == std::string::npos ? sub : sub.substr(slash + 1);
+        add(findings, path, 16, true,
+            "the last component " + shownText(dropped) +
+                " has no \"\\\" after it: it is dropped, neither created nor part of the installed directory");
+    }
+    for (const char* token : pathTokens)
+            if (sub.find(token) != std::string::npos)
+                add(findings, path, 16, false,
+                    std::string("path tokens are not expanded in the install subdirectory: ") + token +
+                        " stays as it is");
+
+    std::string final = seenLine(lines, 17);
+    if (final.empty() && !(lines.cutLine && lines.cutLine < 17))
+        add(findings, path, 17, false,
+            "the final command is empty: after the command list it runs the install check on \"kw.ini\" "
+            "(write NO for no final command)");
+    else if (looksLikeNo(final))
+        add(findings, path, 17, true,
+            shownText(final) + " is not \"NO\": it runs as a command line, which has no \"&\" and so runs the "
+                               "install check on \"kw.ini\"");
+    else if (final != "NO")
+        lintLine(path, 17, final, 0, findings);
+
+    for (int n = 18; n < firstCommandLine && n <= count; ++n) {
+        std::string word, arguments;
+        splitField(lines.lines[n - 1], word, arguments);
+        if (!word.empty() && findCommand(word))
+            add(findings, path, n, false,
+                "looks like a command, but lines 18 to 37 are skipped: it never runs (the command list starts "
+                "at line 38)");
+    }
+    if (!lines.cutLine || lines.cutLine >= firstCommandLine)
+        lintCommandLines(path, lines, firstCommandLine, "the command list", findings);
+}
+}  // namespace
+
+std::string nearestCommandWord(const std::string& word) {
+    std::string nearest;
+    std::size_t best = std::max<std::size_t>(1, word.size() / 3) + 1;  // a third of the word, at least one edit
+    for (int i = 0; i < commandCount; ++i)
+        for (const char* candidate : commandTable[i].words) {
+            if (!candidate) continue;
+            if (upperCase(candidate) == upperCase(word)) return candidate;
+            std::size_t distance = editDistance(word, candidate);
+            if (distance < best) {
+                best = distance;
+                nearest = candidate;
+            }
+        }
+    return nearest;
+}
+
+void lintCommandLine(const std::string& path, int line, const std::string& commandLine,
+                     std::vector<Finding>& findings) {
+    lintLine(path, line, commandLine, 0, findings);
+}
+
+const char* kindName(FileKind kind) {
+    switch (kind) {
+        case FileKind::batch: return "batch file";
+        case FileKind::check: return "check file";
+        default: return "installer file";
+    }
+}
+
+FileKind guessKind(const std::string& path, const std::string& bytes) {
+    std::string name = upperCase(baseName(path));
+    if (name.size() >= 4 && name.compare(name.size() - 4, 4, ".INI") == 0) return FileKind::check;
+    FileLines lines = splitLines(bytes);
+    bool headerWithoutAmpersand = true;
+    for (int n = 1; n <= 4; ++n) headerWithoutAmpersand = headerWithoutAmpersand && seenLine(lines, n).find('&') == std::string::npos;
+    if (lines.lines.size() > 8 && headerWithoutAmpersand) return FileKind::installer;
+    if (seenLine(lines, 1).find('&') != std::string::npos) return FileKind::batch;
+    return lines.lines.size() > 8 ? FileKind::installer : FileKind::check;
+}
+
+void lintFile(FileKind kind, const std::string& path, const std::string& bytes, std::vector<Finding>& findings) {
+    FileLines lines = splitLines(bytes);
+    switch (kind) {
+        case FileKind::batch: lintBatch(path, lines, findings); break;
+        case FileKind::check: lintCheck(path, lines, findings); break;
+        case FileKind::installer: lintInstaller(path, lines, findings); break;
+    }
+}
+
+std::string formatFinding(const Finding& finding) {
+    std::string text = finding.file + ":";
+    if (finding.line > 0) text += std::to_string(finding.line) + ":";
+    return text + (finding.error ? " error: " : " warning: ") + finding.message;
+}

@@ -1,0 +1,61 @@
+// hostcmd-lint: checks batch files, check files and installer files before
+// they ship, and explains how hostcmd reads one command line.
+//
+// Every check reads the files as hostcmd's line reader does (CR dropped, LF
+// ends a line, Ctrl-Z ends the file, 259 characters a line, an over-long
+// line cut and every later line empty) and asks hostcmd's own command table
+// (app/dispatch.h) what each command word takes and does. Findings come out
+// as compilers print them: "file:line: error|warning: message".
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum class FileKind { batch, check, installer };
+
+struct Finding {
+    std::string file;
+    int line;  // 1-based; 0 for the file as a whole
+    bool error;
+    std::string message;
+};
+
+// The file as hostcmd's line reader sees it.
+struct FileLines {
+    std::vector<std::string> lines;  // split at LF, CRs dropped, up to a Ctrl-Z; a last line without LF counts
+    int ctrlZLine = 0;               // the line holding a Ctrl-Z that has more text after it, 0 when none
+    int cutLine = 0;                 // the first line of more than 259 characters, 0 when none
+};
+FileLines splitLines(const std::string& bytes);
+// What hostcmd reads as line n (1-based): empty past the end and after a cut line.
+std::string seenLine(const FileLines& file, int n);
+
+// The whole file into `bytes`; false when it cannot be read.
+bool readWholeFile(const std::string& path, std::string& bytes);
+
+// The kind a file most likely is when the user did not say: a name ending
+// in ".ini" is a check file, a file of more than eight lines whose first four
+// hold no "&" an installer file, one whose first line holds "&" a batch file.
+FileKind guessKind(const std::string& path, const std::string& bytes);
+const char* kindName(FileKind kind);
+
+// Lints the file's bytes as the given kind. A check file whose line 6 or 7
+// runs "install&<file>" has that installer file linted too (looked for
+// beside the check file) and their install key lines compared.
+void lintFile(FileKind kind, const std::string& path, const std::string& bytes, std::vector<Finding>& findings);
+// Lints one command line of a file (batch line, command-list line, line 6 or 7
+// of a check file, a final command).
+void lintCommandLine(const std::string& path, int line, const std::string& commandLine,
+                     std::vector<Finding>& findings);
+
+std::string formatFinding(const Finding& finding);
+
+// Step by step how hostcmd reads the command line, running nothing. With
+// `expandTokens` the path tokens are expanded as hostcmd would (only on
+// Windows); otherwise they are shown by name.
+std::string explainCommandLine(const std::string& commandLine, bool expandTokens);
+
+// The command word nearest to an unknown one: the one differing only in
+// case, else the closest by edit distance (at most a third of its length);
+// empty when nothing is close.
+std::string nearestCommandWord(const std::string& word);

@@ -1,0 +1,74 @@
+// hostcmd-lint: lint batch, check and installer files, or explain one
+// command line. Exit code 0 when no error was found, 1 when one was, 2 when a
+// file could not be read or the arguments were wrong.
+#include <cstdio>
+#include <cstring>
+
+#include "lint/lint.h"
+
+namespace {
+void usage() {
+    std::fputs(
+        "usage: hostcmd-lint [--batch | --check | --installer] FILE...\n"
+        "       hostcmd-lint --explain \"<command line>\"\n"
+        "Lints batch files, check files (kw.ini) and installer files as hostcmd reads them and prints\n"
+        "file:line: error|warning: message. Without a kind option each file's kind is guessed: a name\n"
+        "ending in .ini is a check file, a file of more than eight lines with no \"&\" in lines 1 to 4\n"
+        "an installer file, any other a batch file. A kind option applies to the files after it.\n"
+        "--explain prints step by step how hostcmd reads the command line, and runs nothing.\n",
+        stderr);
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        usage();
+        return 2;
+    }
+    if (std::strcmp(argv[1], "--explain") == 0) {
+        if (argc != 3) {
+            usage();
+            return 2;
+        }
+#ifdef _WIN32
+        const bool expandTokens = true;
+#else
+        const bool expandTokens = false;
+#endif
+        std::fputs(explainCommandLine(argv[2], expandTokens).c_str(), stdout);
+        return 0;
+    }
+    bool kindGiven = false, unreadable = false;
+    FileKind kind = FileKind::batch;
+    int errors = 0, warnings = 0, files = 0;
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (std::strcmp(argument, "--batch") == 0) { kind = FileKind::batch; kindGiven = true; continue; }
+        if (std::strcmp(argument, "--check") == 0) { kind = FileKind::check; kindGiven = true; continue; }
+        if (std::strcmp(argument, "--installer") == 0) { kind = FileKind::installer; kindGiven = true; continue; }
+        if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) { usage(); return 0; }
+        if (argument[0] == '-' && argument[1] == '-') {
+            std::fprintf(stderr, "hostcmd-lint: unknown option %s\n", argument);
+            usage();
+            return 2;
+        }
+        std::string bytes;
+        if (!readWholeFile(argument, bytes)) {
+            std::fprintf(stderr, "%s: error: cannot read the file\n", argument);
+            unreadable = true;
+            continue;
+        }
+        ++files;
+        std::vector<Finding> findings;
+        lintFile(kindGiven ? kind : guessKind(argument, bytes), argument, bytes, findings);
+        for (const Finding& finding : findings) {
+            std::printf("%s\n", formatFinding(finding).c_str());
+            if (finding.error) ++errors;
+            else ++warnings;
+        }
+    }
+    if (files > 1 || errors || warnings)
+        std::printf("%d error%s, %d warning%s\n", errors, errors == 1 ? "" : "s", warnings, warnings == 1 ? "" : "s");
+    if (unreadable) return 2;
+    return errors ? 1 : 0;
+}

@@ -1,0 +1,101 @@
+// The opt-in trace: HOSTCMD_TRACE names a file that receives one line per
+// command line run and one per failed Windows call. The variable is read
+// once, on first use; without it no file is ever opened.
+#include <windows.h>
+
+#include "platform/win32_trace.h"
+
+namespace {
+enum TraceState { traceUnknown, traceOff, traceOn };
+TraceState state = traceUnknown;
+char traceFile[MAX_PATH];
+
+const char* hexDigits = "0123456789ABCDEF";
+
+std::string hexNumber(unsigned long value) {
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), hexDigits[value & 15]);
+        value >>= 4;
+    } while (value);
+    return "0x" + digits;
+}
+}  // namespace
+
+bool traceEnabled() {
+    if (state == traceUnknown) {
+        DWORD error = GetLastError();
+        DWORD length = GetEnvironmentVariableA("HOSTCMD_TRACE", traceFile, MAX_PATH);
+        state = length > 0 && length < MAX_PATH ? traceOn : traceOff;
+        SetLastError(error);
+    }
+    return state == traceOn;
+}
+
+void appendTraceLine(const std::string& line) {
+    if (!traceEnabled()) return;
+    // The trace must not change what the traced program sees afterwards.
+    DWORD error = GetLastError();
+    HANDLE file = CreateFileA(traceFile, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        std::string bytes = line + "\r\n";
+        DWORD written = 0;
+        SetFilePointer(file, 0, nullptr, FILE_END);
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    SetLastError(error);
+}
+
+namespace {
+void appendArgument(std::string& line, const char* argument) {
+    if (line.back() != '(') line += ", ";
+    if (*argument == '\1') {
+        line += argument + 1;
+        return;
+    }
+    line += '"';
+    for (const unsigned char* c = reinterpret_cast<const unsigned char*>(argument); *c; ++c) {
+        if (*c == '\r') line += "<CR>";
+        else if (*c == '\n') line += "<LF>";
+        else if (*c == '\t') line += "<TAB>";
+        else if (*c < 0x20 || *c == 0x7F) {
+            line += "<0x";
+            line += hexDigits[*c >> 4];
+            line += hexDigits[*c & 15];
+            line += '>';
+        } else line += static_cast<char>(*c);
+    }
+    line += '"';
+}
+
+void finishFailure(std::string& line, unsigned long code, const char* const* arguments, int count) {
+    for (int i = 0; i < count && arguments[i]; ++i) appendArgument(line, arguments[i]);
+    // Small codes are Win32 error numbers; HRESULTs read better in hex.
+    line += ") failed: error " + (code > 0xFFFF ? hexNumber(code) : std::to_string(code));
+    appendTraceLine(line);
+}
+}  // namespace
+
+void traceFailure(const char* call, unsigned long code, const char* a, const char* b, const char* c, const char* d) {
+    if (!traceEnabled()) return;
+    std::string line = std::string("    ") + call + "(";
+    const char* arguments[] = {a, b, c, d};
+    finishFailure(line, code, arguments, 4);
+}
+
+void traceHandleFailure(const char* call, unsigned long code, Handle handle, const char* a, const char* b,
+                        const char* c) {
+    if (!traceEnabled()) return;
+    std::string line = std::string("    ") + call + "(";
+    switch (handle) {
+        case rootClassesRoot: line += "HKCR"; break;
+        case rootCurrentUser: line += "HKCU"; break;
+        case rootLocalMachine: line += "HKLM"; break;
+        case rootUsers: line += "HKU"; break;
+        default: line += "handle " + hexNumber(static_cast<unsigned long>(handle));
+    }
+    const char* arguments[] = {a, b, c};
+    finishFailure(line, code, arguments, 3);
+}

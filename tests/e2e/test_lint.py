@@ -1,0 +1,81 @@
+#!/usr/bin/python3
+"""hostcmd-lint.exe, the Windows build of the lint, under Wine: it must give
+the same findings and exit codes as the lint built for this machine, and
+--explain must expand the path tokens that the native build names."""
+
+import os
+import shutil
+
+import harness
+
+NATIVE = os.path.join(harness.REPO, "build", "native", "hostcmd-lint")
+
+FILES = {
+    "steps.txt": b"save&a.txt&x\r\nSave&b\r\ncopy&a&b\r\nreg&HKEY_LOCAL_MACHINE&S&v&t\r\n"
+                 b"copy&%win%a&b&c\r\nbatch&steps.txt\r\nhello\r\n\r\nmessage&x&y\r\n",
+    "kw.ini": b"check\r\nVendor\r\nProduct \r\n1.0\r\n\r\nrun&%APP%p.exe&none\r\ninstall&setup.txt\r\n",
+    "setup.txt": b"".join([b"x\r\n", b"Vendor\r\n", b"Product\r\n", b"1.0\r\n", b"No\r\n", b"YES\r\n",
+                           b"NO\r\n"] + [b"t\r\n"] * 7 + [b"%PROG%\r\n", b"Vendor\\Product\r\n", b"\r\n"]
+                          + [b"\r\n"] * 20 + [b"copy&a&%APP%a&FALSE\r\n", b"cpoy&b&%APP%b&FALSE\r\n"]),
+    "clean.txt": b"save&a.txt&Hello\r\nrun&%WIN%notepad.exe&none\r\n",
+}
+
+
+class LintTest(harness.TestCase):
+    needs_hostcmd = False
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.lint_exe = os.path.join(cls.session.win32_dir, "hostcmd-lint.exe")
+        for path in (cls.lint_exe, NATIVE):
+            if not os.path.exists(path):
+                raise harness.HarnessError("missing %s: build both presets first" % path)
+
+    def both(self, d, args):
+        """(exit code, output) of the native lint and of the Windows one."""
+        native = harness.run_to_files([NATIVE] + args, dict(os.environ),
+                                      os.path.join(d.unix, "..", "native-lint.out"), cwd=d.unix)
+        windows = self.wine.wine([self.lint_exe] + args, cwd=d.unix)
+        return (native[0], native[1]), (windows[0], windows[1].replace(b"\r\n", b"\n"))
+
+    def test_same_findings_and_exit_codes_as_the_native_build(self):
+        d = self.dir()
+        for name, data in FILES.items():
+            d.write(name, data)
+        for args in (["steps.txt"], ["kw.ini"], ["clean.txt"], ["--installer", "setup.txt"], ["missing.txt"]):
+            with self.subTest(args=args):
+                native, windows = self.both(d, args)
+                self.assertEqual(windows, native)
+        native, _ = self.both(d, ["steps.txt"])
+        self.assertEqual(native[0], 1)
+        self.assertIn(b"steps.txt:2: error: unknown command word \"Save\"", native[1])
+        self.assertEqual(self.both(d, ["clean.txt"])[0], (0, b""))
+
+    def test_the_shipped_examples_lint_clean_on_windows(self):
+        d = self.dir()
+        examples = os.path.join(harness.REPO, "examples")
+        if not os.path.isdir(examples):
+            self.skipTest("no examples shipped")
+        shutil.copytree(examples, os.path.join(d.unix, "examples"))
+        for check in sorted(f for f in os.listdir(examples) if os.path.isdir(os.path.join(examples, f))):
+            ini = os.path.join("examples", check, "kw.ini")
+            if os.path.exists(os.path.join(d.unix, ini)):
+                code, out, _ = self.wine.wine([self.lint_exe, ini.replace("/", "\\")], cwd=d.unix)
+                self.assertEqual((code, out), (0, b""), ini)
+
+    def test_explain_expands_the_path_tokens_on_windows(self):
+        d = self.dir()
+        code, out, _ = self.wine.wine([self.lint_exe, "--explain", "copy&%WIN%win.ini&%TEMP%w.ini&TRUE"], cwd=d.unix)
+        self.assertEqual(code, 0)
+        text = out.replace(b"\r\n", b"\n").decode("latin-1")
+        self.assertIn("   after the path tokens: \"C:\\windows\\win.ini&", text)
+        self.assertIn("   1. source: \"C:\\windows\\win.ini\"\n", text)
+        self.assertIn("Nothing has been run.", text)
+        native = harness.run_to_files([NATIVE, "--explain", "copy&%WIN%win.ini&%TEMP%w.ini&TRUE"], dict(os.environ),
+                                      os.path.join(d.unix, "..", "native-explain.out"))
+        self.assertIn(b"   1. source: \"%WIN%win.ini\"\n", native[1])
+
+
+if __name__ == "__main__":
+    harness.main()
