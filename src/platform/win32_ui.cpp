@@ -96,9 +96,10 @@ bool shGetPathFromIDList(Handle itemList, std::string& path) {
 }
 
 namespace {
-bool fileDialog(const char* function, Handle owner, const std::string& filter, std::string& file,
+using FileDialog = BOOL(WINAPI*)(LPOPENFILENAMEA);
+
+bool fileDialog(FileDialog dialog, Handle owner, const std::string& filter, std::string& file,
                 const std::string& initialDir, const std::string& title, unsigned flags) {
-    auto dialog = bound<BOOL(WINAPI*)(LPOPENFILENAMEA)>(libraryComdlg32, function);
     if (!dialog) return false;
     char buffer[MAX_PATH];
     std::size_t length = file.size() < MAX_PATH - 1 ? file.size() : MAX_PATH - 1;
@@ -124,12 +125,12 @@ bool fileDialog(const char* function, Handle owner, const std::string& filter, s
 
 bool getOpenFileName(Handle owner, const std::string& filter, std::string& file, const std::string& initialDir,
                      const std::string& title, unsigned flags) {
-    return fileDialog("GetOpenFileNameA", owner, filter, file, initialDir, title, flags);
+    return fileDialog(bound<FileDialog>(libraryComdlg32, "GetOpenFileNameA"), owner, filter, file, initialDir, title, flags);
 }
 
 bool getSaveFileName(Handle owner, const std::string& filter, std::string& file, const std::string& initialDir,
                      const std::string& title, unsigned flags) {
-    return fileDialog("GetSaveFileNameA", owner, filter, file, initialDir, title, flags);
+    return fileDialog(bound<FileDialog>(libraryComdlg32, "GetSaveFileNameA"), owner, filter, file, initialDir, title, flags);
 }
 
 long coInitialize() {

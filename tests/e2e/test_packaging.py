@@ -1,0 +1,325 @@
+#!/usr/bin/python3
+"""Packaging checks of the built hostcmd.exe.
+
+* Imports: a PE32 i386 GUI program importing exactly KERNEL32, ADVAPI32 and
+  msvcrt, no C++ runtime DLLs, and only functions listed in
+  packaging/xp_imports.txt (checked to exist on Windows XP); the same for the
+  functions bound at run time.
+* Version resource and manifest, read from the executable.
+* Planted libraries (under Wine): copies of a stand-in DLL named like the
+  libraries hostcmd binds at run time, and like libraries those pull in, lie
+  beside hostcmd.exe; commands that use boxes, the shell, COM and the dialogs
+  must load none of them. A control program loading the same names through
+  the ordinary search path must load every one, or the check proves nothing.
+
+Options (the same as the end-to-end harness's modules):
+  --win32-dir DIR   the win32 build tree (hostcmd.exe, packaging-tools/)
+  --work-dir DIR    scratch space for the Wine prefix
+  --list-imports    print every function hostcmd calls from a system library
+"""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+import unittest
+import xml.etree.ElementTree as ElementTree
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, HERE)
+import pe_image  # noqa: E402
+
+WIN32_DIR = os.path.join(REPO, 'build', 'win32')
+WORK_DIR = None
+
+STATIC_DLLS = {'KERNEL32.dll', 'ADVAPI32.dll', 'msvcrt.dll'}
+LAZY_DLLS = {'libraryUser32': 'user32.dll', 'libraryShell32': 'shell32.dll', 'libraryOle32': 'ole32.dll',
+             'libraryComdlg32': 'comdlg32.dll'}
+# Planted beside the program: the lazily bound libraries and libraries they
+# load in turn.
+PLANTED = ('user32.dll', 'shell32.dll', 'ole32.dll', 'comdlg32.dll', 'shlwapi.dll', 'comctl32.dll',
+           'oleaut32.dll', 'gdi32.dll')
+
+
+def exe_path():
+    return os.path.join(WIN32_DIR, 'hostcmd.exe')
+
+
+def allowed_functions():
+    with open(os.path.join(HERE, 'packaging', 'xp_imports.txt')) as f:
+        return {line.strip() for line in f if line.strip() and not line.startswith('#')}
+
+
+def lazily_bound():
+    """{'shell32.dll!ShellExecuteA', ...} from the platform sources' bound<...>(library, "Name") calls."""
+    found = set()
+    platform = os.path.join(REPO, 'src', 'platform')
+    for name in sorted(os.listdir(platform)):
+        if not name.endswith('.cpp'):
+            continue
+        with open(os.path.join(platform, name), encoding='latin-1') as f:
+            text = f.read()
+        for library, function in re.findall(r'bound<.*?>\(\s*(library\w+)\s*,\s*"(\w+)"\s*\)', text, re.S):
+            found.add(f'{LAZY_DLLS[library]}!{function}')
+    return found
+
+
+def project_version():
+    with open(os.path.join(REPO, 'CMakeLists.txt')) as f:
+        text = f.read()
+    match = re.search(r'project\(\s*hostcmd\s+VERSION\s+(\d+)\.(\d+)\.(\d+)', text)
+    return tuple(int(part) for part in match.groups()) + (0,)
+
+
+class ImportTest(unittest.TestCase):
+    def setUp(self):
+        self.image = pe_image.PEImage(exe_path())
+
+    def test_pe32_i386_gui(self):
+        self.assertEqual(self.image.magic, 0x10B, 'not PE32')
+        self.assertEqual(self.image.machine, 0x14C, 'not i386')
+        self.assertEqual(self.image.subsystem, 2, 'not the Windows GUI subsystem')
+        # Subsystem version 5.1 or lower: XP must accept the image.
+        self.assertLessEqual((self.image.major_subsystem, self.image.minor_subsystem), (5, 1))
+
+    def test_imports_exactly_kernel32_advapi32_msvcrt(self):
+        names = set(self.image.imports())
+        self.assertEqual({n.lower() for n in names}, {n.lower() for n in STATIC_DLLS}, names)
+        for name in names:
+            self.assertNotRegex(name.lower(), r'libstdc|libgcc|libwinpthread')
+
+    def test_imported_functions_exist_on_xp(self):
+        allowed = allowed_functions()
+        imported = {f'{dll}!{function}' for dll, functions in self.image.imports().items() for function in functions}
+        self.assertEqual(sorted(imported - allowed), [],
+                         'imports not checked against Windows XP (see packaging/xp_imports.txt)')
+
+    def test_lazily_bound_functions_exist_on_xp(self):
+        bound = lazily_bound()
+        self.assertIn('shell32.dll!ShellExecuteA', bound, 'the scan of the platform sources found nothing')
+        self.assertEqual(sorted(bound - allowed_functions()), [],
+                         'run-time bound functions not checked against Windows XP (see packaging/xp_imports.txt)')
+
+    def test_stripped_and_small(self):
+        self.assertNotIn('.debug_info', [section[0] for section in self.image.sections])
+        self.assertLessEqual(os.path.getsize(exe_path()), 96 * 1024)
+        # The C++ runtime's exception machinery stays out: its verbose
+        # terminate handler (and with it the demangler and the unwinder)
+        # brings this message along.
+        self.assertNotIn(b'terminate called after throwing', self.image.data)
+
+
+class ResourceTest(unittest.TestCase):
+    def setUp(self):
+        self.resources = pe_image.PEImage(exe_path()).resources()
+
+    def one(self, kind):
+        found = [(key, data) for key, data in self.resources.items() if key[0] == kind]
+        self.assertEqual(len(found), 1, f'resources of type {kind}: {[key for key, _ in found]}')
+        return found[0]
+
+    def test_version_resource(self):
+        _, block = self.one(16)  # RT_VERSION
+        (file_version, product_version), strings = pe_image.parse_version_info(block)
+        version = project_version()
+        self.assertEqual(file_version, version)
+        self.assertEqual(product_version, version)
+        text = '.'.join(str(part) for part in version[:3])
+        self.assertEqual(strings.get('FileVersion'), text)
+        self.assertEqual(strings.get('ProductVersion'), text)
+        self.assertEqual(strings.get('ProductName'), 'hostcmd')
+        self.assertEqual(strings.get('OriginalFilename'), 'hostcmd.exe')
+        self.assertTrue(strings.get('FileDescription'))
+        # Windows takes a program whose version strings hold these words for
+        # an installer and asks for elevation when no manifest says otherwise.
+        for name, value in strings.items():
+            self.assertNotRegex(value.lower(), r'setup|install|update', name)
+
+    def test_manifest(self):
+        key, data = self.one(24)  # RT_MANIFEST
+        self.assertEqual(key[1], 1, 'the manifest of a process has resource id 1')
+        root = ElementTree.fromstring(data)
+        asm1 = '{urn:schemas-microsoft-com:asm.v1}'
+        levels = [e.get('level') for e in root.iter() if e.tag.endswith('}requestedExecutionLevel')]
+        self.assertEqual(levels, ['asInvoker'])
+        controls = [e.attrib for e in root.iter(asm1 + 'assemblyIdentity')
+                    if e.get('name') == 'Microsoft.Windows.Common-Controls']
+        self.assertEqual(len(controls), 1)
+        self.assertEqual(controls[0]['version'], '6.0.0.0')
+        self.assertEqual(controls[0]['processorArchitecture'], 'x86')
+        self.assertEqual(controls[0]['publicKeyToken'], '6595b64144ccf1df')
+        systems = {e.get('Id') for e in root.iter() if e.tag.endswith('}supportedOS')}
+        self.assertEqual(systems, {
+            '{e2011457-1546-43c5-a5fe-008deee3d3f0}',  # Vista
+            '{35138b9a-5d96-4fbd-8e2d-a2440225f93a}',  # 7
+            '{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}',  # 8
+            '{1f676c76-80e1-4239-95bb-83d0f6d0da78}',  # 8.1
+            '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}',  # 10 and 11
+        })
+        dpi = [e.text for e in root.iter() if e.tag.endswith('}dpiAware')]
+        self.assertEqual(dpi, ['true'])
+        own = root.find(asm1 + 'assemblyIdentity')
+        self.assertEqual(own.get('version'), '.'.join(str(part) for part in project_version()))
+
+
+class Wine:
+    """A private Wine prefix in the work directory, with its own wineserver."""
+
+    def __init__(self, work_dir):
+        # A prefix of its own, apart from the harness's shared one.
+        self.prefix = os.path.join(work_dir, 'packaging-prefix')
+        self.log = os.path.join(work_dir, 'packaging-wine.log')
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEARCH='win32', WINEDEBUG='-all',
+                        WINEDLLOVERRIDES='winemenubuilder.exe=d;mscoree=d;mshtml=d')
+        # No display: boxes and dialogs fail at once instead of waiting.
+        self.env.pop('DISPLAY', None)
+        self.env.pop('WAYLAND_DISPLAY', None)
+
+    def call(self, argv, cwd=None, env=None, timeout=120):
+        with open(self.log, 'ab') as log:
+            return subprocess.run(argv, cwd=cwd, env=env or self.env, stdin=subprocess.DEVNULL, stdout=log,
+                                  stderr=log, timeout=timeout).returncode
+
+    def start(self):
+        if not os.path.exists(os.path.join(self.prefix, 'system.reg')):
+            shutil.rmtree(self.prefix, ignore_errors=True)
+            self.call(['wineboot', '-i'], timeout=300)
+            # The user folders of a new prefix are links to $HOME: make them
+            # real folders, so nothing a command does lands outside the prefix.
+            users = os.path.join(self.prefix, 'drive_c', 'users')
+            for user in os.listdir(users):
+                for entry in os.scandir(os.path.join(users, user)):
+                    if entry.is_symlink():
+                        os.unlink(entry.path)
+                        os.mkdir(entry.path)
+        self.call(['wineserver', '-p'])
+
+    def stop(self):
+        self.call(['wineserver', '-k'])
+        self.call(['wineserver', '-w'])
+
+    def unix_to_windows(self, path):
+        drive_c = os.path.join(self.prefix, 'drive_c')
+        return 'C:' + os.path.relpath(path, drive_c).replace('/', '\\').join(['\\', ''])
+
+
+class PlantedLibraryTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        if not shutil.which('wine'):
+            raise unittest.SkipTest('wine is not installed')
+        work = WORK_DIR or os.path.join(WIN32_DIR, 'packaging-work')
+        os.makedirs(work, exist_ok=True)
+        cls.wine = Wine(work)
+        cls.wine.start()
+        cls.folder = os.path.join(cls.wine.prefix, 'drive_c', 'planted')
+        shutil.rmtree(cls.folder, ignore_errors=True)
+        os.makedirs(cls.folder)
+        tools = os.path.join(WIN32_DIR, 'packaging-tools')
+        shutil.copy(exe_path(), cls.folder)
+        shutil.copy(os.path.join(tools, 'load_by_name.exe'), cls.folder)
+        for name in PLANTED:
+            shutil.copy(os.path.join(tools, 'planted.dll'), os.path.join(cls.folder, name))
+        # Wine would take a native copy it finds before its own library: the
+        # same as a Windows whose search reaches the program's folder.
+        names = ','.join(name[:-4] for name in PLANTED)
+        cls.env = dict(cls.wine.env, WINEDLLOVERRIDES=cls.wine.env['WINEDLLOVERRIDES'] + f';{names}=n,b')
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wine.stop()
+
+    def marks(self):
+        return sorted(name[:-len('.loaded')] for name in os.listdir(self.folder) if name.endswith('.loaded'))
+
+    def clear_marks(self):
+        for name in self.marks():
+            os.unlink(os.path.join(self.folder, name + '.loaded'))
+
+    def run_here(self, program, *arguments):
+        return self.wine.call(['wine', os.path.join(self.folder, program)] + list(arguments), cwd=self.folder,
+                              env=self.env)
+
+    def test_control_loads_every_planted_library_by_name(self):
+        self.clear_marks()
+        self.run_here('load_by_name.exe', *PLANTED)
+        self.assertEqual(self.marks(), sorted(PLANTED), 'the set-up cannot catch a planted library')
+
+    def test_commands_load_no_planted_library(self):
+        # Boxes (user32) and shell verbs (shell32, which loads COM while it
+        # runs). "run" starts hostcmd.exe again through the shell; the file it
+        # saves shows the shell was reached through the real libraries.
+        ran = os.path.join(self.folder, 'ran.txt')
+        commands = [
+            ('message&Caption&Text', None),
+            ('saveM&Caption&Saved&saved.txt&text', 'saved.txt'),
+            ('open&C:\\planted\\no-such-file.txt', None),
+            ('run&C:\\planted\\hostcmd.exe&save&C:\\planted\\ran.txt&yes', 'ran.txt'),
+            # The folder browser (shell32) and the file dialogs (comdlg32):
+            # without a display they end at once, and the reply file follows.
+            ('getUserDir&folder.txt&Pick', 'folder.txt'),
+            ('openPrompt&open.txt&Text&*.txt&none&C:\\&Open', 'open.txt'),
+            ('savePrompt&save.txt&Text&*.txt&none&C:\\&Save', 'save.txt'),
+            # A shortcut: COM (ole32) and the shell link object (shell32).
+            ('startIcon&PlantedCheck.lnk&C:\\planted\\hostcmd.exe&&Check&none&0&none&none&none&none', None),
+        ]
+        users = os.path.join(self.wine.prefix, 'drive_c', 'users')
+        for root, _, files in os.walk(users):
+            if 'PlantedCheck.lnk' in files:
+                os.unlink(os.path.join(root, 'PlantedCheck.lnk'))
+        for command, made in commands:
+            with self.subTest(command=command):
+                self.clear_marks()
+                if made and os.path.exists(os.path.join(self.folder, made)):
+                    os.unlink(os.path.join(self.folder, made))
+                self.run_here('hostcmd.exe', command)
+                if made:
+                    # A program started by "run" is not waited for.
+                    deadline = time.monotonic() + 20
+                    while not os.path.exists(os.path.join(self.folder, made)) and time.monotonic() < deadline:
+                        time.sleep(0.1)
+                    self.assertTrue(os.path.exists(os.path.join(self.folder, made)), 'the command did not run')
+                self.assertEqual(self.marks(), [], 'planted libraries loaded')
+        links = [name for _, _, files in os.walk(users) for name in files if name == 'PlantedCheck.lnk']
+        self.assertTrue(links, 'the shortcut command did not create its shortcut')
+
+
+def list_imports():
+    image = pe_image.PEImage(exe_path())
+    for dll, functions in sorted(image.imports().items(), key=lambda item: item[0].lower()):
+        print(f'{dll} (imported): {", ".join(sorted(functions))}')
+    lazy = {}
+    for entry in lazily_bound():
+        if entry.split('!')[1].encode() + b'\0' not in image.data:
+            continue  # not reached by any command built so far
+        dll, function = entry.split('!')
+        lazy.setdefault(dll, []).append(function)
+    for dll, functions in sorted(lazy.items()):
+        print(f'{dll} (bound at run time): {", ".join(sorted(functions))}')
+
+
+def main():
+    global WIN32_DIR, WORK_DIR
+    argv = [sys.argv[0]]
+    arguments = iter(sys.argv[1:])
+    listing = False
+    for argument in arguments:
+        if argument == '--win32-dir':
+            WIN32_DIR = os.path.abspath(next(arguments))
+        elif argument == '--work-dir':
+            WORK_DIR = os.path.abspath(next(arguments))
+        elif argument == '--list-imports':
+            listing = True
+        else:
+            argv.append(argument)
+    if listing:
+        list_imports()
+        return
+    unittest.main(argv=argv, verbosity=2)
+
+
+if __name__ == '__main__':
+    main()
