@@ -13,18 +13,7 @@ import harness
 VENDOR = "HostcmdE2EVendor"
 
 
-class InstallCases:
-    arch = "win32"
-
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        if cls.arch == "win64":
-            cls.wine = cls.session.extra_prefix("win64", arch="win64")
-            cls.view = 32
-        else:
-            cls.view = None
-
+class InstallCases(harness.BitnessCases):
     def setUp(self):
         self.product = self._testMethodName
         self.install_key = "HKEY_LOCAL_MACHINE\\Software\\%s\\%s\\1.0" % (VENDOR, self.product)

@@ -10,18 +10,7 @@ import harness
 ROOTS = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER"}
 
 
-class RegistryCases:
-    arch = "win32"
-
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        if cls.arch == "win64":
-            cls.wine = cls.session.extra_prefix("win64", arch="win64")
-            cls.view = 32
-        else:
-            cls.view = None
-
+class RegistryCases(harness.BitnessCases):
     def key(self, root="HKLM", tail=""):
         """(short path for hostcmd, full path for reg) of this test's key."""
         short = "Software\\HostcmdE2E\\" + self._testMethodName + ("\\" + tail if tail else "")
