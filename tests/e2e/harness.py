@@ -909,23 +909,6 @@ class TestCase(unittest.TestCase):
     def dir(self):
         return self.wine.new_dir(self._testMethodName)
 
-
-class BitnessCases:
-    """Mixin for cases run in the 32-bit prefix and again in a 64-bit one
-    (arch = "win64"), where a 32-bit hostcmd's HKLM\Software lands under
-    WOW6432Node: self.view is then 32, the view outside checks must use."""
-
-    arch = "win32"
-
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        if cls.arch == "win64":
-            cls.wine = cls.session.extra_prefix("win64", arch="win64")
-            cls.view = 32
-        else:
-            cls.view = None
-
     def run_in(self, d, cmdline, **kw):
         kw.setdefault("name", self._testMethodName)
         return self.wine.run(cmdline, cwd=d, **kw)
@@ -940,6 +923,23 @@ class BitnessCases:
                 if a != e:
                     lines.append("  %s: expected %r, found %r" % (k, e, a))
             self.fail((msg + ": " if msg else "") + "directory differs:\n" + "\n".join(lines))
+
+
+class BitnessCases:
+    r"""Mixin for cases run in the 32-bit prefix and again in a 64-bit one
+    (arch = "win64"), where a 32-bit hostcmd's HKLM\Software lands under
+    WOW6432Node: self.view is then 32, the view outside checks must use."""
+
+    arch = "win32"
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        if cls.arch == "win64":
+            cls.wine = cls.session.extra_prefix("win64", arch="win64")
+            cls.view = 32
+        else:
+            cls.view = None
 
 
 def _parse_options(argv):
