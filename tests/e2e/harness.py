@@ -553,10 +553,22 @@ class Prefix:
 
     # -- registry, from outside hostcmd --
 
-    def reg_query(self, key, value=None, view=None):
+    @property
+    def hostcmd_view(self):
+        """The registry view hostcmd uses here: 32 in a 64-bit prefix (the
+        32-bit product is redirected there, the twin asks for it), None (no
+        /reg: switch) in a 32-bit prefix, which has one view only."""
+        return 32 if self.arch == "win64" else None
+
+    def _view(self, view):
+        return self.hostcmd_view if view == "hostcmd" else view
+
+    def reg_query(self, key, value=None, view="hostcmd"):
         """Values of a key as {name: (type, data)}; the default value is
         named "".  With value, only that value.  None when the key (or the
-        value) does not exist.  view: None, 32 or 64 (/reg:32, /reg:64)."""
+        value) does not exist.  view: "hostcmd" (the view hostcmd.exe uses
+        here), None (reg.exe's own), 32 or 64 (/reg:32, /reg:64)."""
+        view = self._view(view)
         args = ["reg", "query", key]
         if value is not None:
             args += ["/ve"] if value == "" else ["/v", value]
@@ -575,14 +587,15 @@ class Prefix:
                 values[name] = (parts[1], parts[2] if len(parts) > 2 else "")
         return values
 
-    def reg_value(self, key, name, view=None):
+    def reg_value(self, key, name, view="hostcmd"):
         """(type, data) of one value, or None."""
         values = self.reg_query(key, name, view=view)
         return None if values is None else values.get(name)
 
-    def reg_add(self, key, name=None, data=None, type="REG_SZ", view=None):
+    def reg_add(self, key, name=None, data=None, type="REG_SZ", view="hostcmd"):
         """Creates the key, and sets a value when name is given ("" is the
         default value)."""
+        view = self._view(view)
         args = ["reg", "add", key, "/f"]
         if name is not None:
             args += ["/ve"] if name == "" else ["/v", name]
@@ -593,9 +606,10 @@ class Prefix:
         if rc != 0:
             raise HarnessError("reg add failed (%d): %r %r" % (rc, out, err))
 
-    def reg_delete(self, key, name=None, view=None):
+    def reg_delete(self, key, name=None, view="hostcmd"):
         """Deletes a key with everything below it, or one value (""
         is the default value).  Returns True when something was deleted."""
+        view = self._view(view)
         args = ["reg", "delete", key, "/f"]
         if name is not None:
             args[3:3] = ["/ve"] if name == "" else ["/v", name]
