@@ -140,7 +140,11 @@ bool fileDialog(FileDialog dialog, Handle owner, const std::string& filter, std:
     buffer[length] = 0;
     OPENFILENAMEA request;
     std::memset(&request, 0, sizeof request);
+#ifdef _WIN64
+    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;  // 64-bit twin: the same old layout, in 64-bit sizes
+#else
     request.lStructSize = 76;  // the layout every Windows since 95 knows
+#endif
     request.hwndOwner = ownerWindow(owner);
     request.lpstrFilter = filter.c_str();  // filter holds its own zero bytes and ends in two
     request.nFilterIndex = 1;

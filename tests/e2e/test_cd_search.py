@@ -36,8 +36,8 @@ class CdSearchTest(harness.TestCase):
         """Runs answerer.exe on its own with one step; returns its report."""
         d.write(name + ".script", ("\t".join(str(s) for s in step) + "\n").encode("latin-1"))
         rc, _, _ = harness.run_to_files(
-            ["wine", self.wine.unix(harness.TOOLS_DIR_WIN + "\\answerer.exe"),
-             d.win + "\\" + name + ".script", d.win + "\\" + name + ".report", "15000"],
+            harness.wine_arch.decide().wine(self.wine.unix(harness.TOOLS_DIR_WIN + "\\answerer.exe"),
+                                            d.win + "\\" + name + ".script", d.win + "\\" + name + ".report", "15000"),
             self.wine.env(), d.path(name + ".out"), cwd=d.unix, timeout=30)
         self.assertEqual(rc, 0, d.read(name + ".report"))
         return json.loads(d.read(name + ".report").decode("ascii").splitlines()[0])

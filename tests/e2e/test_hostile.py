@@ -448,8 +448,9 @@ class CodePage932Test(HostileTest):
         with open(os.path.join(d.path(name), "m.exe"), "wb") as f:
             f.write(b"x")
         directory = d.winpath("") + "\\" + name
-        self.wine.wine(["reg", "add", "HKLM\\Software\\Hostile\\Dbcs\\1.0", "/v", "isDir", "/d", directory, "/f"],
-                       env=self.ja)
+        # hostcmd (either build) reads HKLM\\Software in the 32-bit view.
+        self.wine.wine(["reg", "add", "HKLM\\Software\\Hostile\\Dbcs\\1.0", "/v", "isDir", "/d", directory, "/f",
+                        "/reg:32"], env=self.ja)
         # The directory ends in the character 0x83 0x5C: a "\" is added.
         self.run_clean(d, "pathToInstall&Hostile&Dbcs&1.0&m.exe&r.txt", env=self.ja)
         expected = ("PathToInstall=" + directory + "\\").encode("cp932")
