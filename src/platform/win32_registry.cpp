@@ -117,7 +117,7 @@ unsigned long adjustTokenPrivilege(Handle token, std::uint64_t luid) {
 
 void closeToken(Handle token) { CloseHandle(reinterpret_cast<HANDLE>(token)); }
 
-bool exitWindowsReboot() {
+bool exitWindowsReboot(unsigned long reason) {
     auto exitWindows = bound<BOOL(WINAPI*)(UINT, DWORD)>(libraryUser32, "ExitWindowsEx");
-    return exitWindows && exitWindows(EWX_REBOOT, 0);
+    return exitWindows && exitWindows(EWX_REBOOT, reason);
 }
