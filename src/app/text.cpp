@@ -71,6 +71,24 @@ std::string withTrailingBackslash(const std::string& text) {
     return endsWithBackslash(text) ? text : text + "\\";
 }
 
+bool namesItemBelow(const std::string& name) {
+    bool anyPart = false;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= name.size();) {
+        if (i == name.size() || name[i] == '\\' || name[i] == '/') {
+            std::string part = name.substr(start, i - start);
+            if (!part.empty()) {
+                if (part.find_first_not_of(" .") == std::string::npos) return false;
+                anyPart = true;
+            }
+            start = ++i;
+        } else {
+            i += (isLeadByte(static_cast<unsigned char>(name[i])) && i + 1 < name.size()) ? 2 : 1;
+        }
+    }
+    return anyPart;
+}
+
 bool parseDecimal(const std::string& text, int& value) {
     std::size_t i = 0;
     bool negative = false;

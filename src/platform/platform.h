@@ -81,6 +81,10 @@ const Handle rootUsers = 0x80000003u;
 Handle regCreateKey(Handle root, const std::string& path);
 // RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS): opens only. 0 on failure.
 Handle regOpenKey(Handle root, const std::string& path);
+// RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE): opens an existing key for
+// reading its values only, creating nothing; what a user without write rights
+// (HKLM\Software for every host that is not elevated) may still do. 0 on failure.
+Handle regOpenKeyForReading(Handle root, const std::string& path);
 // RegCloseKey.
 void regCloseKey(Handle key);
 // RegQueryValueExA(key, name, NULL, NULL, buffer, &size) with a buffer of

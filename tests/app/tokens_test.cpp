@@ -48,11 +48,11 @@ TEST_F(Tokens, InstalledLocationIsLookedUpOnlyForAppAndOncePerText) {
     install("D:\\P");
     expandPathTokens(0, "%WIN%x");
     EXPECT_EQ(0, calls("openFileForReading"));
-    EXPECT_EQ(0, calls("regOpenKey"));
+    EXPECT_EQ(0, calls("regOpenKeyForReading"));
     fakeCalls.clear();
     EXPECT_EQ("D:\\P\\1 D:\\P\\2 D:\\P\\3", expandPathTokens(0, "%APP%1 %APP%2 %APP%3"));
     EXPECT_EQ(1, calls("openFileForReading"));
-    EXPECT_EQ(1, calls("regOpenKey"));
+    EXPECT_EQ(1, calls("regOpenKeyForReading"));
     EXPECT_EQ(0, fakeOpenFiles());
     EXPECT_EQ(0, fakeOpenKeys());
 }

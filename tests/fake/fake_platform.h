@@ -39,8 +39,13 @@ int fakeOpenFiles();
 void fakeSetRegistryValue(Handle root, const std::string& path, const std::string& name, const std::string& bytes);
 bool fakeRegistryValue(Handle root, const std::string& path, const std::string& name, std::string& bytes);
 bool fakeRegistryKeyExists(Handle root, const std::string& path);
-// Opening keys with full access below this root fails, as for a user without rights.
+// Opening keys with full access below this root fails, as for a user without
+// rights; opening an existing key for reading still works.
 void fakeDenyRegistryRoot(Handle root);
+// The same for one key and the keys below it: the user may read them but not
+// write (as a standard user under HKLM\Software). Keys opened for reading
+// never set or delete anything.
+void fakeMakeRegistryKeyReadOnly(Handle root, const std::string& path);
 int fakeOpenKeys();
 
 // ---- drives
