@@ -13,7 +13,7 @@ std::size_t findText(const std::string& text, const std::string& what, std::size
     std::size_t i = from;
     while (i < size) {
         if (size - i < what.size()) return std::string::npos;
-        if (text.compare(i, what.size(), what) == 0) return i;
+        if (text[i] == what[0] && text.compare(i, what.size(), what) == 0) return i;
         // A lead byte and its trail byte form one character; a lead byte as the
         // very last byte stands alone.
         i += (isLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < size) ? 2 : 1;

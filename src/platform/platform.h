@@ -30,8 +30,10 @@ bool isLeadByte(unsigned char byte);
 
 // ---- files (kernel32) ------------------------------------------------------
 
-// CreateFileA(GENERIC_READ, share read+write, OPEN_EXISTING). A directory
-// does not open (no FILE_FLAG_BACKUP_SEMANTICS). Returns 0 on failure.
+// CreateFileA(GENERIC_READ, share read+write, OPEN_EXISTING), then
+// GetFileType: anything but a disk file (a device such as COM1 or CON, a
+// pipe) is closed again and counts as a file that cannot be opened. A
+// directory does not open (no FILE_FLAG_BACKUP_SEMANTICS). Returns 0 on failure.
 Handle openFileForReading(const std::string& name);
 // CreateFileA(GENERIC_WRITE, share read, CREATE_ALWAYS): creates or truncates.
 // Fails (0) on an empty name, a missing directory, a read-only or hidden file.
