@@ -29,6 +29,9 @@ int nextByte(LineReader& reader) {
 
 bool openLineReader(LineReader& reader, const std::string& fileName) {
     reader.file = openFileForReading(fileName);
+    // The trace file is never read as a batch, check or installer file: it
+    // would read the lines the trace appends as it runs them, for ever.
+    if (reader.file && isTraceFile(reader.file)) closeLineReader(reader);
     reader.ended = false;
     reader.failed = false;
     reader.next = reader.filled = 0;

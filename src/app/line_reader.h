@@ -29,7 +29,7 @@ struct LineReader {
     char block[512];
 };
 
-// Opens the file for reading; false when it cannot be opened.
+// Opens the file for reading; false when it cannot be opened, or is the trace file.
 bool openLineReader(LineReader& reader, const std::string& fileName);
 // The next line, without its line end; empty past the end or after a failure.
 std::string readLine(LineReader& reader);

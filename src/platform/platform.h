@@ -189,3 +189,7 @@ bool traceEnabled();
 // the call, its arguments and the error code (GetLastError or the code the
 // call returned).
 void appendTraceLine(const std::string& line);
+// Whether an open file is the trace file itself, under whatever name
+// (GetFileInformationByHandle: the same volume and file index); false when
+// tracing is off. What the trace appends must never be read back as commands.
+bool isTraceFile(Handle file);

@@ -130,6 +130,7 @@ std::vector<std::string> fakeCalls;
 std::vector<std::string> fakeTraceLines;
 namespace {
 bool traceOn = false;
+std::string traceFile;  // absolute, empty when the lines are only kept in memory
 }  // namespace
 
 void fakeReset() {
@@ -164,6 +165,7 @@ void fakeReset() {
     fakeCalls.clear();
     fakeTraceLines.clear();
     traceOn = false;
+    traceFile.clear();
     codePage932 = false;
     currentDirectory = "C:\\work";
     windowsDirectory = "C:\\WINDOWS";
@@ -645,8 +647,20 @@ void comRelease(Handle object) {
 
 // ---- trace -------------------------------------------------------------------
 
-void fakeTraceOn(bool on) { traceOn = on; }
+void fakeTraceOn(bool on, const std::string& file) {
+    traceOn = on;
+    traceFile = file.empty() ? std::string() : absolute(file);
+}
 bool traceEnabled() { return traceOn; }
 void appendTraceLine(const std::string& line) {
-    if (traceOn) fakeTraceLines.push_back(line);
+    if (!traceOn) return;
+    fakeTraceLines.push_back(line);
+    if (traceFile.empty()) return;
+    auto it = entries.find(traceFile);
+    if (it == entries.end()) entries[traceFile] = Entry{false, false, line + "\r\n"};
+    else if (!it->second.directory) it->second.bytes += line + "\r\n";
+}
+bool isTraceFile(Handle file) {
+    auto open = openFiles.find(file);
+    return traceOn && !traceFile.empty() && open != openFiles.end() && open->second.path == traceFile;
 }

@@ -104,6 +104,8 @@ void fakeFailCallNumber(int k);
 void fakeFailCallsFrom(int k);
 
 // ---- trace
-// Tracing is off after fakeReset; on, every appended line is kept here.
-void fakeTraceOn(bool on);
+// Tracing is off after fakeReset; on, every appended line is kept here, and
+// with a file name also appended to that file (with CR LF), which is then the
+// trace file.
+void fakeTraceOn(bool on, const std::string& file = std::string());
 extern std::vector<std::string> fakeTraceLines;
