@@ -6,7 +6,7 @@ characters (each token then inserts 260 characters). Goal: every ratio at
 most 1.5.
 
 Usage: bench/tokens.py [runs per round (default 10)] [rounds (default 3)]
-Needs build/win32/hostcmd.exe."""
+Needs the build this machine runs (build/win32 or build/win64, see bench/common.py)."""
 
 import os
 import subprocess
@@ -27,17 +27,18 @@ def line_of(token, out):
 def main():
     runs = int(sys.argv[1]) if len(sys.argv) > 1 else 10
     rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 3
+    os.makedirs(common.BUILD, exist_ok=True)
     with common.Prefix() as prefix:
         exe = prefix.place(common.hostcmd_exe())
         # kw.ini in C:\bench names the product whose isDir "%APP%" reads.
         directory = 'C:\\' + 'd' * 256
         with open(prefix.unix(common.WORK_WIN + '\\kw.ini'), 'w', newline='') as f:
             f.write('bench\r\nBench\r\nTokens\r\n1.0\r\nm\r\ncursor&\r\ncursor&\r\n')
-        subprocess.run(['wine', exe, f'reg&HKLM&Software\\Bench\\Tokens\\1.0&isDir&{directory}'],
+        subprocess.run(common.WINE + [exe, f'reg&HKLM&Software\\Bench\\Tokens\\1.0&isDir&{directory}'],
                        env=prefix.env, cwd=prefix.work, stdin=subprocess.DEVNULL, check=True)
         out = common.WORK_WIN + '\\out.txt'
-        commands = [('no token', ['wine', exe, line_of('x', out)])]
-        commands += [(token, ['wine', exe, line_of(token, out)]) for token in TOKENS]
+        commands = [('no token', common.WINE + [exe, line_of('x', out)])]
+        commands += [(token, common.WINE + [exe, line_of(token, out)]) for token in TOKENS]
         results = [common.hyperfine(prefix, commands, runs=runs, warmup=1, export_name=f'tokens-{n}')
                    for n in range(rounds)]
         # The last command ran last: a run that left %APP% unexpanded, or
