@@ -178,7 +178,9 @@ class AnswererTest(HarnessTest):
     def test_folder_that_is_not_there_fails(self):
         d = self.dir()
         r, result = self.probe(d, b'folder Pick',
-                               answers=[("folder", "*", d.winpath("nothing"), 1)], check=False)
+                               answers=[("folder", "*", d.winpath("nothing"), 1)], check=False,
+                               timeout=30)  # the whole tree is walked first: slow on a busy machine
+        self.assertFalse(r.timed_out, r.describe())
         self.assertIn("error", r.answers[0])
         self.assertEqual(result, {"result": "0", "path": ""})
 
