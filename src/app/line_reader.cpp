@@ -27,10 +27,39 @@ int nextByte(LineReader& reader) {
 }
 }  // namespace
 
+namespace {
+// The UTF-8 byte-order mark some editors write at the start of a file.
+const char byteOrderMark[] = "\xEF\xBB\xBF";
+
+// In the UTF-8 build a byte-order mark at the very start of the file is no
+// part of the first line (it would stick to its command word). The first
+// block is read here to see it; a read that fails fails the reader.
+void skipByteOrderMark(LineReader& reader) {
+    long got = readFileBytes(reader.file, reader.block, sizeof reader.block);
+    if (got < 0) {
+        reader.ended = true;
+        return;
+    }
+    reader.filled = static_cast<std::size_t>(got);
+    if (reader.filled >= 3 && std::string(reader.block, 3) == byteOrderMark) reader.next = 3;
+}
+
+// A line cut after maxLineLength bytes must not end in the first bytes of a
+// UTF-8 character whose rest did not fit: Windows would turn them into a
+// replacement character and name another file. `following` is the first byte
+// that did not fit; a continuation byte (10xxxxxx) means the cut is inside one.
+void dropCutCharacter(std::string& line, int following) {
+    if ((following & 0xC0) != 0x80) return;
+    while (!line.empty() && (static_cast<unsigned char>(line.back()) & 0xC0) == 0x80) line.pop_back();
+    if (!line.empty() && static_cast<unsigned char>(line.back()) >= 0xC0) line.pop_back();
+}
+}  // namespace
+
 bool openLineReader(LineReader& reader, const std::string& fileName) {
     reader.file = openFileForReading(fileName);
     reader.ended = false;
     reader.next = reader.filled = 0;
+    if (processWorksInUtf8() && reader.file) skipByteOrderMark(reader);
     return reader.file != 0;
 }
 
@@ -64,8 +93,12 @@ std::string readLine(LineReader& reader) {
         if (line.size() == maxLineLength) {
             // A full line: an LF right after it ends it normally; anything else
             // is a line that does not fit, and the reader fails.
-            if (c == '\n') ++reader.next;
-            else reader.ended = true;
+            if (c == '\n') {
+                ++reader.next;
+            } else {
+                reader.ended = true;
+                if (processWorksInUtf8()) dropCutCharacter(line, c);
+            }
             return textBeforeNul(line);
         }
         ++reader.next;

@@ -26,6 +26,9 @@ void platformStartErrorMode() { SetErrorMode(foundErrorMode); }
 
 bool isLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
+// Windows before 10 version 1903 ignores the manifest's activeCodePage and keeps the ANSI code page.
+unsigned activeCodePage() { return GetACP(); }
+
 Handle openFileForReading(const std::string& name) {
     HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
