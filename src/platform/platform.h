@@ -43,6 +43,7 @@ inline bool processWorksInUtf8() { return false; }
 bool processWorksInUtf8();  // the in-memory fake can be switched either way
 #endif
 // GetACP: the process code page; 65001 when Windows honoured that manifest.
+// Asked only where processWorksInUtf8() (the Windows side defines it for hostcmd-utf8.exe alone).
 unsigned activeCodePage();
 
 // ---- files (kernel32) ------------------------------------------------------
