@@ -27,6 +27,24 @@ int nextByte(LineReader& reader) {
 }
 }  // namespace
 
+namespace {
+// The UTF-8 byte-order mark some editors write at the start of a file.
+const char byteOrderMark[] = "\xEF\xBB\xBF";
+
+// In the UTF-8 build a byte-order mark at the very start of the file is no
+// part of the first line (it would stick to its command word). The first
+// block is read here to see it; a read that fails fails the reader.
+void skipByteOrderMark(LineReader& reader) {
+    long got = readFileBytes(reader.file, reader.block, sizeof reader.block);
+    if (got < 0) {
+        reader.ended = reader.failed = true;
+        return;
+    }
+    reader.filled = static_cast<std::size_t>(got);
+    if (reader.filled >= 3 && std::string(reader.block, 3) == byteOrderMark) reader.next = 3;
+}
+}  // namespace
+
 bool openLineReader(LineReader& reader, const std::string& fileName) {
     reader.file = openFileForReading(fileName);
     // The trace file is never read as a batch, check or installer file: it
@@ -35,6 +53,7 @@ bool openLineReader(LineReader& reader, const std::string& fileName) {
     reader.ended = false;
     reader.failed = false;
     reader.next = reader.filled = 0;
+    if (processWorksInUtf8() && reader.file) skipByteOrderMark(reader);
     return reader.file != 0;
 }
 

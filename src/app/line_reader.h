@@ -12,6 +12,10 @@
 // NUL byte. The file is read in
 // blocks as the lines are asked for, so a long file needs no more memory
 // than a short one.
+//
+// In the UTF-8 build (processWorksInUtf8) a UTF-8 byte-order mark at the very
+// start of the file is skipped, and a line cut inside a UTF-8 character loses
+// that character's bytes.
 #pragma once
 
 #include <cstddef>

@@ -44,8 +44,29 @@ std::string commandLineTail(const std::string& line) {
     return line.substr(i);
 }
 
+namespace {
+const unsigned codePageUtf8 = 65001;
+
+// The UTF-8 build on a Windows that ignored its manifest's request (older
+// than 10 version 1903) works in the ANSI code page: it would read its host's
+// UTF-8 as ANSI and write ANSI where UTF-8 is expected, so it runs nothing.
+bool codePageRefused() {
+    if (!processWorksInUtf8()) return false;
+    unsigned codePage = activeCodePage();
+    if (codePage == codePageUtf8) return false;
+    if (traceEnabled())
+        appendTraceLine("hostcmd-utf8.exe runs nothing: the process code page is " + std::to_string(codePage) +
+                        ", not UTF-8 (65001); Windows before 10 version 1903 ignores the manifest's request");
+    return true;
+}
+}  // namespace
+
 void runCommandLine(Handle instance, const std::string& commandLine) {
     if (stopped) return;
+    if (runDepth == 0 && codePageRefused()) {
+        stopped = true;
+        return;
+    }
     if (runDepth >= maxRunDepth) {
         if (traceEnabled())
             appendTraceLine("[" + std::to_string(runDepth + 1) + "] nesting deeper than " + std::to_string(maxRunDepth) +

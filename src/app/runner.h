@@ -7,6 +7,8 @@
 // capped at maxRunDepth. A run that would go deeper is not performed and stops
 // every enclosing run as well: callers that run lines in a loop look at
 // runsStopped() after each line and close their files on the way out.
+// The UTF-8 build whose process did not get UTF-8 as its code page runs no
+// command line at all (and traces why).
 #pragma once
 
 #include <string>

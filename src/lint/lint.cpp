@@ -448,5 +448,6 @@ void lintFile(FileKind kind, const std::string& path, const std::string& bytes, 
 std::string formatFinding(const Finding& finding) {
     std::string text = finding.file + ":";
     if (finding.line > 0) text += std::to_string(finding.line) + ":";
+    if (finding.line > 0 && finding.column > 0) text += std::to_string(finding.column) + ":";
     return text + (finding.error ? " error: " : " warning: ") + finding.message;
 }

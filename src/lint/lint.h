@@ -18,6 +18,7 @@ struct Finding {
     int line;  // 1-based; 0 for the file as a whole
     bool error;
     std::string message;
+    int column = 0;  // 1-based byte column; 0 when the finding is about the whole line
 };
 
 // The file as hostcmd's line reader sees it.
@@ -49,6 +50,10 @@ void lintCommandLine(const std::string& path, int line, const std::string& comma
                      std::vector<Finding>& findings);
 
 std::string formatFinding(const Finding& finding);
+
+// --utf8: every byte sequence that is not well-formed UTF-8 is an error at
+// its line and column (the UTF-8 build would read it as U+FFFD).
+void lintUtf8(const std::string& path, const std::string& bytes, std::vector<Finding>& findings);
 
 // Step by step how hostcmd reads the command line, running nothing. With
 // `expandTokens` the path tokens are expanded as hostcmd would (only on

@@ -9,12 +9,14 @@
 namespace {
 void usage() {
     std::fputs(
-        "usage: hostcmd-lint [--batch | --check | --installer] FILE...\n"
+        "usage: hostcmd-lint [--utf8] [--batch | --check | --installer] FILE...\n"
         "       hostcmd-lint --explain \"<command line>\"\n"
         "Lints batch files, check files (kw.ini) and installer files as hostcmd reads them and prints\n"
         "file:line: error|warning: message. Without a kind option each file's kind is guessed: a name\n"
         "ending in .ini is a check file, a file of more than eight lines with no \"&\" in lines 1 to 4\n"
         "an installer file, any other a batch file. A kind option applies to the files after it.\n"
+        "--utf8 checks files for hostcmd-utf8.exe: a leading byte-order mark is skipped, and bytes that\n"
+        "are not UTF-8 are errors (file:line:column).\n"
         "--explain prints step by step how hostcmd reads the command line, and runs nothing.\n",
         stderr);
 }
@@ -38,7 +40,7 @@ int main(int argc, char** argv) {
         std::fputs(explainCommandLine(argv[2], expandTokens).c_str(), stdout);
         return 0;
     }
-    bool kindGiven = false, unreadable = false;
+    bool kindGiven = false, unreadable = false, utf8 = false;
     FileKind kind = FileKind::batch;
     int errors = 0, warnings = 0, files = 0;
     for (int i = 1; i < argc; ++i) {
@@ -46,6 +48,7 @@ int main(int argc, char** argv) {
         if (std::strcmp(argument, "--batch") == 0) { kind = FileKind::batch; kindGiven = true; continue; }
         if (std::strcmp(argument, "--check") == 0) { kind = FileKind::check; kindGiven = true; continue; }
         if (std::strcmp(argument, "--installer") == 0) { kind = FileKind::installer; kindGiven = true; continue; }
+        if (std::strcmp(argument, "--utf8") == 0) { utf8 = true; continue; }
         if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) { usage(); return 0; }
         if (argument[0] == '-' && argument[1] == '-') {
             std::fprintf(stderr, "hostcmd-lint: unknown option %s\n", argument);
@@ -60,6 +63,11 @@ int main(int argc, char** argv) {
         }
         ++files;
         std::vector<Finding> findings;
+        if (utf8) {
+            // As hostcmd-utf8.exe reads it: without the byte-order mark an editor may write.
+            lintUtf8(argument, bytes, findings);
+            if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
+        }
         lintFile(kindGiven ? kind : guessKind(argument, bytes), argument, bytes, findings);
         for (const Finding& finding : findings) {
             std::printf("%s\n", formatFinding(finding).c_str());

@@ -31,6 +31,20 @@ void platformQuietErrorMode();
 void platformStartErrorMode();
 // IsDBCSLeadByte: whether the byte opens a double-byte character in the ANSI code page.
 bool isLeadByte(unsigned char byte);
+// Whether the process works in UTF-8: only hostcmd-utf8.exe does, whose
+// manifest asks Windows (10 version 1903 and later) for UTF-8 as the process
+// code page, so that every "A" call takes and gives UTF-8 bytes.
+#if defined(_WIN32) && defined(HOSTCMD_UTF8)
+// Fixed when compiled: CMake defines HOSTCMD_UTF8 for hostcmd-utf8.exe only.
+inline bool processWorksInUtf8() { return true; }
+#elif defined(_WIN32)
+inline bool processWorksInUtf8() { return false; }
+#else
+bool processWorksInUtf8();  // the in-memory fake can be switched either way
+#endif
+// GetACP: the process code page; 65001 when Windows honoured that manifest.
+// Asked only where processWorksInUtf8() (the Windows side defines it for hostcmd-utf8.exe alone).
+unsigned activeCodePage();
 
 // ---- files (kernel32) ------------------------------------------------------
 

@@ -26,6 +26,12 @@ void platformStartErrorMode() { SetErrorMode(foundErrorMode); }
 
 bool isLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
+#ifdef HOSTCMD_UTF8
+// Windows before 10 version 1903 ignores the manifest's activeCodePage and keeps the ANSI code page.
+// Only the UTF-8 build asks, so only it imports GetACP (an unused import would stay in hostcmd.exe).
+unsigned activeCodePage() { return GetACP(); }
+#endif
+
 Handle openFileForReading(const std::string& name) {
     HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

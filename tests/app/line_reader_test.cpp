@@ -10,8 +10,10 @@
 
 namespace {
 // The first `count` lines a reader yields for a file of these bytes.
-std::vector<std::string> readLines(const std::string& bytes, int count) {
+// With utf8 the process is the UTF-8 build's.
+std::vector<std::string> readLines(const std::string& bytes, int count, bool utf8 = false) {
     fakeReset();
+    fakeUseUtf8(utf8);
     fakeAddFile("C:\\work\\f.txt", bytes);
     LineReader reader;
     EXPECT_TRUE(openLineReader(reader, "f.txt"));
@@ -165,6 +167,51 @@ TEST(LineReader, FailedReadYieldsNoPartLine) {
     EXPECT_EQ("first", readLine(reader));
     EXPECT_EQ(std::string(250, 'x'), readLine(reader));
     EXPECT_EQ(std::string(250, 'y'), readLine(reader));
+    EXPECT_EQ("", readLine(reader));
+    EXPECT_EQ("", readLine(reader));
+    closeLineReader(reader);
+    EXPECT_EQ(0, fakeOpenFiles());
+}
+// Where the UTF-8 build reads differently: a byte-order mark at the very
+// start. The ANSI build reads bytes.
+TEST(LineReader, Utf8BuildSkipsTheMark) {
+    const std::string mark = "\xEF\xBB\xBF", han = "\xE4\xB8\xAD", gift = "\xF0\x9F\x8E\x81";
+    const std::string s259(259, 'x');
+    struct Utf8Case {
+        const char* name;
+        std::string bytes;
+        Lines ansi, utf8;
+    };
+    const Utf8Case cases[] = {
+        {"mark before the first line", mark + "save&a.txt&b\r\nx\n", {mark + "save&a.txt&b", "x", ""},
+         {"save&a.txt&b", "x", ""}},
+        {"mark alone", mark, {mark, ""}, {"", ""}},
+        {"mark, then an empty first line", mark + "\nx\n", {mark, "x"}, {"", "x"}},
+        {"only the first of two marks", mark + mark + "a", {mark + mark + "a", ""}, {mark + "a", ""}},
+        {"a mark later in the file stays", "a\n" + mark + "b\n", {"a", mark + "b", ""}, {"a", mark + "b", ""}},
+        {"half a mark stays", "\xEF\xBBx\n", {"\xEF\xBBx", ""}, {"\xEF\xBBx", ""}},
+        {"the mark is no byte of line 1", mark + s259 + "\nnext", {""}, {s259, "next"}},
+        // A line that does not fit yields nothing in either build, wherever
+        // the cut falls: no half character is ever used.
+        {"cut after the first byte of three", std::string(258, 'x') + han + "\nnext", {""}, {""}},
+        {"cut after three bytes of four", std::string(256, 'x') + gift + "\nnext", {""}, {""}},
+        {"cut after a whole character", std::string(256, 'x') + han + "y\nnext", {""}, {""}},
+        {"259 bytes ending in a character fit", std::string(256, 'x') + han + "\nnext",
+         {std::string(256, 'x') + han, "next"}, {std::string(256, 'x') + han, "next"}},
+    };
+    for (const Utf8Case& c : cases) {
+        EXPECT_EQ(c.ansi, readLines(c.bytes, static_cast<int>(c.ansi.size()))) << c.name;
+        EXPECT_EQ(c.utf8, readLines(c.bytes, static_cast<int>(c.utf8.size()), true)) << c.name;
+    }
+}
+
+TEST(LineReader, Utf8BuildFailedFirstReadYieldsNothing) {
+    fakeReset();
+    fakeUseUtf8(true);
+    fakeAddFile("C:\\work\\f.txt", "\xEF\xBB\xBF" "a\nb\n");
+    fakeFail("readFileBytes", 1);
+    LineReader reader;
+    ASSERT_TRUE(openLineReader(reader, "f.txt"));
     EXPECT_EQ("", readLine(reader));
     EXPECT_EQ("", readLine(reader));
     closeLineReader(reader);

@@ -123,4 +123,38 @@ TEST_F(RunnerTest, ConfirmNestingEndsAtTheLimit) {
     EXPECT_TRUE(fakeFileExists("C:\\deep.txt"));
     EXPECT_FALSE(runsStopped());
 }
+// The UTF-8 build runs only when Windows gave it UTF-8 as its code page; on
+// an older Windows it runs nothing, not even a batch, and the trace says why.
+TEST_F(RunnerTest, Utf8BuildRunsNothingUnderAnotherCodePage) {
+    struct CodePageCase {
+        bool utf8Build;
+        unsigned codePage;
+        bool runs;
+    };
+    const CodePageCase cases[] = {
+        {false, 1252, true}, {false, 932, true}, {true, 65001, true}, {true, 1252, false}, {true, 932, false},
+    };
+    for (const CodePageCase& c : cases) {
+        for (const char* line : {"save&C:\\out.txt&x", "batch&C:\\b.txt"}) {
+            fakeReset();
+            resetRuns();
+            fakeUseUtf8(c.utf8Build, c.codePage);
+            fakeTraceOn(true);
+            fakeAddFile("C:\\b.txt", "save&C:\\out.txt&x\n");
+            runCommandLine(1, line);
+            const std::string name = std::string(line) + " code page " + std::to_string(c.codePage) +
+                                     (c.utf8Build ? " utf-8 build" : " ansi build");
+            EXPECT_EQ(c.runs, fakeFileExists("C:\\out.txt")) << name;
+            EXPECT_EQ(!c.runs, runsStopped()) << name;
+            int refusals = 0;
+            for (const std::string& traced : fakeTraceLines)
+                refusals += traced.find("runs nothing: the process code page is " + std::to_string(c.codePage)) !=
+                            std::string::npos;
+            EXPECT_EQ(c.runs ? 0 : 1, refusals) << name;
+            if (!c.runs) EXPECT_EQ(1u, fakeTraceLines.size()) << name;
+            for (const std::string& call : fakeCalls)
+                if (!c.runs) EXPECT_NE("openFileForReading", call) << name;
+        }
+    }
+}
 }  // namespace

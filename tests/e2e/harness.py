@@ -104,6 +104,8 @@ WINE_ENV = {
 # Where the tools and the program under test live inside every prefix.
 TOOLS_DIR_WIN = "C:\\e2e"
 HOSTCMD_WIN = TOOLS_DIR_WIN + "\\hostcmd.exe"
+# The UTF-8 build of the same tree, installed beside it when it was built.
+HOSTCMD_UTF8_WIN = TOOLS_DIR_WIN + "\\hostcmd-utf8.exe"
 # The program part that run() puts before a command line tail.
 PROGRAM_PART = b'"' + HOSTCMD_WIN.encode() + b'" '
 
@@ -425,6 +427,9 @@ class Prefix:
             shutil.copy2(hostcmd, os.path.join(dest, "hostcmd.exe"))
         elif require_hostcmd:
             raise HarnessError("missing %s: build the %s preset first" % (hostcmd, self.build))
+        utf8 = os.path.join(win32_dir, "hostcmd-utf8.exe")
+        if os.path.exists(utf8):
+            shutil.copy2(utf8, os.path.join(dest, "hostcmd-utf8.exe"))
 
     def has_hostcmd(self):
         return os.path.exists(self.unix(HOSTCMD_WIN))
@@ -446,7 +451,7 @@ class Prefix:
 
     def run(self, cmdline, cwd=None, answers=None, timeout=10.0, raw=False,
             step_timeout=None, check=True, program=HOSTCMD_WIN, env=None,
-            name="run"):
+            name="run", utf8=False):
         """Runs hostcmd.exe once.
 
         cmdline  bytes (or str taken as Latin-1).  Unless raw is true it is
@@ -465,10 +470,15 @@ class Prefix:
                  not start, or the answerer failed or did not do every step.
         program  Windows path given to CreateProcessA as the program.
         env      extra environment variables for this run.
+        utf8     the command line (a str is encoded as UTF-8) and program are
+                 UTF-8, handed over as UTF-16 (launcher --utf8, CreateProcessW),
+                 and the answerer reports window texts as UTF-8 bytes (decode
+                 a reported text with .encode("latin-1").decode("utf-8")).
         Returns a RunResult.
         """
         if isinstance(cmdline, str):
-            cmdline = cmdline.encode("latin-1")
+            cmdline = cmdline.encode("utf-8" if utf8 else "latin-1")
+        utf8_switch = ["--utf8"] if utf8 else []
         line = cmdline if raw else PROGRAM_PART + cmdline
         if b"\0" in line:
             raise ValueError("a command line cannot hold a NUL byte")
@@ -487,7 +497,7 @@ class Prefix:
         if answers:
             script = b""
             for step in answers:
-                fields = [s if isinstance(s, bytes) else str(s).encode("latin-1")
+                fields = [s if isinstance(s, bytes) else str(s).encode("utf-8" if utf8 else "latin-1")
                           for s in step]
                 for s in fields:
                     if b"\t" in s or b"\n" in s:
@@ -498,7 +508,7 @@ class Prefix:
             st = step_timeout if step_timeout is not None else timeout
             a_out = open(os.path.join(run_unix, "answerer.out"), "wb")
             answerer = subprocess.Popen(
-                wine_arch.decide().wine(self.unix(TOOLS_DIR_WIN + "\\answerer.exe"),
+                wine_arch.decide().wine(self.unix(TOOLS_DIR_WIN + "\\answerer.exe"), *utf8_switch,
                  run_win + "\\script", run_win + "\\report", str(int(st * 1000))),
                 env=self.env(env), cwd=run_unix, stdin=subprocess.DEVNULL,
                 stdout=a_out, stderr=a_out, start_new_session=True)
@@ -508,7 +518,7 @@ class Prefix:
         result = RunResult(cmdline=line, dir=cwd, run_dir=run_unix)
         with open(os.path.join(run_unix, "launcher.out"), "wb") as l_out:
             launcher = subprocess.Popen(
-                wine_arch.decide().wine(self.unix(TOOLS_DIR_WIN + "\\launcher.exe"), program,
+                wine_arch.decide().wine(self.unix(TOOLS_DIR_WIN + "\\launcher.exe"), *utf8_switch, program,
                  run_win + "\\cmdline", str(int(timeout * 1000)), run_win + "\\status"),
                 env=self.env(env), cwd=cwd.unix, stdin=subprocess.DEVNULL,
                 stdout=l_out, stderr=l_out, start_new_session=True)

@@ -1,11 +1,14 @@
 #!/usr/bin/python3
 """hostcmd.exe under Wine: the start-up line rules, the command runner, the
-plain file commands, and the "message" and "confirm" boxes.
+plain file commands, and the "message" and "confirm" boxes; and names the
+ANSI code page cannot spell, through hostcmd-utf8.exe and hostcmd.exe.
 
 Most cases are rows of a table: files present before the run, the raw
 command line (the tail after the program part unless marked raw), and every
 entry the run's directory must hold afterwards (path -> bytes, or DIR).  A
 run whose command does nothing must leave the directory exactly as it was."""
+
+import os
 
 import harness
 from harness import DIR
@@ -316,6 +319,115 @@ class BoxTest(harness.TestCase):
         r = self.run_in(d, b'confirm&Wait&Q&save&c.txt&x', timeout=2.0, check=False)
         self.assertTrue(r.timed_out)
         self.assertFiles(d, {})
+
+
+# Names the prefix's ANSI code page (1252) cannot spell: Polish and Greek
+# letters (two UTF-8 bytes each), Chinese (three) and an emoji (four bytes,
+# a surrogate pair in UTF-16).
+UNICODE_NAMES = (("Polish", "Łódź żółw"), ("Greek", "Ελλάδα"), ("Chinese", "中文名"), ("emoji", "🎁 dar"))
+MARK = b"\xef\xbb\xbf"
+
+
+class UnicodeNameTest(harness.TestCase):
+    """One table: each row runs with every name through hostcmd-utf8.exe,
+    which must get the name exactly right, and through hostcmd.exe, which
+    cannot (the same UTF-16 command line reaches it in code page 1252): that
+    is what the UTF-8 build gains. Command lines go over as UTF-16
+    (CreateProcessW); what a row yields is read from outside the program."""
+
+    def setUp(self):
+        if not os.path.exists(self.wine.unix(harness.HOSTCMD_UTF8_WIN)):
+            self.fail("hostcmd-utf8.exe is not built (%s)" % self.session.build_dir(self.wine.build))
+
+    def run_utf8(self, program, d, line, **kw):
+        r = self.run_in(d, line, program=program, utf8=True, **kw)
+        self.assertEqual(r.exit_code, 0)
+        return r
+
+    # Each row: (what it checks, function(program, label, name) -> what came
+    # out, function(label, name) -> what must come out).
+    def files(self, program, before, line):
+        d = self.dir()
+        for name, data in before.items():
+            d.mkdir(name) if data is DIR else d.write(name, data)
+        self.run_utf8(program, d, line)
+        return d.snapshot()
+
+    def registry(self, program, label, n):
+        # reg stores the value; regToFile reads it back into a reply file;
+        # reg export (UTF-16) shows from outside what the registry holds.
+        key = "HKCU\\Software\\HostcmdUnicode\\" + label
+        self.wine.reg_delete(key)
+        d = self.dir()
+        self.run_utf8(program, d, "reg&HKCU&Software\\HostcmdUnicode\\%s&%s&%s" % (label, n, n))
+        self.run_utf8(program, d, "regToFile&HKCU&Software\\HostcmdUnicode\\%s&%s&reply.txt" % (label, n))
+        rc, out, err = self.wine.wine(["reg", "export", key, d.winpath("export.reg"), "/y"], timeout=30)
+        self.assertEqual(rc, 0, (out, err))
+        exported = d.read("export.reg").decode("utf-16")
+        values = [line for line in exported.splitlines() if line.startswith('"')]
+        self.wine.reg_delete(key)
+        return values, d.read("reply.txt") if os.path.exists(d.path("reply.txt")) else None
+
+    def shortcut(self, program, label, n):
+        # The description is stored as UTF-16; the target's path in the link
+        # information in the process code page (UTF-8 here, which lnkinfo
+        # would show as code page 1252), so both are looked for in the file's
+        # bytes. lnkinfo must read the shortcut and, for names without a
+        # surrogate pair (its decoding of those is wrong), show the description.
+        link = os.path.join(self.wine.user_dir(), "Desktop", n + ".lnk")
+        if os.path.exists(link):
+            os.remove(link)
+        description, target = n + " opens", "C:\\%s\\%s.exe" % (n, n)
+        self.run_utf8(program, self.dir(), "deskIcon&%s.lnk&C:\\%s\\&%s.exe&%s&none&0&none&none&none&none"
+                      % (n, n, n, description))
+        if not os.path.exists(link):
+            return None
+        info = harness.lnkinfo(link)
+        with open(link, "rb") as f:
+            data = f.read()
+        os.remove(link)
+        surrogates = any(ord(c) > 0xFFFF for c in n)
+        return (description.encode("utf-16-le") in data, target.encode("utf-8") + b"\0" in data,
+                "Local path" in info and (surrogates or info.get("Description") == description))
+
+    def box(self, program, label, n):
+        r = self.run_utf8(program, self.dir(), "message&%s&%s says&&hello" % (n, n),
+                          answers=[("box", "*", 1)])
+        a = r.answer(1)
+        return tuple(a[k].encode("latin-1").decode("utf-8", "replace") for k in ("caption", "text"))
+
+    def rows(self):
+        return [
+            ("save", lambda p, l, n: self.files(p, {}, "save&%s.txt&%s" % (n, n)),
+             lambda l, n: {n + ".txt": n.encode()}),
+            ("copy", lambda p, l, n: self.files(p, {n + ".txt": b"x"}, "copy&%s.txt&%s 2.txt&FALSE" % (n, n)),
+             lambda l, n: {n + ".txt": b"x", n + " 2.txt": b"x"}),
+            ("move", lambda p, l, n: self.files(p, {n + ".txt": b"x"}, "move&%s.txt&%s 2.txt&FALSE" % (n, n)),
+             lambda l, n: {n + " 2.txt": b"x"}),
+            ("makeDir", lambda p, l, n: self.files(p, {}, "makeDir&" + n), lambda l, n: {n: DIR}),
+            ("delete", lambda p, l, n: self.files(p, {n + ".txt": b"x", "keep.txt": b"k"}, "delete&%s.txt" % n),
+             lambda l, n: {"keep.txt": b"k"}),
+            ("reg and regToFile", self.registry,
+             lambda l, n: (['"%s"="%s"' % (n, n)], b"regToFile=" + n.encode())),
+            ("shortcut", self.shortcut, lambda l, n: (True, True, True)),
+            ("message box", self.box, lambda l, n: (n, n + " says\r\nhello")),
+            # The batch file's own name is ASCII: both builds open it.
+            ("batch without a mark",
+             lambda p, l, n: self.files(p, {"b.txt": ("save&%s.txt&%s\r\n" % (n, n)).encode()}, "batch&b.txt"),
+             lambda l, n: {"b.txt": ("save&%s.txt&%s\r\n" % (n, n)).encode(), n + ".txt": n.encode()}),
+            ("batch with a mark",
+             lambda p, l, n: self.files(p, {"b.txt": MARK + ("save&%s.txt&%s\r\n" % (n, n)).encode()},
+                                        "batch&b.txt"),
+             lambda l, n: {"b.txt": MARK + ("save&%s.txt&%s\r\n" % (n, n)).encode(), n + ".txt": n.encode()}),
+        ]
+
+    def test_names_beyond_the_ansi_code_page(self):
+        for what, run, expected in self.rows():
+            for label, n in UNICODE_NAMES:
+                with self.subTest(what=what, name=label, build="hostcmd-utf8.exe"):
+                    self.assertEqual(run(harness.HOSTCMD_UTF8_WIN, label, n), expected(label, n))
+                with self.subTest(what=what, name=label, build="hostcmd.exe"):
+                    self.assertNotEqual(run(harness.HOSTCMD_WIN, label, n), expected(label, n))
 
 
 if __name__ == "__main__":

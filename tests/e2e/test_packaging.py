@@ -1,12 +1,14 @@
 #!/usr/bin/python3
-"""Packaging checks of the built hostcmd.exe and of its 64-bit twin.
+"""Packaging checks of the built hostcmd.exe and of its 64-bit twin, and of
+the UTF-8 build hostcmd-utf8.exe of each.
 
 * Imports: a GUI program (PE32 i386, or PE32+ x86-64 for the twin) importing
   exactly KERNEL32, ADVAPI32 and msvcrt, no C++ runtime DLLs, and only
   functions listed in packaging/xp_imports.txt (checked to exist on Windows
   XP); the same for the functions bound at run time.
 * Version resource and manifest, read from the executable; the manifest
-  names the build's own processor.
+  names the build's own processor, and asks for UTF-8 as the process code
+  page in hostcmd-utf8.exe only.
   These static checks read both builds' files on every machine.
 * Planted libraries (under Wine): copies of a stand-in DLL named like the
   libraries hostcmd binds at run time, and like libraries those pull in, lie
@@ -59,8 +61,14 @@ PLANTED = ('user32.dll', 'shell32.dll', 'ole32.dll', 'comdlg32.dll', 'shlwapi.dl
            'oleaut32.dll', 'gdi32.dll')
 
 
-def exe_path(build='win32'):
-    path = os.path.join(BUILD_DIRS[build], 'hostcmd.exe')
+# The programs every Windows build tree holds: the ANSI one and the UTF-8 one,
+# built from the same sources.
+PROGRAMS = ('hostcmd.exe', 'hostcmd-utf8.exe')
+UTF8_PROGRAM = 'hostcmd-utf8.exe'
+
+
+def exe_path(build='win32', program='hostcmd.exe'):
+    path = os.path.join(BUILD_DIRS[build], program)
     if not os.path.exists(path):
         raise AssertionError(f'{path} is missing: build it (cmake --preset {build} && cmake --build --preset {build})')
     return path
@@ -103,8 +111,10 @@ def project_version():
 
 
 class BuildChecks:
-    """Mixin: build names the build tree whose hostcmd.exe is checked."""
+    """Mixin: build names the build tree, program the executable in it that
+    is checked."""
     build = 'win32'
+    program = 'hostcmd.exe'
 
     def setUp(self):
         if BUILD and BUILD != self.build:
@@ -115,7 +125,7 @@ class BuildChecks:
 class ImportCases(BuildChecks):
     def setUp(self):
         super().setUp()
-        self.image = pe_image.PEImage(exe_path(self.build))
+        self.image = pe_image.PEImage(exe_path(self.build, self.program))
 
     def test_machine_and_gui_subsystem(self):
         self.assertEqual(self.image.magic, self.expected['magic'], 'PE32 or PE32+ as the build is')
@@ -155,7 +165,7 @@ class ImportCases(BuildChecks):
     def test_stripped_and_small(self):
         self.assertIn('.text', [section[0] for section in self.image.sections], 'the section table was not read')
         self.assertNotIn('.debug_info', [section[0] for section in self.image.sections])
-        self.assertLessEqual(os.path.getsize(exe_path(self.build)), 96 * 1024)
+        self.assertLessEqual(os.path.getsize(exe_path(self.build, self.program)), 96 * 1024)
         # The C++ runtime's exception machinery stays out: its verbose
         # terminate handler (and with it the demangler and the unwinder)
         # brings this message along.
@@ -165,7 +175,7 @@ class ImportCases(BuildChecks):
 class ResourceCases(BuildChecks):
     def setUp(self):
         super().setUp()
-        self.resources = pe_image.PEImage(exe_path(self.build)).resources()
+        self.resources = pe_image.PEImage(exe_path(self.build, self.program)).resources()
 
     def one(self, kind):
         found = [(key, data) for key, data in self.resources.items() if key[0] == kind]
@@ -212,6 +222,11 @@ class ResourceCases(BuildChecks):
         })
         dpi = [e.text for e in root.iter() if e.tag.endswith('}dpiAware')]
         self.assertEqual(dpi, ['true'])
+        # UTF-8 as the process code page (Windows 10 1903 and later), in the
+        # namespace that introduced it; only the UTF-8 build asks for it.
+        pages = [(e.tag, e.text) for e in root.iter() if e.tag.endswith('}activeCodePage')]
+        expected = [('{http://schemas.microsoft.com/SMI/2019/WindowsSettings}activeCodePage', 'UTF-8')]
+        self.assertEqual(pages, expected if self.program == UTF8_PROGRAM else [])
         own = root.find(asm1 + 'assemblyIdentity')
         self.assertEqual(own.get('version'), '.'.join(str(part) for part in project_version()))
         self.assertEqual(own.get('processorArchitecture'), self.expected['processor'])
@@ -231,6 +246,22 @@ class Resource32(ResourceCases, unittest.TestCase):
 
 class Resource64(ResourceCases, unittest.TestCase):
     build = 'win64'
+
+
+class Import32Utf8(Import32):
+    program = UTF8_PROGRAM
+
+
+class Import64Utf8(Import64):
+    program = UTF8_PROGRAM
+
+
+class Resource32Utf8(Resource32):
+    program = UTF8_PROGRAM
+
+
+class Resource64Utf8(Resource64):
+    program = UTF8_PROGRAM
 
 
 class Wine:

@@ -22,6 +22,8 @@ std::map<std::string, Entry> entries;
 std::map<Handle, OpenFile> openFiles;
 std::string currentDirectory;
 bool codePage932;
+bool utf8Process;
+unsigned fakeActiveCodePage;
 std::string windowsDirectory, tempDirectory, systemDirectory;
 
 std::set<std::string> registryKeys;
@@ -175,6 +177,8 @@ void fakeReset() {
     traceOn = false;
     traceFile.clear();
     codePage932 = false;
+    utf8Process = false;
+    fakeActiveCodePage = 1252;
     currentDirectory = "C:\\work";
     windowsDirectory = "C:\\WINDOWS";
     tempDirectory = "C:\\TEMP\\";
@@ -185,6 +189,10 @@ void fakeReset() {
 }
 
 void fakeUseCodePage932(bool on) { codePage932 = on; }
+void fakeUseUtf8(bool on, unsigned activeCodePage) {
+    utf8Process = on;
+    fakeActiveCodePage = activeCodePage;
+}
 void fakeSetCurrentDirectory(const std::string& path) { currentDirectory = path; }
 void fakeSetDirectories(const std::string& windows, const std::string& temp, const std::string& system) {
     windowsDirectory = windows;
@@ -272,6 +280,9 @@ void platformStartErrorMode() {
     fakeCalls.push_back("platformStartErrorMode");
     errorModeQuiet = false;
 }
+
+bool processWorksInUtf8() { return utf8Process; }
+unsigned activeCodePage() { return fakeActiveCodePage; }
 
 bool isLeadByte(unsigned char byte) {
     return codePage932 && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));

@@ -20,6 +20,9 @@
 void fakeReset();
 
 void fakeUseCodePage932(bool on);
+// Makes the process the UTF-8 build's (processWorksInUtf8), with the code page
+// Windows gave it: 65001, or the ANSI one of a Windows older than 10 1903.
+void fakeUseUtf8(bool on, unsigned activeCodePage = 65001);
 void fakeSetCurrentDirectory(const std::string& path);
 void fakeSetDirectories(const std::string& windows, const std::string& temp, const std::string& system);
 

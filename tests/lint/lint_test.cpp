@@ -333,3 +333,36 @@ TEST(LintExamples, EveryShippedExampleIsClean) {
         }
     if (linted == 0) GTEST_SKIP() << "no examples shipped";
 }
+
+// ---- --utf8: files for the UTF-8 build
+
+TEST(LintUtf8, MalformedBytesAreErrorsAtLineAndColumn) {
+    struct Utf8Case {
+        const char* name;
+        std::string bytes;
+        std::string expected;  // the findings as printed
+    };
+    const Utf8Case cases[] = {
+        {"Polish, Greek, Chinese, an emoji and a mark",
+         "\xEF\xBB\xBFsave&\xC5\x81ukasz.txt&\xCE\xB1\xE4\xB8\xAD\xF0\x9F\x8E\x81\r\n", ""},
+        {"a Latin-1 byte", "save&a.txt&ok\r\nsave&caf\xE9.txt&x\r\n",
+         "f.txt:2:9: error: byte 0xE9 is not UTF-8 (an ANSI file?): hostcmd-utf8.exe reads it as U+FFFD\n"},
+        {"one finding per line, the first", "\x80\xFF\n", "f.txt:1:1: error: byte 0x80"},
+        {"a character cut by the line end", "ab\xE4\xB8\nc\xE4\xB8\xAD", "f.txt:1:3: error: byte 0xE4"},
+        {"a character cut by the end of the file", "ok\nab\xF0\x9F\x8E", "f.txt:2:3: error: byte 0xF0"},
+        {"overlong slash", "a\xC0\xAF", "f.txt:1:2: error: byte 0xC0"},
+        {"overlong three-byte form", "\xE0\x80\xAF", "f.txt:1:1: error: byte 0xE0"},
+        {"a surrogate", "x\xED\xA0\x80", "f.txt:1:2: error: byte 0xED"},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", "f.txt:1:1: error: byte 0xF4"},
+        {"the largest character", "\xF4\x8F\xBF\xBF", ""},
+        {"code page 932 bytes", "save&\x83\x65\x83\x58\x83\x67.txt&x", "f.txt:1:6: error: byte 0x83"},
+    };
+    for (const Utf8Case& c : cases) {
+        std::vector<Finding> findings;
+        lintUtf8("f.txt", c.bytes, findings);
+        const std::string printed = listed(findings);
+        if (c.expected.empty()) EXPECT_EQ("", printed) << c.name;
+        else EXPECT_EQ(0u, printed.find(c.expected)) << c.name << ": " << printed;
+        EXPECT_LE(findings.size(), 1u) << c.name;
+    }
+}

@@ -1,10 +1,13 @@
 /* answerer.exe: answers the boxes and dialogs of another program in the same
  * Wine session, following a script, and reports what it saw.
  *
- *   answerer.exe <script file> <report file> [<step timeout ms>]
+ *   answerer.exe [--utf8] <script file> <report file> [<step timeout ms>]
  *
  * The script holds one step per line, fields separated by TAB (raw ANSI
  * bytes; CR before LF is ignored).  A caption of "*" matches any caption.
+ * With --utf8 every window text is read as UTF-16 (WM_GETTEXT of the wide
+ * window procedure) and converted to UTF-8, and the script's texts are UTF-8
+ * too: the answerer's own ANSI code page then mangles nothing.
  *
  *   box    <caption> <button id>
  *       Wait for a message box (a dialog with a Static of id 0xFFFF and no
@@ -63,10 +66,23 @@ static void reportLine(OutBuf *b)
 
 /* ---- window texts and classes ---- */
 
+static int utf8Texts = 0;
+
 static void getText(HWND w, char *buf, int size)
 {
     DWORD_PTR got = 0;
     buf[0] = '\0';
+    if (utf8Texts) {
+        WCHAR wide[1024];
+        wide[0] = 0;
+        if (!SendMessageTimeoutW(w, WM_GETTEXT, (WPARAM)(sizeof wide / sizeof wide[0]), (LPARAM)wide,
+                                 SMTO_ABORTIFHUNG, 2000, &got))
+            wide[0] = 0;
+        wide[sizeof wide / sizeof wide[0] - 1] = 0;
+        if (!WideCharToMultiByte(CP_UTF8, 0, wide, -1, buf, size, NULL, NULL)) buf[0] = '\0';
+        buf[size - 1] = '\0';
+        return;
+    }
     if (!SendMessageTimeoutA(w, WM_GETTEXT, (WPARAM)size, (LPARAM)buf,
                              SMTO_ABORTIFHUNG, 2000, &got))
         buf[0] = '\0';
@@ -613,8 +629,13 @@ static char *readWholeFile(const char *path, DWORD *size)
 
 int main(int argc, char **argv)
 {
+    if (argc > 1 && strcmp(argv[1], "--utf8") == 0) {
+        utf8Texts = 1;
+        --argc;
+        ++argv;
+    }
     if (argc < 3) {
-        fprintf(stderr, "usage: answerer.exe <script> <report> [<step timeout ms>]\n");
+        fprintf(stderr, "usage: answerer.exe [--utf8] <script> <report> [<step timeout ms>]\n");
         return 2;
     }
     DWORD timeoutMs = argc > 3 ? (DWORD)strtoul(argv[3], NULL, 10) : 10000;

@@ -2,13 +2,19 @@
  * from a file, so that no argument quoting of Wine or of a C runtime stands
  * between an end-to-end test and the program under test.
  *
- *   launcher.exe <program path> <command line file> <timeout ms> [<status file>]
+ *   launcher.exe [--utf8] <program path> <command line file> <timeout ms> [<status file>]
  *
  * The command line file holds the whole raw command line, program part
  * included; its bytes are passed unchanged as lpCommandLine of CreateProcessA
  * (a NUL byte in the file would end the line early, so none may be there).
  * The program path is passed as lpApplicationName.  The child inherits the
  * launcher's current directory.
+ *
+ * With --utf8 the file (and the program path) are UTF-8: both are converted
+ * with MultiByteToWideChar(CP_UTF8) and the child is started with
+ * CreateProcessW, so that characters the launcher's own ANSI code page
+ * cannot spell reach the child intact (it reads them back as UTF-16, or as
+ * its own process code page).  Invalid UTF-8 is refused as unreadable.
  *
  * Exit code: the child's exit code when it ended in time (only its low 8 bits
  * reach a Unix caller, so the status file carries the full value), or
@@ -20,6 +26,7 @@
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 static void writeStatus(const char *path, const char *text)
 {
@@ -51,10 +58,28 @@ static char *readWholeFile(const char *path)
     return buf;
 }
 
+/* The UTF-8 text as UTF-16, or NULL when it is not valid UTF-8. */
+static WCHAR *utf8ToWide(const char *text)
+{
+    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, NULL, 0);
+    if (n <= 0) return NULL;
+    WCHAR *wide = (WCHAR *)malloc(n * sizeof(WCHAR));
+    if (wide && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide, n) != n) {
+        free(wide);
+        return NULL;
+    }
+    return wide;
+}
+
 int main(int argc, char **argv)
 {
+    int utf8 = argc > 1 && strcmp(argv[1], "--utf8") == 0;
+    if (utf8) {
+        --argc;
+        ++argv;
+    }
     if (argc < 4) {
-        fprintf(stderr, "usage: launcher.exe <program> <cmdline file> <timeout ms> [<status file>]\n");
+        fprintf(stderr, "usage: launcher.exe [--utf8] <program> <cmdline file> <timeout ms> [<status file>]\n");
         return 250;
     }
     const char *program = argv[1];
@@ -67,12 +92,26 @@ int main(int argc, char **argv)
         return 251;
     }
 
-    STARTUPINFOA si;
     PROCESS_INFORMATION pi;
-    ZeroMemory(&si, sizeof si);
-    si.cb = sizeof si;
     ZeroMemory(&pi, sizeof pi);
-    if (!CreateProcessA(program, cmdline, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
+    BOOL started;
+    if (utf8) {
+        WCHAR *wideProgram = utf8ToWide(program), *wideLine = utf8ToWide(cmdline);
+        if (!wideProgram || !wideLine) {
+            writeStatus(statusPath, "readfail\n");
+            return 251;
+        }
+        STARTUPINFOW si;
+        ZeroMemory(&si, sizeof si);
+        si.cb = sizeof si;
+        started = CreateProcessW(wideProgram, wideLine, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi);
+    } else {
+        STARTUPINFOA si;
+        ZeroMemory(&si, sizeof si);
+        si.cb = sizeof si;
+        started = CreateProcessA(program, cmdline, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi);
+    }
+    if (!started) {
         char text[64];
         sprintf(text, "startfail %lu\n", (unsigned long)GetLastError());
         writeStatus(statusPath, text);
