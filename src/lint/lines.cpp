@@ -6,7 +6,20 @@
 FileLines splitLines(const std::string& bytes) {
     FileLines file;
     std::string line;
+    std::vector<std::string> pieces;  // the current line's text up to each CR that no LF follows
+    std::size_t pieceStart = 0;
     bool open = false;  // a line has begun (a byte other than CR seen since the last LF)
+    auto endLine = [&]() {
+        if (!pieces.empty()) {
+            pieces.push_back(line.substr(pieceStart));
+            file.strayCr.push_back({static_cast<int>(file.lines.size()) + 1, pieces});
+        }
+        file.lines.push_back(line);
+        line.clear();
+        pieces.clear();
+        pieceStart = 0;
+        open = false;
+    };
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         char c = bytes[i];
         if (c == 0x1A) {
@@ -19,17 +32,27 @@ FileLines splitLines(const std::string& bytes) {
                 }
             break;
         }
-        if (c == '\r') continue;
+        if (c == '\r') {
+            // CRs before an LF, the end or a Ctrl-Z change nothing; before any
+            // other byte an editor shows a line end there, which hostcmd drops.
+            std::size_t next = i;
+            while (next < bytes.size() && bytes[next] == '\r') ++next;
+            if (next < bytes.size() && bytes[next] != '\n' && bytes[next] != 0x1A) {
+                pieces.push_back(line.substr(pieceStart));
+                pieceStart = line.size();
+            }
+            i = next - 1;
+            continue;
+        }
         if (c == '\n') {
-            file.lines.push_back(line);
-            line.clear();
-            open = false;
+            file.anyLf = file.anyLf || i + 1 < bytes.size();
+            endLine();
             continue;
         }
         line += c;
         open = true;
     }
-    if (open) file.lines.push_back(line);
+    if (open) endLine();
     for (std::size_t n = 0; n < file.lines.size(); ++n)
         if (file.lines[n].size() > maxLineLength) {
             file.cutLine = static_cast<int>(n) + 1;

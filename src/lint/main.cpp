@@ -1,6 +1,7 @@
 // hostcmd-lint: lint batch, check and installer files, or explain one
-// command line. Exit code 0 when no error was found, 1 when one was, 2 when a
-// file could not be read or the arguments were wrong.
+// command line. Exit code 0 when no error was found, 1 when one was (or,
+// with --werror, a warning), 2 when a file could not be read or the
+// arguments were wrong.
 #include <cstdio>
 #include <cstring>
 
@@ -9,12 +10,14 @@
 namespace {
 void usage() {
     std::fputs(
-        "usage: hostcmd-lint [--batch | --check | --installer] FILE...\n"
+        "usage: hostcmd-lint [--werror] [--batch | --check | --installer] FILE...\n"
         "       hostcmd-lint --explain \"<command line>\"\n"
         "Lints batch files, check files (kw.ini) and installer files as hostcmd reads them and prints\n"
-        "file:line: error|warning: message. Without a kind option each file's kind is guessed: a name\n"
-        "ending in .ini is a check file, a file of more than eight lines with no \"&\" in lines 1 to 4\n"
-        "an installer file, any other a batch file. A kind option applies to the files after it.\n"
+        "file:line: error|warning: message, in line order. Without a kind option each file's kind is\n"
+        "guessed, and its findings start with the kind guessed: a name ending in .ini is a check file,\n"
+        "a file of more than eight lines with no \"&\" in lines 1 to 4 an installer file, any other a\n"
+        "batch file. A kind option applies to the files after it. Exit code 1 when an error was found\n"
+        "(with --werror also when a warning was), 2 when a file could not be read.\n"
         "--explain prints step by step how hostcmd reads the command line, and runs nothing.\n",
         stderr);
 }
@@ -38,7 +41,7 @@ int main(int argc, char** argv) {
         std::fputs(explainCommandLine(argv[2], expandTokens).c_str(), stdout);
         return 0;
     }
-    bool kindGiven = false, unreadable = false;
+    bool kindGiven = false, unreadable = false, warningsFail = false;
     FileKind kind = FileKind::batch;
     int errors = 0, warnings = 0, files = 0;
     for (int i = 1; i < argc; ++i) {
@@ -46,6 +49,7 @@ int main(int argc, char** argv) {
         if (std::strcmp(argument, "--batch") == 0) { kind = FileKind::batch; kindGiven = true; continue; }
         if (std::strcmp(argument, "--check") == 0) { kind = FileKind::check; kindGiven = true; continue; }
         if (std::strcmp(argument, "--installer") == 0) { kind = FileKind::installer; kindGiven = true; continue; }
+        if (std::strcmp(argument, "--werror") == 0) { warningsFail = true; continue; }
         if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) { usage(); return 0; }
         if (argument[0] == '-' && argument[1] == '-') {
             std::fprintf(stderr, "hostcmd-lint: unknown option %s\n", argument);
@@ -59,16 +63,10 @@ int main(int argc, char** argv) {
             continue;
         }
         ++files;
-        std::vector<Finding> findings;
-        lintFile(kindGiven ? kind : guessKind(argument, bytes), argument, bytes, findings);
-        for (const Finding& finding : findings) {
-            std::printf("%s\n", formatFinding(finding).c_str());
-            if (finding.error) ++errors;
-            else ++warnings;
-        }
+        std::fputs(lintReport(argument, bytes, kindGiven, kind, errors, warnings).c_str(), stdout);
     }
     if (files > 1 || errors || warnings)
         std::printf("%d error%s, %d warning%s\n", errors, errors == 1 ? "" : "s", warnings, warnings == 1 ? "" : "s");
     if (unreadable) return 2;
-    return errors ? 1 : 0;
+    return errors || (warningsFail && warnings) ? 1 : 0;
 }
