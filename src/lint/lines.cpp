@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 
 #include "app/line_reader.h"
@@ -5,6 +6,7 @@
 
 FileLines splitLines(const std::string& bytes) {
     FileLines file;
+    file.lines.reserve(std::count(bytes.begin(), bytes.end(), '\n') + 1);
     std::string line;
     std::vector<std::string> pieces;  // the current line's text up to each CR that no LF follows
     std::size_t pieceStart = 0;

@@ -473,21 +473,31 @@ void lintFile(FileKind kind, const std::string& path, const std::string& bytes, 
         return;
     }
     FileLines lines = splitLines(bytes);
+    findings.reserve(findings.size() + lines.lines.size());  // about one a line at most, as a rule
     switch (kind) {
         case FileKind::batch: lintBatch(path, lines, findings); break;
         case FileKind::check: lintCheck(path, lines, findings); break;
         case FileKind::installer: lintInstaller(path, lines, findings); break;
     }
-    // In line order, the linted file first, then each file it led to.
-    std::vector<std::string> files;
-    for (std::size_t i = first; i < findings.size(); ++i)
-        if (std::find(files.begin(), files.end(), findings[i].file) == files.end()) files.push_back(findings[i].file);
-    auto rank = [&](const Finding& finding) {
-        return std::make_pair(finding.file == path ? -1 : static_cast<int>(std::find(files.begin(), files.end(), finding.file) - files.begin()),
-                              finding.line);
-    };
-    std::stable_sort(findings.begin() + first, findings.end(),
-                     [&](const Finding& a, const Finding& b) { return rank(a) < rank(b); });
+    // In line order, the linted file first, then each file it led to. The
+    // findings mostly come in order already; only then is nothing moved.
+    std::vector<std::string> files(1, path);
+    std::vector<std::pair<int, int>> keys;
+    int rank = 0;
+    for (std::size_t i = first; i < findings.size(); ++i) {
+        if (findings[i].file != files[rank]) {
+            rank = static_cast<int>(std::find(files.begin(), files.end(), findings[i].file) - files.begin());
+            if (rank == static_cast<int>(files.size())) files.push_back(findings[i].file);
+        }
+        keys.push_back(std::make_pair(rank, findings[i].line));
+    }
+    if (std::is_sorted(keys.begin(), keys.end())) return;
+    std::vector<std::size_t> order(keys.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+    std::vector<Finding> sorted;
+    for (std::size_t i : order) sorted.push_back(std::move(findings[first + i]));
+    std::move(sorted.begin(), sorted.end(), findings.begin() + first);
 }
 
 std::string lintReport(const std::string& path, const std::string& bytes, bool kindGiven, FileKind kind,
@@ -496,6 +506,7 @@ std::string lintReport(const std::string& path, const std::string& bytes, bool k
     if (!kindGiven) kind = guessKind(path, bytes);
     lintFile(kind, path, bytes, findings);
     std::string report;
+    report.reserve(findings.size() * 120);
     if (!kindGiven && !findings.empty())
         report = path + ": note: linted as " + (kind == FileKind::installer ? "an " : "a ") + kindName(kind) +
                  (kind == FileKind::check       ? " (guessed: its name ends in .ini"
