@@ -77,6 +77,12 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return false;
     bytes.clear();
+    // Room for the whole file at once: a large file is not copied as it grows.
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        long size = std::ftell(file);
+        if (size > 0) bytes.reserve(static_cast<std::size_t>(size));
+        std::rewind(file);
+    }
     char block[4096];
     std::size_t got;
     while ((got = std::fread(block, 1, sizeof block, file)) > 0) bytes.append(block, got);

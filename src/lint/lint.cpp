@@ -500,25 +500,13 @@ void lintFile(FileKind kind, const std::string& path, const std::string& bytes, 
     std::move(sorted.begin(), sorted.end(), findings.begin() + first);
 }
 
-std::string lintReport(const std::string& path, const std::string& bytes, bool kindGiven, FileKind kind,
-                       int& errors, int& warnings) {
-    std::vector<Finding> findings;
-    if (!kindGiven) kind = guessKind(path, bytes);
-    lintFile(kind, path, bytes, findings);
-    std::string report;
-    report.reserve(findings.size() * 120);
-    if (!kindGiven && !findings.empty())
-        report = path + ": note: linted as " + (kind == FileKind::installer ? "an " : "a ") + kindName(kind) +
-                 (kind == FileKind::check       ? " (guessed: its name ends in .ini"
-                  : kind == FileKind::installer ? " (guessed: more than eight lines, no \"&\" in lines 1 to 4"
-                                                : " (guessed: not *.ini, and not more than eight lines with no \"&\" in "
-                                                  "lines 1 to 4") +
-                 "; --batch, --check or --installer say which)\n";
-    for (const Finding& finding : findings) {
-        report += formatFinding(finding) + "\n";
-        ++(finding.error ? errors : warnings);
-    }
-    return report;
+std::string guessedKindNote(const std::string& path, FileKind kind) {
+    return path + ": note: linted as " + (kind == FileKind::installer ? "an " : "a ") + kindName(kind) +
+           (kind == FileKind::check       ? " (guessed: its name ends in .ini"
+            : kind == FileKind::installer ? " (guessed: more than eight lines, no \"&\" in lines 1 to 4"
+                                          : " (guessed: not *.ini, and not more than eight lines with no \"&\" in "
+                                            "lines 1 to 4") +
+           "; --batch, --check or --installer say which)";
 }
 
 std::string formatFinding(const Finding& finding) {

@@ -51,11 +51,9 @@ const char* kindName(FileKind kind);
 // "install&<file>" has that installer file linted too (looked for beside the
 // check file) and their install key lines compared.
 void lintFile(FileKind kind, const std::string& path, const std::string& bytes, std::vector<Finding>& findings);
-// What hostcmd-lint prints for one file, a line each: the findings, headed,
-// when there are any and `kindGiven` is false, by the kind the file was
-// guessed to be and why. Adds the findings to the counts.
-std::string lintReport(const std::string& path, const std::string& bytes, bool kindGiven, FileKind kind,
-                       int& errors, int& warnings);
+// The line hostcmd-lint prints before a file's findings when it guessed the
+// file's kind: the kind, and why.
+std::string guessedKindNote(const std::string& path, FileKind kind);
 // Lints one command line of a file (batch line, command-list line, line 6 or 7
 // of a check file, a final command).
 void lintCommandLine(const std::string& path, int line, const std::string& commandLine,

@@ -63,7 +63,14 @@ int main(int argc, char** argv) {
             continue;
         }
         ++files;
-        std::fputs(lintReport(argument, bytes, kindGiven, kind, errors, warnings).c_str(), stdout);
+        FileKind linted = kindGiven ? kind : guessKind(argument, bytes);
+        std::vector<Finding> findings;
+        lintFile(linted, argument, bytes, findings);
+        if (!kindGiven && !findings.empty()) std::printf("%s\n", guessedKindNote(argument, linted).c_str());
+        for (const Finding& finding : findings) {
+            std::printf("%s\n", formatFinding(finding).c_str());
+            ++(finding.error ? errors : warnings);
+        }
     }
     if (files > 1 || errors || warnings)
         std::printf("%d error%s, %d warning%s\n", errors, errors == 1 ? "" : "s", warnings, warnings == 1 ? "" : "s");
