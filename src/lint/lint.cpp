@@ -37,6 +37,9 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// A text escaped as quoted() does, without the quotes around it.
+std::string unquoted(const std::string& shown) { return shown.substr(1, shown.size() - 2); }
+
 std::string directoryOf(const std::string& path) {
     std::size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -137,7 +140,7 @@ void checkBytes(const std::string& path, const FileLines& lines, std::vector<Fin
         add(findings, path, 1, true,
             "the lines end in CR alone: hostcmd ends lines only at LF and drops every CR, so it reads the whole "
             "file as one line, " + quoted(seenLine(lines, 1).substr(0, 60)) +
-                "... (save the file with CR LF line ends)");
+                (seenLine(lines, 1).size() > 60 ? "..." : "") + " (save the file with CR LF line ends)");
     } else {
         for (const auto& stray : lines.strayCr) {
             std::string pieces;
@@ -284,7 +287,7 @@ void lintCheck(const std::string& path, const FileLines& lines, std::vector<Find
             if (seenLine(lines, k) != seenLine(installer, k))
                 add(findings, path, k, true,
                     "install key part " + std::to_string(k - 1) + " " + quoted(seenLine(lines, k)) +
-                        " differs from line " + std::to_string(k) + " of " + arguments + ", " +
+                        " differs from line " + std::to_string(k) + " of " + unquoted(quoted(arguments)) + ", " +
                         quoted(seenLine(installer, k)) +
                         ": the check never finds what that installer records");
     }
