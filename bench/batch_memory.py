@@ -31,7 +31,7 @@ def main():
             batches[count] = f'{common.WORK_WIN}\\cursor-{count}.txt'
             with open(prefix.unix(batches[count]), 'w', newline='') as f:
                 f.write('cursor&\r\n' * count)
-        commands = [(f'batch of {count} cursor', ['wine', exe, f'batch&{name}']) for count, name in batches.items()]
+        commands = [(f'batch of {count} cursor', [*common.WINE, exe, f'batch&{name}']) for count, name in batches.items()]
         results = common.hyperfine(prefix, commands, runs=runs, warmup=1, export_name='batch-memory')
         print(common.machine_summary())
         print()
@@ -40,11 +40,11 @@ def main():
         for (label, _), count in zip(commands, batches):
             rss = []
             for _ in range(runs):
-                measured = subprocess.run(['/usr/bin/time', '-f', '%M', 'wine', exe, f'batch&{batches[count]}'],
+                measured = subprocess.run(['/usr/bin/time', '-f', '%M', *common.WINE, exe, f'batch&{batches[count]}'],
                                           env=prefix.env, cwd=prefix.work, stdin=subprocess.DEVNULL,
                                           capture_output=True, text=True).stderr
                 rss.append(int(measured.strip().splitlines()[-1]))
-            line = subprocess.run(['wine', meter, exe, f'batch&{batches[count]}'], env=prefix.env, cwd=prefix.work,
+            line = subprocess.run([*common.WINE, meter, exe, f'batch&{batches[count]}'], env=prefix.env, cwd=prefix.work,
                                   stdin=subprocess.DEVNULL, capture_output=True, text=True).stdout
             found = re.search(r'peak_working_set=(\d+) peak_pagefile=(\d+)', line)
             if not found:

@@ -12,9 +12,20 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
-BUILD = os.path.join(REPO, 'build', 'bench')
-WIN32_DIR = os.path.join(REPO, 'build', 'win32')
-CC = 'i686-w64-mingw32-gcc'
+sys.path.insert(0, os.path.join(REPO, 'scripts'))
+import wine_arch  # noqa: E402
+
+# The build this machine runs under Wine: the 32-bit product, or the 64-bit
+# twin where 32-bit code cannot run (HOSTCMD_ARCH=win64 forces it). The
+# reference programs are built for the same processor.
+ARCH = wine_arch.decide()
+BUILD = os.path.join(REPO, 'build', 'bench-' + ARCH.build)
+BUILD_DIR = ARCH.build_dir(REPO)
+CC = 'i686-w64-mingw32-gcc' if ARCH.build == 'win32' else 'x86_64-w64-mingw32-gcc'
+# The C function start() is the symbol _start on i386 and start on x86-64.
+ENTRY = '_start' if ARCH.build == 'win32' else 'start'
+# argv of a Wine call: WINE + [program, arguments...]
+WINE = ARCH.wine()
 
 # The folder inside the prefix where the programs and their files live.
 WORK_WIN = 'C:\\bench'
@@ -27,8 +38,8 @@ def build_references():
     refs = os.path.join(HERE, 'refs')
     flags = {
         # No C runtime: only KERNEL32 and ADVAPI32 are imported.
-        'ref_empty': ['-Os', '-nostdlib', '-mwindows', '-e', '_start', '-s', '-lkernel32', '-ladvapi32'],
-        'ref_save': ['-Os', '-nostdlib', '-mwindows', '-e', '_start', '-s', '-lkernel32', '-ladvapi32'],
+        'ref_empty': ['-Os', '-nostdlib', '-mwindows', '-e', ENTRY, '-s', '-lkernel32', '-ladvapi32'],
+        'ref_save': ['-Os', '-nostdlib', '-mwindows', '-e', ENTRY, '-s', '-lkernel32', '-ladvapi32'],
         'peak_memory': ['-O2', '-static-libgcc', '-s', '-lpsapi'],
     }
     built = {}
@@ -41,9 +52,9 @@ def build_references():
 
 
 def hostcmd_exe():
-    exe = os.path.join(WIN32_DIR, 'hostcmd.exe')
+    exe = os.path.join(BUILD_DIR, 'hostcmd.exe')
     if not os.path.exists(exe):
-        sys.exit('build/win32/hostcmd.exe is missing: cmake --preset win32 && cmake --build --preset win32')
+        sys.exit(f'{exe} is missing: cmake --preset {ARCH.build} && cmake --build --preset {ARCH.build}')
     return exe
 
 
@@ -53,7 +64,7 @@ class Prefix:
 
     def __init__(self):
         self.path = os.path.join(BUILD, 'prefix')
-        self.env = dict(os.environ, WINEPREFIX=self.path, WINEARCH='win32', WINEDEBUG='-all',
+        self.env = dict(ARCH.env(), WINEPREFIX=self.path, WINEDEBUG='-all',
                         WINEDLLOVERRIDES='winemenubuilder.exe=d;mscoree=d;mshtml=d')
         self.env.pop('DISPLAY', None)
         self.env.pop('WAYLAND_DISPLAY', None)
@@ -68,7 +79,10 @@ class Prefix:
         os.makedirs(BUILD, exist_ok=True)
         if not os.path.exists(os.path.join(self.path, 'system.reg')):
             shutil.rmtree(self.path, ignore_errors=True)
-            self.call(['wineboot', '-i'], timeout=300)
+            code = subprocess.run(ARCH.wineboot(), env=dict(self.env, WINEARCH=ARCH.prefix_arch),
+                                  stdin=subprocess.DEVNULL, stdout=self.log, stderr=self.log, timeout=300).returncode
+            if code != 0 or not os.path.isdir(os.path.join(self.path, 'drive_c', 'users')):
+                sys.exit(f'Wine could not make {self.path} (exit code {code}): see {self.log.name}')
             users = os.path.join(self.path, 'drive_c', 'users')
             for user in os.listdir(users):
                 for entry in os.scandir(os.path.join(users, user)):
@@ -154,7 +168,8 @@ def machine_summary():
             cpu = next(line.split(':', 1)[1].strip() for line in f if line.startswith('model name'))
     except (OSError, StopIteration):
         pass
-    wine = subprocess.run(['wine', '--version'], capture_output=True, text=True).stdout.strip()
+    wine = subprocess.run(WINE + ['--version'], capture_output=True, text=True).stdout.strip()
+    wine += f' ({ARCH.build} build: {ARCH.reason})'
     hf = subprocess.run(['hyperfine', '--version'], capture_output=True, text=True).stdout.strip()
     with open('/proc/loadavg') as f:
         load = ' '.join(f.read().split()[:3])

@@ -28,13 +28,13 @@ def main():
         with open(prefix.unix(work + '\\source.txt'), 'w') as f:
             f.write('a small file to copy\n')
         commands = [
-            ('reference (nothing)', ['wine', ref]),
-            ('cursor', ['wine', exe, 'cursor&']),
-            ('save', ['wine', exe, f'save&{work}\\saved.txt&hello']),
-            ('copy', ['wine', exe, f'copy&{work}\\source.txt&{work}\\copied.txt']),
-            ('reg', ['wine', exe, 'reg&HKCU&Software\\hostcmd bench&name&value']),
-            ('regToFile', ['wine', exe, f'regToFile&HKCU&Software\\hostcmd bench&name&{work}\\reply.txt']),
-            ('installCheck (no file)', ['wine', exe, f'installCheck&{work}\\no such check file.ini']),
+            ('reference (nothing)', [*common.WINE, ref]),
+            ('cursor', [*common.WINE, exe, 'cursor&']),
+            ('save', [*common.WINE, exe, f'save&{work}\\saved.txt&hello']),
+            ('copy', [*common.WINE, exe, f'copy&{work}\\source.txt&{work}\\copied.txt']),
+            ('reg', [*common.WINE, exe, 'reg&HKCU&Software\\hostcmd bench&name&value']),
+            ('regToFile', [*common.WINE, exe, f'regToFile&HKCU&Software\\hostcmd bench&name&{work}\\reply.txt']),
+            ('installCheck (no file)', [*common.WINE, exe, f'installCheck&{work}\\no such check file.ini']),
         ]
         results = [common.hyperfine(prefix, commands, runs=runs, warmup=5, export_name=f'startup-{n}')
                    for n in range(rounds)]

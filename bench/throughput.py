@@ -29,8 +29,8 @@ def main():
             for i in range(lines):
                 f.write(f'save&{folder}\\f{i}.txt&line {i}\r\n')
         commands = [
-            (f'reference ({lines} files)', ['wine', ref, str(lines), folder]),
-            (f'batch of {lines} save', ['wine', exe, f'batch&{batch}']),
+            (f'reference ({lines} files)', [*common.WINE, ref, str(lines), folder]),
+            (f'batch of {lines} save', [*common.WINE, exe, f'batch&{batch}']),
         ]
         results = [common.hyperfine(prefix, commands, runs=runs, warmup=1, export_name=f'throughput-{n}')
                    for n in range(rounds)]

@@ -8,11 +8,31 @@ bool pathExists(const std::string& directory, const std::string& name) {
     return findFirstFile(withTrailingBackslash(directory) + name);
 }
 
+namespace {
+// Whether a file lies on a CD-ROM drive: the drive of its full name ("E:\"),
+// asked of Windows. A network name ("\\server\share") is none.
+bool onCdromDrive(const std::string& file) {
+    std::string full = fullPathName(file);
+    if (full.size() < 2 || full[1] != ':') return false;
+    return getDriveType(full.substr(0, 2) + "\\") == driveCdrom;
+}
+
+// CopyFileA copies the attributes, and every file on a CD is read-only: a
+// copy from a disc would stay read-only, and every later save, delete, move
+// or update of it would fail. Only such a copy is made writable; a read-only
+// file copied from a hard disk keeps its attribute. True when the copy was made.
+bool copyWritable(const std::string& source, const std::string& destination, bool keepExisting) {
+    if (!copyFile(source, destination, keepExisting)) return false;
+    if (onCdromDrive(source)) clearReadOnly(destination);
+    return true;
+}
+}  // namespace
+
 bool copyFromFields(const std::string& fields) {
     std::string rest = fields;
     std::string source = takeField(rest);
     std::string destination = takeField(rest);
-    return copyFile(source, destination, rest == "TRUE");
+    return copyWritable(source, destination, rest == "TRUE");
 }
 
 bool moveFromFields(const std::string& fields) {
@@ -20,7 +40,7 @@ bool moveFromFields(const std::string& fields) {
     std::string source = takeField(rest);
     std::string destination = takeField(rest);
     // The source goes only after a good copy, so a failed copy never loses it.
-    return copyFile(source, destination, rest == "TRUE") && deleteFile(source);
+    return copyWritable(source, destination, rest == "TRUE") && deleteFile(source);
 }
 
 bool saveFromFields(const std::string& fields, bool withEscapes) {

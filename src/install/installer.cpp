@@ -26,6 +26,10 @@
 
 namespace {
 const unsigned styleYesNoCancel = 0x1003;  // MB_YESNOCANCEL | MB_SYSTEMMODAL
+// SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_MINOR_INSTALLATION:
+// Windows records a planned restart for an installation, not an unexpected
+// one that Windows Server's Shutdown Event Tracker asks the next user about.
+const unsigned long restartForInstallation = 0x80040002UL;
 const int settingLines = 17, skippedLines = 20;
 
 // The setting lines, numbered as in the file (line[0] unused).
@@ -57,14 +61,14 @@ int askPath(Handle instance, const InstallerSettings& settings, const std::strin
     text += "Select Yes to install.\r\nSelect No to specify a different installation path.\r\n"
             "Select Cancel to abort installation.";
     text += "\r\n\r\n";
-    return messageBox(instance, text, settings.line[pathCaption], styleYesNoCancel);
+    return askUser(instance, text, settings.line[pathCaption], styleYesNoCancel);
 }
 
 // The welcome message and the path dialog. False when the user ends the
 // installer; otherwise targetBase holds the directory to install under.
 bool talkToUser(Handle instance, const InstallerSettings& settings, std::string& targetBase) {
     if (settings.line[welcomeSwitch] != "NO" &&
-        messageBox(instance, applyTextEscapes(settings.line[welcomeText]), settings.line[welcomeCaption], styleOkCancel) !=
+        askUser(instance, applyTextEscapes(settings.line[welcomeText]), settings.line[welcomeCaption], styleOkCancel) !=
             answerOk)
         return false;
     if (settings.line[pathSwitch] == "NO") return true;
@@ -127,7 +131,7 @@ void restartWindows() {
     std::uint64_t luid = 0;
     bool granted = lookupPrivilegeValue("SeShutdownPrivilege", luid) && adjustTokenPrivilege(token, luid) == 0;
     closeToken(token);
-    if (granted) exitWindowsReboot();
+    if (granted) exitWindowsReboot(restartForInstallation);
 }
 
 // Everything after the file is open; returning ends the installer.
@@ -154,7 +158,7 @@ void install(Handle instance, LineReader& reader) {
     // Only OK restarts: Cancel, and a box that failed (0, or -1 under Wine
     // without a display), must never take the machine down.
     if (settings.line[restartSwitch] != "NO" &&
-        messageBox(instance, applyTextEscapes(settings.line[restartText]), settings.line[restartCaption], styleOkCancel) ==
+        askUser(instance, applyTextEscapes(settings.line[restartText]), settings.line[restartCaption], styleOkCancel) ==
             answerOk)
         restartWindows();
 }

@@ -24,7 +24,11 @@ typedef std::uintptr_t Handle;
 std::string platformCommandLine();
 // SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX):
 // no "insert a disk" or crash dialog may ever block the host waiting for us.
+// The mode found at the first call is kept for the programs the shell starts.
 void platformQuietErrorMode();
+// SetErrorMode(the mode kept by platformQuietErrorMode): a started program
+// inherits the error mode, and with it Windows' own missing-DLL and crash reports.
+void platformStartErrorMode();
 // IsDBCSLeadByte: whether the byte opens a double-byte character in the ANSI code page.
 bool isLeadByte(unsigned char byte);
 
@@ -54,6 +58,13 @@ bool removeDirectory(const std::string& path);
 // FindFirstFileA then FindClose: whether the pattern matches any entry,
 // file or directory. "dir\" with a trailing backslash matches nothing.
 bool findFirstFile(const std::string& pattern);
+// GetFileAttributesA, then SetFileAttributesA without FILE_ATTRIBUTE_READONLY
+// (the other attributes stay). True when the file is writable afterwards.
+bool clearReadOnly(const std::string& path);
+// GetCurrentDirectoryA into 260 bytes; false when it fails or does not fit.
+bool getCurrentDirectory(std::string& directory);
+// SetCurrentDirectoryA.
+bool setCurrentDirectory(const std::string& directory);
 // GetFullPathNameA: the absolute form of a name against the current directory;
 // the name itself when the call fails or the result does not fit 260 bytes.
 std::string fullPathName(const std::string& name);
@@ -105,8 +116,9 @@ bool lookupPrivilegeValue(const std::string& name, std::uint64_t& luid);
 unsigned long adjustTokenPrivilege(Handle token, std::uint64_t luid);
 // CloseHandle on the token.
 void closeToken(Handle token);
-// ExitWindowsEx(EWX_REBOOT, 0): only starts the restart.
-bool exitWindowsReboot();
+// ExitWindowsEx(EWX_REBOOT, reason): only starts the restart. The reason is
+// what Windows records (and the Shutdown Event Tracker shows) for it.
+bool exitWindowsReboot(unsigned long reason);
 
 // ---- boxes (user32) ----------------------------------------------------------
 
@@ -114,6 +126,11 @@ bool exitWindowsReboot();
 // replaced by no owner, or the box would never show. 0 when the box failed
 // (Wine without a display answers -1).
 int messageBox(Handle owner, const std::string& text, const std::string& caption, unsigned style);
+// GetProcessWindowStation, then GetUserObjectInformationA(UOI_FLAGS): whether
+// WSF_VISIBLE is set, i.e. whether a window made here can be seen by anyone
+// (not for a service, nor a task run while nobody is logged on). True when
+// it cannot be told.
+bool windowStationVisible();
 
 // ---- shell (shell32) ---------------------------------------------------------
 
@@ -122,6 +139,11 @@ int messageBox(Handle owner, const std::string& text, const std::string& caption
 // Returns the instance value Windows answers (> 32 is success).
 std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::string& file,
                            bool hasParameters, const std::string& parameters);
+
+// SHGetFolderPathA(NULL, folder, NULL, SHGFP_TYPE_CURRENT) into 260 bytes,
+// folder a CSIDL value; true only on S_OK.
+const int folderDesktop = 0x10, folderPrograms = 0x02, folderStartMenu = 0x0B, folderStartup = 0x07;
+bool shGetFolderPath(int folder, std::string& path);
 
 // SHGetMalloc: the shell's allocator, 0 on failure.
 Handle shGetMalloc();

@@ -9,9 +9,20 @@ std::string platformCommandLine() {
     return line ? line : "";
 }
 
+namespace {
+UINT foundErrorMode;
+bool errorModeKept;
+}  // namespace
+
 void platformQuietErrorMode() {
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    if (errorModeKept) return;
+    foundErrorMode = previous;
+    errorModeKept = true;
 }
+
+// Inherited by every process created while it is set (CreateProcess without CREATE_DEFAULT_ERROR_MODE).
+void platformStartErrorMode() { SetErrorMode(foundErrorMode); }
 
 bool isLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
@@ -86,6 +97,34 @@ bool findFirstFile(const std::string& pattern) {
     }
     FindClose(search);
     return true;
+}
+
+bool clearReadOnly(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        traceFailure("GetFileAttributesA", GetLastError(), path.c_str());
+        return false;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_READONLY)) return true;
+    // Only the read-only bit goes; hidden, system and archive stay as copied.
+    if (SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY))) return true;
+    traceFailure("SetFileAttributesA", GetLastError(), path.c_str(), traceAsIs "read-only off");
+    return false;
+}
+
+bool getCurrentDirectory(std::string& directory) {
+    char buffer[MAX_PATH];
+    // 0 is a failure; MAX_PATH or more the size the answer would need.
+    DWORD length = GetCurrentDirectoryA(MAX_PATH, buffer);
+    if (length == 0 || length >= MAX_PATH) return false;
+    directory.assign(buffer, length);
+    return true;
+}
+
+bool setCurrentDirectory(const std::string& directory) {
+    if (SetCurrentDirectoryA(directory.c_str())) return true;
+    traceFailure("SetCurrentDirectoryA", GetLastError(), directory.c_str());
+    return false;
 }
 
 std::string fullPathName(const std::string& name) {

@@ -9,11 +9,20 @@
 
 namespace {
 HKEY asKey(Handle key) { return reinterpret_cast<HKEY>(key); }
+
+#ifdef _WIN64
+// 64-bit twin: every key is opened in the 32-bit view, where the 32-bit
+// product's keys live (HKLM\Software lands under WOW6432Node), so a record
+// written by either build is found by the other.
+const REGSAM keyView = KEY_WOW64_32KEY;
+#else
+const REGSAM keyView = 0;
+#endif
 }  // namespace
 
 Handle regCreateKey(Handle root, const std::string& path) {
     HKEY key = nullptr;
-    LONG result = RegCreateKeyExA(asKey(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+    LONG result = RegCreateKeyExA(asKey(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | keyView,
                                   nullptr, &key, nullptr);
     if (result == ERROR_SUCCESS) return reinterpret_cast<Handle>(key);
     traceHandleFailure("RegCreateKeyExA", result, root, path.c_str(), traceAsIs "KEY_ALL_ACCESS");
@@ -22,7 +31,7 @@ Handle regCreateKey(Handle root, const std::string& path) {
 
 Handle regOpenKey(Handle root, const std::string& path) {
     HKEY key = nullptr;
-    LONG result = RegOpenKeyExA(asKey(root), path.c_str(), 0, KEY_ALL_ACCESS, &key);
+    LONG result = RegOpenKeyExA(asKey(root), path.c_str(), 0, KEY_ALL_ACCESS | keyView, &key);
     if (result == ERROR_SUCCESS) return reinterpret_cast<Handle>(key);
     traceHandleFailure("RegOpenKeyExA", result, root, path.c_str(), traceAsIs "KEY_ALL_ACCESS");
     return 0;
@@ -52,7 +61,17 @@ bool regSetStringValue(Handle key, const std::string& name, const std::string& t
 }
 
 bool regDeleteKey(Handle key, const std::string& name) {
+#ifdef _WIN64
+    // 64-bit twin: RegDeleteKeyA deletes in the 64-bit view; the 32-bit view
+    // needs RegDeleteKeyExA (advapi32 of every 64-bit Windows, looked up so a
+    // missing export falls back instead of stopping the program at load).
+    using DeleteKeyEx = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
+    DeleteKeyEx deleteKeyEx = reinterpret_cast<DeleteKeyEx>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("advapi32.dll"), "RegDeleteKeyExA")));
+    LONG result = deleteKeyEx ? deleteKeyEx(asKey(key), name.c_str(), keyView, 0) : RegDeleteKeyA(asKey(key), name.c_str());
+#else
     LONG result = RegDeleteKeyA(asKey(key), name.c_str());
+#endif
     if (result == ERROR_SUCCESS) return true;
     traceHandleFailure("RegDeleteKeyA", result, key, name.c_str());
     return false;
@@ -98,7 +117,7 @@ unsigned long adjustTokenPrivilege(Handle token, std::uint64_t luid) {
 
 void closeToken(Handle token) { CloseHandle(reinterpret_cast<HANDLE>(token)); }
 
-bool exitWindowsReboot() {
+bool exitWindowsReboot(unsigned long reason) {
     auto exitWindows = bound<BOOL(WINAPI*)(UINT, DWORD)>(libraryUser32, "ExitWindowsEx");
-    return exitWindows && exitWindows(EWX_REBOOT, 0);
+    return exitWindows && exitWindows(EWX_REBOOT, reason);
 }

@@ -42,6 +42,22 @@ int messageBox(Handle owner, const std::string& text, const std::string& caption
     return answer;
 }
 
+bool windowStationVisible() {
+    auto station = bound<HWINSTA(WINAPI*)()>(libraryUser32, "GetProcessWindowStation");
+    auto information = bound<BOOL(WINAPI*)(HANDLE, int, PVOID, DWORD, LPDWORD)>(libraryUser32,
+                                                                                 "GetUserObjectInformationA");
+    if (!station || !information) return true;
+    HWINSTA current = station();  // not to be closed
+    USEROBJECTFLAGS flags;
+    DWORD needed = 0;
+    if (!current || !information(current, UOI_FLAGS, &flags, sizeof flags, &needed)) {
+        traceFailure("GetUserObjectInformationA", GetLastError(), traceAsIs "GetProcessWindowStation()",
+                     traceAsIs "UOI_FLAGS");
+        return true;
+    }
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
 std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::string& file, bool hasParameters,
                            const std::string& parameters) {
     auto execute = bound<HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT)>(libraryShell32,
@@ -54,6 +70,23 @@ std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::str
         traceFailure("ShellExecuteA", static_cast<unsigned long>(answer), verb.c_str(), file.c_str(),
                      hasParameters ? parameters.c_str() : traceAsIs "NULL");
     return answer;
+}
+
+bool shGetFolderPath(int folder, std::string& path) {
+    auto getFolder = bound<HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR)>(libraryShell32, "SHGetFolderPathA");
+    if (!getFolder) return false;
+    char buffer[MAX_PATH] = "";
+    // S_FALSE: a folder the shell knows but that does not exist (the ANSI form only).
+    HRESULT result = getFolder(nullptr, folder, nullptr, 0 /* SHGFP_TYPE_CURRENT */, buffer);
+    if (result != S_OK) {
+        if (traceEnabled())
+            traceFailure("SHGetFolderPathA", static_cast<unsigned long>(result), traceAsIs "NULL",
+                         (traceAsIs "CSIDL " + std::to_string(folder)).c_str());
+        return false;
+    }
+    buffer[MAX_PATH - 1] = 0;
+    path = buffer;
+    return !path.empty();
 }
 
 Handle shGetMalloc() {
@@ -107,7 +140,11 @@ bool fileDialog(FileDialog dialog, Handle owner, const std::string& filter, std:
     buffer[length] = 0;
     OPENFILENAMEA request;
     std::memset(&request, 0, sizeof request);
+#ifdef _WIN64
+    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;  // 64-bit twin: the same old layout, in 64-bit sizes
+#else
     request.lStructSize = 76;  // the layout every Windows since 95 knows
+#endif
     request.hwndOwner = ownerWindow(owner);
     request.lpstrFilter = filter.c_str();  // filter holds its own zero bytes and ends in two
     request.nFilterIndex = 1;

@@ -57,7 +57,7 @@ void commandPathToCDR(Handle instance, const std::string&, const std::string& ar
     // Only Retry searches again. Cancel, and equally a box that could not be
     // shown (0, or -1 under Wine without a display), ends the command: the
     // search must never go round forever without a user behind it.
-    while (root == notAvailable && messageBox(instance, text, caption, styleRetryCancel) == answerRetry)
+    while (root == notAvailable && askUser(instance, text, caption, styleRetryCancel) == answerRetry)
         root = findCdFile(fileName);
     writeTextFile(replyFile, cdReply(root));
 }

@@ -1,3 +1,4 @@
+#include "app/boxes.h"
 #include "app/reply.h"
 #include "app/text.h"
 #include "shell/shell.h"
@@ -10,11 +11,27 @@ const unsigned saveDialogFlags = 0x4806;
 const unsigned openDialogFlags = 0x5004;
 const std::size_t displayNameSize = 260;
 
-// The dialogs may move the process's current directory (Windows moves it to
-// the chosen file's folder): a relative reply file is pinned down before any
-// dialog opens, so the answer lands where the host looks for it. An empty
-// name stays empty: there is no reply file.
+// A relative reply file is pinned down before any dialog opens, so the answer
+// lands where the host looks for it even if the directory could not be kept
+// (below). An empty name stays empty: there is no reply file.
 std::string replyFileBeforeDialog(const std::string& name) { return name.empty() ? name : fullPathName(name); }
+
+// The dialogs move the process's current directory to the folder the user
+// browsed (the open dialog even with OFN_NOCHANGEDIR), and later relative
+// names of a batch or "kw.ini" would follow it: it is kept before a dialog
+// and restored afterwards, whatever the answer.
+struct KeptDirectory {
+    bool kept;
+    std::string directory;
+};
+KeptDirectory keepCurrentDirectory() {
+    KeptDirectory kept;
+    kept.kept = getCurrentDirectory(kept.directory);
+    return kept;
+}
+void restoreCurrentDirectory(const KeptDirectory& kept) {
+    if (kept.kept) setCurrentDirectory(kept.directory);
+}
 
 void fileCommand(Handle instance, const std::string& arguments, const char* mode) {
     std::string rest = arguments;
@@ -30,11 +47,15 @@ void fileCommand(Handle instance, const std::string& arguments, const char* mode
 }  // namespace
 
 std::string browseForFolder(Handle owner, const std::string& title) {
+    if (!someoneCanAnswer("SHBrowseForFolderA")) return notAvailable;
     Handle allocator = shGetMalloc();
     if (!allocator) return notAvailable;
     std::string answer = notAvailable;
     Handle displayName = mallocAlloc(allocator, displayNameSize);
     if (displayName) {
+        KeptDirectory kept = keepCurrentDirectory();
+        // Folders the shell implements through COM (namespace extensions) show only with COM on this thread.
+        long com = coInitialize();
         Handle itemList = shBrowseForFolder(owner, displayName, title, browseOnlyFileSystemFolders);
         if (itemList) {
             std::string path;
@@ -43,6 +64,8 @@ std::string browseForFolder(Handle owner, const std::string& title) {
             // when it named no file-system path.
             mallocFree(allocator, itemList);
         }
+        if (!comFailed(com)) coUninitialize();
+        restoreCurrentDirectory(kept);
         mallocFree(allocator, displayName);
     }
     mallocRelease(allocator);
@@ -59,8 +82,12 @@ std::string chooseFile(Handle owner, const std::string& filterName, const std::s
     filter += '\0';
     filter += '\0';
     std::string file = defaultFile == notGiven ? std::string() : defaultFile;
-    bool chosen = mode == "save" ? getSaveFileName(owner, filter, file, initialDir, title, saveDialogFlags)
-                                 : getOpenFileName(owner, filter, file, initialDir, title, openDialogFlags);
+    bool save = mode == "save";
+    if (!someoneCanAnswer(save ? "GetSaveFileNameA" : "GetOpenFileNameA")) return notAvailable;
+    KeptDirectory kept = keepCurrentDirectory();
+    bool chosen = save ? getSaveFileName(owner, filter, file, initialDir, title, saveDialogFlags)
+                       : getOpenFileName(owner, filter, file, initialDir, title, openDialogFlags);
+    restoreCurrentDirectory(kept);
     return chosen ? file : std::string(notAvailable);
 }
 

@@ -18,7 +18,13 @@
 
 #include "platform/platform.h"
 
+// Whether a COM result (HRESULT) is a failure. A CoInitialize that failed is
+// never balanced by CoUninitialize; every one that succeeded (S_FALSE too) is.
+bool comFailed(long result);
+
 // ShellExecuteA with the verb; parameters "none" pass no parameters at all.
+// COM is initialised around it, and the started program gets the error mode
+// hostcmd found at start.
 bool runShellVerb(Handle owner, const std::string& verb, const std::string& file, const std::string& parameters);
 
 void commandOpen(Handle instance, const std::string& word, const std::string& arguments);

@@ -3,10 +3,12 @@
 #include "shell/shell.h"
 
 namespace {
-// Where Explorer records the per-user folders (HKCU).
+// Where Explorer records the per-user folders (HKCU), for old programs only:
+// the key may be missing or stale after folder redirection.
 const char* const shellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-// The value names of icon folders 0 to 3; any other number is the desktop.
+// The value names and shell folder ids of icon folders 0 to 3; any other
+// number is the desktop.
 const char* shellFolderName(int folderNumber) {
     switch (folderNumber) {
         case 1: return "Programs";
@@ -15,12 +17,23 @@ const char* shellFolderName(int folderNumber) {
         default: return "Desktop";
     }
 }
+int shellFolderId(int folderNumber) {
+    switch (folderNumber) {
+        case 1: return folderPrograms;
+        case 2: return folderStartMenu;
+        case 3: return folderStartup;
+        default: return folderDesktop;
+    }
+}
 
-// The icon folder's path as Explorer recorded it, or "na". The key is opened
-// (created when missing), read once and closed again.
+// The icon folder's path as the shell gives it, or else as Explorer recorded
+// it in the registry, or "na". The key is opened (created when missing), read
+// once and closed again.
 std::string iconFolderPath(int folderNumber) {
+    std::string path;
+    if (shGetFolderPath(shellFolderId(folderNumber), path)) return path;
     Handle key = openRegistryKey("HKCU", shellFoldersKey);
-    std::string path = readRegistryValue(key, shellFolderName(folderNumber));
+    path = readRegistryValue(key, shellFolderName(folderNumber));
     closeRegistryKey(key);
     return path;
 }
@@ -29,9 +42,6 @@ std::string iconFolderPath(int folderNumber) {
 // HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE).
 const long pathTooLong = static_cast<long>(0x800700CEL);
 
-// HRESULT failure: the severity bit. Tested as a bit, not by sign, since a
-// long is wider than an HRESULT outside 32-bit Windows.
-bool comFailed(long result) { return (static_cast<unsigned long>(result) & 0x80000000UL) != 0; }
 
 // The path of "deleteIcon"/"deleteIconDir", or false when the folder number
 // is not a decimal whole number (the command then touches nothing).
@@ -48,6 +58,12 @@ bool iconItemPath(const std::string& arguments, std::string& path) {
     return true;
 }
 }  // namespace
+
+bool comFailed(long result) {
+    // The severity bit. Tested as a bit, not by sign, since a long is wider
+    // than an HRESULT outside 32-bit Windows.
+    return (static_cast<unsigned long>(result) & 0x80000000UL) != 0;
+}
 
 void makeIcon(Handle, int folderNumber, const std::string& arguments) {
     std::string rest = arguments;

@@ -61,3 +61,19 @@ TEST_F(TraceTest, ControlBytesNeverBreakALine) {
     ASSERT_GE(fakeTraceLines.size(), 1u);
     EXPECT_EQ(fakeTraceLines[0], "[1] confirm caption \"A<CR><LF>B\", question \"Q<TAB>?\", command line \"cursor&\"");
 }
+
+TEST_F(TraceTest, ABoxNobodyCanSeeIsTracedAndNotShown) {
+    fakeTraceOn(true);
+    fakeHideWindowStation();
+    fakeAnswerDialogs({"C:\\x.txt"});
+    runCommandLine(0, "message&T&Hi");
+    runCommandLine(0, "openPrompt&C:\\r.txt&All&*.*&none&&Open");
+    ASSERT_EQ(fakeTraceLines.size(), 4u);
+    EXPECT_EQ(fakeTraceLines[1],
+              "    MessageBoxA not shown: the window station is not visible, nobody could answer; it counts as failed");
+    EXPECT_EQ(fakeTraceLines[3], "    GetOpenFileNameA not shown: the window station is not visible, nobody could "
+                                 "answer; it counts as failed");
+    EXPECT_TRUE(fakeBoxes.empty());
+    EXPECT_TRUE(fakeDialogs.empty());
+    EXPECT_EQ(fakeFileBytes("C:\\r.txt"), "fileSelected=ERROR");
+}

@@ -46,14 +46,24 @@ Add the module's name to E2E_MODULES in tests/e2e/CMakeLists.txt.  Other
 prefixes: self.session.extra_prefix("win64", arch="win64"), or
 extra_prefix("restart") for a prefix of its own.
 
+Which build runs
+----------------
+scripts/wine_arch.py decides once: where this machine runs 32-bit code the
+product under test is build/win32/hostcmd.exe in 32-bit prefixes; where it
+does not (or with HOSTCMD_ARCH=win64) it is the 64-bit twin,
+build/win64/hostcmd.exe, in 64-bit prefixes, every Wine call through the
+64-bit loader.  ``--build win64`` runs a module against the twin on a machine
+whose product is the 32-bit one (in a 64-bit prefix "twin").
+
 Command line
 ------------
+  harness.py arch    [BUILD]                          say which build runs here
   harness.py setup   --win32-dir DIR --work-dir DIR   create prefix, start Xvfb
   harness.py cleanup --work-dir DIR                   stop wineserver and Xvfb
   harness.py run     --win32-dir DIR --work-dir DIR -- <command line tail>
-Test modules call ``harness.main()``; they take the same two options, and
-without a running session (no ``setup`` before) they make one of their own
-and stop it when they end.
+Test modules call ``harness.main()``; they take the same options (and
+--win64-dir, --build), and without a running session (no ``setup`` before)
+they make one of their own and stop it when they end.
 
 Measured on the development machine (2 shared cores, Wine 8.0):
   template prefix, 32-bit (wineboot -i, folders, registry)   9.4 s, once per build tree
@@ -79,6 +89,8 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(REPO, "scripts"))
+import wine_arch  # noqa: E402  (which build runs here, through which loader)
 
 # Bump when the contents of the template prefix change: older templates are
 # then rebuilt.
@@ -329,9 +341,11 @@ def _user_dirs(prefix):
 class Prefix:
     """One Wine prefix with its wineserver."""
 
-    def __init__(self, path, arch, display, work_dir):
+    def __init__(self, path, arch, display, work_dir, build=None):
         self.path = path
         self.arch = arch
+        # The hostcmd build installed in C:\e2e: "win32" or "win64" (the twin).
+        self.build = build or arch
         self.display = display
         self.work_dir = work_dir
         self.logs = os.path.join(work_dir, "logs", os.path.basename(path))
@@ -341,9 +355,7 @@ class Prefix:
     # -- environment and plain wine calls --
 
     def env(self, extra=None):
-        env = dict(os.environ)
-        for k in ("WINEARCH", "WINELOADER", "WINESERVER"):
-            env.pop(k, None)
+        env = wine_arch.decide().env()
         env.update(WINE_ENV)
         env["WINEPREFIX"] = self.path
         if self.display:
@@ -358,7 +370,7 @@ class Prefix:
         """Runs `wine args...`; returns (exit code, stdout, stderr)."""
         self._run_count += 1
         out = _log_path(self.logs, "wine-%04d.out" % self._run_count)
-        return run_to_files(["wine"] + list(args), self.env(env), out, cwd=cwd,
+        return run_to_files(wine_arch.decide().wine(*args), self.env(env), out, cwd=cwd,
                             timeout=timeout)
 
     def unix(self, winpath):
@@ -378,7 +390,10 @@ class Prefix:
                      _log_path(self.logs, "wineserver-start.out"), timeout=30)
         # The first process of a session starts Wine's services; do it now
         # so that it does not count against the first test.
-        self.wine([self.unix(TOOLS_DIR_WIN + "\\launcher.exe")], timeout=120)
+        rc, _, err = self.wine([self.unix(TOOLS_DIR_WIN + "\\launcher.exe")], timeout=120)
+        if rc != LAUNCH_USAGE:
+            raise HarnessError("Wine could not start the %s launcher in %s (exit code %d): %s"
+                               % (self.build, self.path, rc, _last_line(err) or "no message"))
 
     def server_stop(self, timeout=30.0):
         env = self.env()
@@ -394,21 +409,22 @@ class Prefix:
     # -- tools and the program under test --
 
     def install_tools(self, win32_dir, require_hostcmd=False):
-        """Copies the helper programs and hostcmd.exe to C:\\e2e."""
+        """Copies the helper programs and hostcmd.exe of one build tree
+        (build/win32 or build/win64) to C:\\e2e."""
         dest = self.unix(TOOLS_DIR_WIN)
         os.makedirs(dest, exist_ok=True)
         tools = os.path.join(win32_dir, "e2e-tools")
         for t in TOOLS:
             src = os.path.join(tools, t)
             if not os.path.exists(src):
-                raise HarnessError("missing %s: build the win32 preset first "
-                                   "(cmake --build --preset win32)" % src)
+                raise HarnessError("missing %s: build the %s preset first "
+                                   "(cmake --build --preset %s)" % (src, self.build, self.build))
             shutil.copy2(src, os.path.join(dest, t))
         hostcmd = os.path.join(win32_dir, "hostcmd.exe")
         if os.path.exists(hostcmd):
             shutil.copy2(hostcmd, os.path.join(dest, "hostcmd.exe"))
         elif require_hostcmd:
-            raise HarnessError("missing %s: build the win32 preset first" % hostcmd)
+            raise HarnessError("missing %s: build the %s preset first" % (hostcmd, self.build))
 
     def has_hostcmd(self):
         return os.path.exists(self.unix(HOSTCMD_WIN))
@@ -482,8 +498,8 @@ class Prefix:
             st = step_timeout if step_timeout is not None else timeout
             a_out = open(os.path.join(run_unix, "answerer.out"), "wb")
             answerer = subprocess.Popen(
-                ["wine", self.unix(TOOLS_DIR_WIN + "\\answerer.exe"),
-                 run_win + "\\script", run_win + "\\report", str(int(st * 1000))],
+                wine_arch.decide().wine(self.unix(TOOLS_DIR_WIN + "\\answerer.exe"),
+                 run_win + "\\script", run_win + "\\report", str(int(st * 1000))),
                 env=self.env(env), cwd=run_unix, stdin=subprocess.DEVNULL,
                 stdout=a_out, stderr=a_out, start_new_session=True)
             a_out.close()
@@ -492,8 +508,8 @@ class Prefix:
         result = RunResult(cmdline=line, dir=cwd, run_dir=run_unix)
         with open(os.path.join(run_unix, "launcher.out"), "wb") as l_out:
             launcher = subprocess.Popen(
-                ["wine", self.unix(TOOLS_DIR_WIN + "\\launcher.exe"), program,
-                 run_win + "\\cmdline", str(int(timeout * 1000)), run_win + "\\status"],
+                wine_arch.decide().wine(self.unix(TOOLS_DIR_WIN + "\\launcher.exe"), program,
+                 run_win + "\\cmdline", str(int(timeout * 1000)), run_win + "\\status"),
                 env=self.env(env), cwd=cwd.unix, stdin=subprocess.DEVNULL,
                 stdout=l_out, stderr=l_out, start_new_session=True)
         try:
@@ -537,10 +553,22 @@ class Prefix:
 
     # -- registry, from outside hostcmd --
 
-    def reg_query(self, key, value=None, view=None):
+    @property
+    def hostcmd_view(self):
+        """The registry view hostcmd uses here: 32 in a 64-bit prefix (the
+        32-bit product is redirected there, the twin asks for it), None (no
+        /reg: switch) in a 32-bit prefix, which has one view only."""
+        return 32 if self.arch == "win64" else None
+
+    def _view(self, view):
+        return self.hostcmd_view if view == "hostcmd" else view
+
+    def reg_query(self, key, value=None, view="hostcmd"):
         """Values of a key as {name: (type, data)}; the default value is
         named "".  With value, only that value.  None when the key (or the
-        value) does not exist.  view: None, 32 or 64 (/reg:32, /reg:64)."""
+        value) does not exist.  view: "hostcmd" (the view hostcmd.exe uses
+        here), None (reg.exe's own), 32 or 64 (/reg:32, /reg:64)."""
+        view = self._view(view)
         args = ["reg", "query", key]
         if value is not None:
             args += ["/ve"] if value == "" else ["/v", value]
@@ -559,14 +587,15 @@ class Prefix:
                 values[name] = (parts[1], parts[2] if len(parts) > 2 else "")
         return values
 
-    def reg_value(self, key, name, view=None):
+    def reg_value(self, key, name, view="hostcmd"):
         """(type, data) of one value, or None."""
         values = self.reg_query(key, name, view=view)
         return None if values is None else values.get(name)
 
-    def reg_add(self, key, name=None, data=None, type="REG_SZ", view=None):
+    def reg_add(self, key, name=None, data=None, type="REG_SZ", view="hostcmd"):
         """Creates the key, and sets a value when name is given ("" is the
         default value)."""
+        view = self._view(view)
         args = ["reg", "add", key, "/f"]
         if name is not None:
             args += ["/ve"] if name == "" else ["/v", name]
@@ -577,9 +606,10 @@ class Prefix:
         if rc != 0:
             raise HarnessError("reg add failed (%d): %r %r" % (rc, out, err))
 
-    def reg_delete(self, key, name=None, view=None):
+    def reg_delete(self, key, name=None, view="hostcmd"):
         """Deletes a key with everything below it, or one value (""
         is the default value).  Returns True when something was deleted."""
+        view = self._view(view)
         args = ["reg", "delete", key, "/f"]
         if name is not None:
             args[3:3] = ["/ve"] if name == "" else ["/v", name]
@@ -719,11 +749,23 @@ def build_template(path, arch, work_dir):
         Prefix(path, arch, None, work_dir).server_stop()
         shutil.rmtree(path)
     os.makedirs(os.path.dirname(path), exist_ok=True)
+    decision = wine_arch.decide()
+    if arch == "win32" and not decision.runs32:
+        raise HarnessError("a 32-bit prefix was asked for, but %s" % decision.reason)
+    try:
+        decision.check_installed()
+    except wine_arch.WineUnavailable as e:
+        raise HarnessError(str(e))
     p = Prefix(path, arch, None, work_dir)
     env = {"WINEARCH": arch}
     logs = p.logs
-    run_to_files(["wineboot", "-i"], p.env(env), _log_path(logs, "wineboot.out"),
-                 timeout=300)
+    out = _log_path(logs, "wineboot.out")
+    rc, _, err = run_to_files(decision.wineboot(), p.env(env), out, timeout=300)
+    if rc != 0 or not os.path.isdir(os.path.join(path, "drive_c", "users")):
+        raise HarnessError("wineboot could not make the %s prefix %s (exit code %d%s): %s; "
+                           "Wine's words are in %s.err"
+                           % (arch, path, rc, ", 126: the loader cannot be executed" if rc == 126 else "",
+                              _last_line(err) or "no drive_c/users was made", out))
     # Wine links the user's Desktop, Documents, ... to $HOME: a shortcut made
     # there would land in the real home folder.  Make them real folders.
     for user in _user_dirs(path):
@@ -738,7 +780,7 @@ def build_template(path, arch, work_dir):
     reg_file = os.path.join(path, "drive_c", "e2e-setup.reg")
     with open(reg_file, "w", newline="\r\n") as f:
         f.write(REG_SETUP)
-    rc, out, err = run_to_files(["wine", "reg", "import", "C:\\e2e-setup.reg"],
+    rc, out, err = run_to_files(decision.wine("reg", "import", "C:\\e2e-setup.reg"),
                                 p.env(), _log_path(logs, "reg-import.out"), timeout=120)
     if rc != 0:
         raise HarnessError("reg import failed in the template: %r %r" % (out, err))
@@ -753,13 +795,18 @@ def build_template(path, arch, work_dir):
     return True
 
 
-def copy_prefix(template, dest, arch, display, work_dir):
+def _last_line(data):
+    lines = [l for l in data.decode("latin-1", "replace").splitlines() if l.strip()]
+    return lines[-1].strip() if lines else ""
+
+
+def copy_prefix(template, dest, arch, display, work_dir, build=None):
     if os.path.exists(dest):
         Prefix(dest, arch, display, work_dir).server_stop()
         shutil.rmtree(dest)
     subprocess.run(["cp", "-a", template, dest], check=True, timeout=120,
                    stdin=subprocess.DEVNULL)
-    p = Prefix(dest, arch, display, work_dir)
+    p = Prefix(dest, arch, display, work_dir, build)
     p.link_cds()
     return p
 
@@ -769,8 +816,9 @@ class Session:
     <work dir>/session.json so that the ctest fixture (setup, modules,
     cleanup: separate processes) share one session."""
 
-    def __init__(self, win32_dir, work_dir):
+    def __init__(self, win32_dir, work_dir, win64_dir=None):
         self.win32_dir = os.path.abspath(win32_dir)
+        self.win64_dir = os.path.abspath(win64_dir or os.path.join(os.path.dirname(self.win32_dir), "win64"))
         self.work_dir = os.path.abspath(work_dir)
         self.state_path = os.path.join(self.work_dir, "session.json")
         self.display = None
@@ -782,7 +830,7 @@ class Session:
 
     def _save(self):
         state = {"display": self.display, "xvfb_pid": self.xvfb_pid,
-                 "prefixes": {n: {"path": p.path, "arch": p.arch}
+                 "prefixes": {n: {"path": p.path, "arch": p.arch, "build": p.build}
                               for n, p in self.prefixes.items()}}
         with open(self.state_path, "w") as f:
             json.dump(state, f)
@@ -796,7 +844,7 @@ class Session:
         self.display = state.get("display")
         self.xvfb_pid = state.get("xvfb_pid")
         for n, p in state.get("prefixes", {}).items():
-            self.prefixes[n] = Prefix(p["path"], p["arch"], self.display, self.work_dir)
+            self.prefixes[n] = Prefix(p["path"], p["arch"], self.display, self.work_dir, p.get("build"))
         return True
 
     def alive(self):
@@ -805,6 +853,10 @@ class Session:
                 and os.path.isdir(self.prefixes["main"].path))
 
     # -- life cycle --
+
+    def build_dir(self, build):
+        """The build tree of "win32" (the product) or "win64" (the twin)."""
+        return self.win32_dir if build == "win32" else self.win64_dir
 
     def template(self, arch):
         path = os.path.join(self.work_dir, "template-" + arch)
@@ -817,41 +869,60 @@ class Session:
         if self._load():
             self.stop()
         self.prefixes = {}
-        template = self.template("win32")
+        decision = wine_arch.decide()
+        arch = decision.prefix_arch
+        template = self.template(arch)
         log_dir = os.path.join(self.work_dir, "logs")
         os.makedirs(log_dir, exist_ok=True)
         self.display, self.xvfb_pid = start_xvfb(os.path.join(log_dir, "xvfb.log"))
         self._save()
-        main = copy_prefix(template, os.path.join(self.work_dir, "prefix"), "win32",
-                           self.display, self.work_dir)
+        main = copy_prefix(template, os.path.join(self.work_dir, "prefix"), arch,
+                           self.display, self.work_dir, decision.build)
         self.prefixes["main"] = main
         self._save()
-        main.install_tools(self.win32_dir)
+        main.install_tools(self.build_dir(main.build))
         main.server_start()
 
     def attach(self):
         """Uses the running session, or starts one owned by this process."""
         if self._load() and self.alive():
-            self.main.install_tools(self.win32_dir)
+            self.main.install_tools(self.build_dir(self.main.build))
             return self
         self.start()
         self.owned = True
         atexit.register(self.stop)
         return self
 
-    def extra_prefix(self, name, arch="win32"):
+    def extra_prefix(self, name, arch=None, build=None):
         """Another prefix made from a template (e.g. "win64" for registry
         views, or one of its own for a restart), with its own warm server on
-        the same display.  Stopped with the session."""
+        the same display.  arch and build default to the main prefix's.
+        Stopped with the session.  A prefix this machine cannot run (32-bit
+        code where none runs) skips the test that asks for it."""
+        arch = arch or self.main.arch
+        build = build or self.main.build
+        decision = wine_arch.decide()
+        if "win32" in (arch, build) and not decision.runs32:
+            raise unittest.SkipTest("needs 32-bit code, and %s" % decision.reason)
+        if build == "win64" and arch != "win64":
+            raise unittest.SkipTest("the 64-bit twin runs only in a 64-bit prefix")
         if name in self.prefixes:
             return self.prefixes[name]
         p = copy_prefix(self.template(arch), os.path.join(self.work_dir, "prefix-" + name),
-                        arch, self.display, self.work_dir)
+                        arch, self.display, self.work_dir, build)
         self.prefixes[name] = p
         self._save()
-        p.install_tools(self.win32_dir)
+        p.install_tools(self.build_dir(build))
         p.server_start()
         return p
+
+    def product_prefix(self, build):
+        """The prefix running the given build as C:\\e2e\\hostcmd.exe: the
+        main prefix, or on a machine whose main build is the 32-bit product,
+        a 64-bit prefix "twin" for the 64-bit twin."""
+        if build in (None, self.main.build):
+            return self.main
+        return self.extra_prefix("twin", arch="win64", build=build)
 
     def drop_prefix(self, name):
         p = self.prefixes.pop(name, None)
@@ -887,7 +958,7 @@ def session():
     global _session
     if _session is None:
         opts = _options or _parse_options([])[0]
-        _session = Session(opts.win32_dir, opts.work_dir).attach()
+        _session = Session(opts.win32_dir, opts.work_dir, opts.win64_dir).attach()
     return _session
 
 
@@ -901,10 +972,10 @@ class TestCase(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.session = session()
-        cls.wine = cls.session.main
+        cls.wine = cls.session.product_prefix(module_build())
         if cls.needs_hostcmd and not cls.wine.has_hostcmd():
             raise HarnessError("hostcmd.exe is not built (%s/hostcmd.exe)"
-                               % cls.session.win32_dir)
+                               % cls.session.build_dir(cls.wine.build))
 
     def dir(self):
         return self.wine.new_dir(self._testMethodName)
@@ -926,35 +997,70 @@ class TestCase(unittest.TestCase):
 
 
 class BitnessCases:
-    r"""Mixin for cases run in the 32-bit prefix and again in a 64-bit one
-    (arch = "win64"), where a 32-bit hostcmd's HKLM\Software lands under
-    WOW6432Node: self.view is then 32, the view outside checks must use."""
+    r"""Mixin for cases run with the module's build in a 32-bit prefix and
+    again in a 64-bit one (arch, the prefix's bitness, apart from the
+    program's, self.wine.build).  In a 64-bit prefix the 32-bit product's
+    HKLM\Software lands under WOW6432Node, and the 64-bit twin opens that
+    same 32-bit view: self.view is then 32, the view outside checks must use.
+    The twin never runs in a 32-bit prefix: that class is skipped for it, as
+    every class needing 32-bit code is on a machine that cannot run it."""
 
     arch = "win32"
 
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        if cls.arch == "win64":
-            cls.wine = cls.session.extra_prefix("win64", arch="win64")
-            cls.view = 32
-        else:
-            cls.view = None
+        if cls.wine.arch != cls.arch:
+            if cls.wine.build == "win64":
+                raise unittest.SkipTest("the 64-bit twin runs only in a 64-bit prefix")
+            cls.wine = cls.session.extra_prefix(cls.arch, arch=cls.arch, build=cls.wine.build)
+        cls.view = 32 if cls.arch == "win64" else None
 
 
 def _parse_options(argv):
     ap = argparse.ArgumentParser(add_help=False)
     ap.add_argument("--win32-dir", default=os.environ.get(
         "E2E_WIN32_DIR", os.path.join(REPO, "build", "win32")))
+    ap.add_argument("--win64-dir", default=os.environ.get(
+        "E2E_WIN64_DIR", os.path.join(REPO, "build", "win64")))
     ap.add_argument("--work-dir", default=os.environ.get(
         "E2E_WORK_DIR", os.path.join(REPO, "build", "native", "e2e")))
+    # Which hostcmd build the module tests: "auto" is the one this machine
+    # runs (wine_arch); "win64" asks for the twin where the product is 32-bit.
+    ap.add_argument("--build", choices=("auto", "win32", "win64"), default="auto")
     return ap.parse_known_args(argv)
 
 
+# Exit code of a module that cannot (or need not) run here; ctest reports
+# the test as skipped (SKIP_RETURN_CODE).
+SKIPPED = 77
+
+
+def module_build():
+    """The build the running module tests: "win32" or "win64"."""
+    opts = _options or _parse_options([])[0]
+    return wine_arch.decide().build if opts.build == "auto" else opts.build
+
+
 def main():
-    """Entry of a test module: parses --win32-dir/--work-dir, runs unittest."""
+    """Entry of a test module: parses --win32-dir/--win64-dir/--work-dir/
+    --build, says which build runs and why, runs unittest."""
     global _options
     _options, rest = _parse_options(sys.argv[1:])
+    try:
+        decision = wine_arch.decide()
+    except wine_arch.WineUnavailable as e:
+        print("e2e: cannot run: %s" % e)
+        sys.exit(1)
+    if _options.build != "auto":
+        if _options.build == decision.build:
+            print("e2e: skipped: the main run of this module already tests the %s build here (%s)"
+                  % (_options.build, decision.reason))
+            sys.exit(SKIPPED)
+        if _options.build == "win32" and not decision.runs32:
+            print("e2e: skipped: the 32-bit product cannot run here: %s" % decision.reason)
+            sys.exit(SKIPPED)
+    print("e2e: %s; this module tests the %s build" % (decision.describe(), module_build()))
     sys.stdout.flush()
     unittest.main(module="__main__", argv=[sys.argv[0]] + rest, verbosity=2)
 
@@ -965,12 +1071,25 @@ def _cli():
         print(__doc__)
         return 2
     cmd, args = rest[0], rest[1:]
-    s = Session(opts.win32_dir, opts.work_dir)
+    s = Session(opts.win32_dir, opts.work_dir, opts.win64_dir)
+    if cmd == "arch":
+        # The decision, checked against the one the build tree was configured with.
+        d = wine_arch.decide()
+        print("e2e: %s" % d.describe())
+        if args and args[0] != d.build:
+            print("e2e: this tree was configured for the %s build: run cmake --preset native again" % args[0])
+            return 1
+        return 0
     if cmd == "setup":
         t0 = time.monotonic()
-        s.start()
-        print("e2e session ready on display %s, prefix %s (%.1f s)"
-              % (s.display, s.main.path, time.monotonic() - t0))
+        try:
+            print("e2e: %s" % wine_arch.decide().describe())
+            s.start()
+        except (HarnessError, wine_arch.WineUnavailable) as e:
+            print("e2e set-up failed: %s" % e)
+            return 1
+        print("e2e session ready on display %s, %s prefix %s with the %s build (%.1f s)"
+              % (s.display, s.main.arch, s.main.path, s.main.build, time.monotonic() - t0))
         return 0
     if cmd == "cleanup":
         if s._load():

@@ -1,6 +1,6 @@
-"""A small reader of 32-bit PE images: headers, the import table and the
-resource tree, enough to check what hostcmd.exe ships with. Standard library
-only."""
+"""A small reader of PE images, PE32 (32-bit) and PE32+ (64-bit): headers, the
+import table and the resource tree, enough to check what hostcmd.exe and its
+64-bit twin ship with. Standard library only."""
 
 import struct
 
@@ -19,17 +19,18 @@ class PEImage:
             '<HHIIIHH', d, pe + 4)
         opt = pe + 24
         self.magic = struct.unpack_from('<H', d, opt)[0]
-        if self.magic != 0x10B:
-            # Only PE32 is read further; the caller checks the magic.
-            self.subsystem = None
-            self.sections = []
-            self.directories = []
-            return
+        if self.magic not in (0x10B, 0x20B):
+            raise ValueError(f'{path}: optional header magic {self.magic:#x} is neither PE32 nor PE32+')
+        # PE32+ drops BaseOfData and widens ImageBase and the four stack and
+        # heap sizes to 8 bytes: the fields up to DllCharacteristics stay put,
+        # the data directories move 16 bytes on.
+        self.pe32_plus = self.magic == 0x20B
         self.major_os, self.minor_os = struct.unpack_from('<HH', d, opt + 40)
         self.major_subsystem, self.minor_subsystem = struct.unpack_from('<HH', d, opt + 48)
-        self.subsystem = struct.unpack_from('<H', d, opt + 68)[0]
-        count = struct.unpack_from('<I', d, opt + 92)[0]
-        self.directories = [struct.unpack_from('<II', d, opt + 96 + 8 * i) for i in range(count)]
+        self.subsystem, self.dll_characteristics = struct.unpack_from('<HH', d, opt + 68)
+        count_at = opt + (108 if self.pe32_plus else 92)
+        count = struct.unpack_from('<I', d, count_at)[0]
+        self.directories = [struct.unpack_from('<II', d, count_at + 4 + 8 * i) for i in range(count)]
         self.sections = []
         table = opt + optional_size
         for i in range(sections):
@@ -59,12 +60,15 @@ class PEImage:
                 return result
             functions = []
             thunk = self.offset(lookup or address)
+            width, form = (8, '<Q') if self.pe32_plus else (4, '<I')
+            ordinal_flag = 1 << (8 * width - 1)
             while True:
-                entry = struct.unpack_from('<I', self.data, thunk)[0]
+                entry = struct.unpack_from(form, self.data, thunk)[0]
                 if not entry:
                     break
-                functions.append(f'#{entry & 0xFFFF}' if entry & 0x80000000 else self.c_string(entry + 2))
-                thunk += 4
+                functions.append(f'#{entry & 0xFFFF}' if entry & ordinal_flag
+                                 else self.c_string((entry & 0x7FFFFFFF) + 2))
+                thunk += width
             result[self.c_string(name_rva)] = functions
             at += 20
 

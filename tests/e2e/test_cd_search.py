@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """CD drive search end to end: Wine drives A:, E: and F: typed cdrom, linked
-to folders the tests fill (a swap of the link is a media change)."""
+to folders the tests fill (a swap of the link is a media change); copies
+from such a drive."""
 
 import json
 import os
@@ -15,8 +16,9 @@ class CdSearchTest(harness.TestCase):
         self.wine.clear_cds()
         self.addCleanup(self.wine.clear_cds)
 
-    def cd(self, letter, files):
-        """Puts a disc holding these files (relative paths) into the drive."""
+    def cd(self, letter, files, mode=None):
+        """Puts a disc holding these files (relative paths) into the drive;
+        mode 0o444 makes them read-only, as every file on a real CD is."""
         root = os.path.join(self.wine.work_dir, "cd", "%s-%s" % (self._testMethodName, letter))
         if os.path.isdir(root):
             shutil.rmtree(root)
@@ -25,6 +27,8 @@ class CdSearchTest(harness.TestCase):
             os.makedirs(os.path.dirname(path), exist_ok=True)
             with open(path, "wb") as f:
                 f.write(b"x")
+            if mode is not None:
+                os.chmod(path, mode)
         os.makedirs(root, exist_ok=True)
         self.wine.set_cd(letter, root)
 
@@ -32,8 +36,8 @@ class CdSearchTest(harness.TestCase):
         """Runs answerer.exe on its own with one step; returns its report."""
         d.write(name + ".script", ("\t".join(str(s) for s in step) + "\n").encode("latin-1"))
         rc, _, _ = harness.run_to_files(
-            ["wine", self.wine.unix(harness.TOOLS_DIR_WIN + "\\answerer.exe"),
-             d.win + "\\" + name + ".script", d.win + "\\" + name + ".report", "15000"],
+            harness.wine_arch.decide().wine(self.wine.unix(harness.TOOLS_DIR_WIN + "\\answerer.exe"),
+                                            d.win + "\\" + name + ".script", d.win + "\\" + name + ".report", "15000"),
             self.wine.env(), d.path(name + ".out"), cwd=d.unix, timeout=30)
         self.assertEqual(rc, 0, d.read(name + ".report"))
         return json.loads(d.read(name + ".report").decode("ascii").splitlines()[0])
@@ -63,6 +67,32 @@ class CdSearchTest(harness.TestCase):
         # The same path relative to C:\ exists, but C: is no CD-ROM drive.
         self.run_in(d, "pathToCD&%s\\only.txt&r.txt" % d.win[3:])
         self.assertEqual(d.read("r.txt"), b"pathToCD=ERROR")
+
+    def test_copies_from_the_cd_are_writable(self):
+        # CopyFileA copies the read-only attribute: only a copy from a CD-ROM
+        # drive is made writable, a read-only file from the hard disk stays so.
+        # Mode bits, not a write, tell: root writes through missing write bits.
+        self.cd("e", ["setup.ini", "data\\moved.ini"], mode=0o444)
+        cases = [
+            ("copy", "copy&E:\\setup.ini&copied.ini&", "copied.ini", True),
+            ("move", "move&E:\\data\\moved.ini&moved.ini&", "moved.ini", True),
+            # Drive-relative: the drive is that of the full name.
+            ("drive-relative source", "copy&E:setup.ini&relative.ini&", "relative.ini", True),
+            ("from the hard disk", "copy&ro.txt&copied.txt&", "copied.txt", False),
+        ]
+        for label, line, destination, writable in cases:
+            with self.subTest(label):
+                d = self.dir()
+                d.write("ro.txt", b"x")
+                os.chmod(d.path("ro.txt"), 0o444)
+                r = self.run_in(d, line)
+                self.assertEqual(r.exit_code, 0)
+                self.assertEqual(d.read(destination), b"x")
+                self.assertEqual(bool(os.stat(d.path(destination)).st_mode & 0o200), writable,
+                                 oct(os.stat(d.path(destination)).st_mode))
+                if writable:
+                    self.run_in(d, "save&%s&updated" % destination)
+                    self.assertEqual(d.read(destination), b"updated")
 
     def test_path_to_cdm_replies_after_its_box(self):
         self.cd("e", ["setup.exe"])

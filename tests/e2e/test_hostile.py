@@ -448,8 +448,10 @@ class CodePage932Test(HostileTest):
         with open(os.path.join(d.path(name), "m.exe"), "wb") as f:
             f.write(b"x")
         directory = d.winpath("") + "\\" + name
-        self.wine.wine(["reg", "add", "HKLM\\Software\\Hostile\\Dbcs\\1.0", "/v", "isDir", "/d", directory, "/f"],
-                       env=self.ja)
+        # In the view hostcmd reads (the 32-bit one in a 64-bit prefix).
+        view = ["/reg:32"] if self.wine.hostcmd_view == 32 else []
+        self.wine.wine(["reg", "add", "HKLM\\Software\\Hostile\\Dbcs\\1.0", "/v", "isDir", "/d", directory, "/f"]
+                       + view, env=self.ja)
         # The directory ends in the character 0x83 0x5C: a "\" is added.
         self.run_clean(d, "pathToInstall&Hostile&Dbcs&1.0&m.exe&r.txt", env=self.ja)
         expected = ("PathToInstall=" + directory + "\\").encode("cp932")

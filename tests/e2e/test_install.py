@@ -7,6 +7,7 @@ through the 32-bit view: a record made there through /reg:32 is found, one
 made only in the 64-bit view is not."""
 
 import os
+import shutil
 
 import harness
 
@@ -214,6 +215,41 @@ class InstallCases(harness.BitnessCases):
         self.run_in(d, "pathToInstall&%s&%s&1.0&m.exe&r.txt" % (VENDOR, self.product))
         self.assertEqual(d.read("r.txt"), b"PathToInstall=" + d.winpath("app").encode() + b"\\")
         self.wine.reg_delete(self.install_key, view=64)
+
+
+class InstallAcrossBuilds(harness.TestCase):
+    r"""The 32-bit product and the 64-bit twin in one 64-bit prefix: a record
+    either writes (HKLM\Software, the 32-bit view for both) the other finds."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.wine = cls.session.extra_prefix("win64", arch="win64", build="win32")
+        twin = os.path.join(cls.session.build_dir("win64"), "hostcmd.exe")
+        if not os.path.exists(twin):
+            raise harness.HarnessError("missing %s: build the win64 preset first" % twin)
+        cls.programs = {"win32": harness.HOSTCMD_WIN, "win64": harness.TOOLS_DIR_WIN + "\\hostcmd64.exe"}
+        shutil.copy2(twin, cls.wine.unix(cls.programs["win64"]))
+
+    def test_record_written_by_one_build_is_read_by_the_other(self):
+        key = "Software\\%s\\%s\\1.0" % (VENDOR, self._testMethodName)
+        full = "HKEY_LOCAL_MACHINE\\" + key
+        for writer, reader in (("win64", "win32"), ("win32", "win64")):
+            with self.subTest(writer=writer, reader=reader):
+                self.wine.reg_delete(full, view=32)
+                d = self.dir()
+                d.write("app/m.exe", b"m")
+                self.wine.run("reg&HKLM&%s&isDir&%s" % (key, d.winpath("app")), cwd=d,
+                              program=self.programs[writer])
+                self.assertEqual(self.wine.reg_value(full, "isDir", view=32), ("REG_SZ", d.winpath("app")))
+                self.wine.run("pathToInstall&%s&%s&1.0&m.exe&r.txt" % (VENDOR, self._testMethodName), cwd=d,
+                              program=self.programs[reader])
+                self.assertEqual(d.read("r.txt"), b"PathToInstall=" + d.winpath("app").encode() + b"\\")
+                # The reader deletes what the writer made: the same view.
+                self.wine.run("regDeleteKey&HKLM&Software\\%s\\%s&1.0" % (VENDOR, self._testMethodName), cwd=d,
+                              program=self.programs[reader])
+                self.assertIsNone(self.wine.reg_query(full, view=32))
+        self.wine.reg_delete(full, view=32)
 
 
 class Install32(InstallCases, harness.TestCase):

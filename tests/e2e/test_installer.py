@@ -182,7 +182,8 @@ class RestartTest(harness.TestCase):
         wine = self.session.extra_prefix("restart")
         self.addCleanup(self.session.drop_prefix, "restart")
         mark = wine.unix("C:\\restarted.txt")
-        wine.reg_add(self.RUN_ONCE, "hostcmd-e2e", harness.HOSTCMD_WIN + " save&C:\\restarted.txt&restarted")
+        wine.reg_add(self.RUN_ONCE, "hostcmd-e2e", harness.HOSTCMD_WIN + " save&C:\\restarted.txt&restarted",
+                     view=None)  # Wine's own view, the one its restart reads
         d = wine.new_dir("restart")
         d.write("kw.ini", crlf(CHECK_FILE))
         d.write("setup.txt", crlf(installer_lines(welcome="NO", path="NO", restart="YES",
@@ -195,7 +196,7 @@ class RestartTest(harness.TestCase):
         self.assertEqual(d.read("final.txt"), b"done")
         time.sleep(2)
         self.assertFalse(os.path.exists(mark))
-        self.assertIsNotNone(wine.reg_value(self.RUN_ONCE, "hostcmd-e2e"))
+        self.assertIsNotNone(wine.reg_value(self.RUN_ONCE, "hostcmd-e2e", view=None))
         os.remove(d.path("final.txt"))
 
         wine.run("install&setup.txt", cwd=d, answers=[("box", "Viewer Restart", 1)], timeout=30, check=False)
@@ -204,7 +205,7 @@ class RestartTest(harness.TestCase):
             time.sleep(0.2)
         with open(mark, "rb") as f:
             self.assertEqual(f.read(), b"restarted")
-        self.assertIsNone(wine.reg_value(self.RUN_ONCE, "hostcmd-e2e"))
+        self.assertIsNone(wine.reg_value(self.RUN_ONCE, "hostcmd-e2e", view=None))
         self.assertEqual(d.read("final.txt"), b"done")
         self.assertEqual(wine.reg_value(KEY, "isDir"), ("REG_SZ", PRODUCT_DIR))
 

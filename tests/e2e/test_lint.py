@@ -32,7 +32,7 @@ class LintTest(harness.TestCase):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        cls.lint_exe = os.path.join(cls.session.win32_dir, "hostcmd-lint.exe")
+        cls.lint_exe = os.path.join(cls.session.build_dir(cls.wine.build), "hostcmd-lint.exe")
         for path in (cls.lint_exe, NATIVE):
             if not os.path.exists(path):
                 raise harness.HarnessError("missing %s: build both presets first" % path)

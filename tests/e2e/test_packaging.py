@@ -1,19 +1,23 @@
 #!/usr/bin/python3
-"""Packaging checks of the built hostcmd.exe.
+"""Packaging checks of the built hostcmd.exe and of its 64-bit twin.
 
-* Imports: a PE32 i386 GUI program importing exactly KERNEL32, ADVAPI32 and
-  msvcrt, no C++ runtime DLLs, and only functions listed in
-  packaging/xp_imports.txt (checked to exist on Windows XP); the same for the
-  functions bound at run time.
-* Version resource and manifest, read from the executable.
+* Imports: a GUI program (PE32 i386, or PE32+ x86-64 for the twin) importing
+  exactly KERNEL32, ADVAPI32 and msvcrt, no C++ runtime DLLs, and only
+  functions listed in packaging/xp_imports.txt (checked to exist on Windows
+  XP); the same for the functions bound at run time.
+* Version resource and manifest, read from the executable; the manifest
+  names the build's own processor.
+  These static checks read both builds' files on every machine.
 * Planted libraries (under Wine): copies of a stand-in DLL named like the
   libraries hostcmd binds at run time, and like libraries those pull in, lie
   beside hostcmd.exe; commands that use boxes, the shell, COM and the dialogs
   must load none of them. A control program loading the same names through
   the ordinary search path must load every one, or the check proves nothing.
+  This runs the build this machine can run (scripts/wine_arch.py).
 
 Options (the same as the end-to-end harness's modules):
   --win32-dir DIR   the win32 build tree (hostcmd.exe, packaging-tools/)
+  --win64-dir DIR   the win64 build tree (the twin)
   --work-dir DIR    scratch space for the Wine prefix
   --list-imports    print every function hostcmd calls from a system library
 """
@@ -31,9 +35,20 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, HERE)
 import pe_image  # noqa: E402
+sys.path.insert(0, os.path.join(REPO, 'scripts'))
+import wine_arch  # noqa: E402
 
-WIN32_DIR = os.path.join(REPO, 'build', 'win32')
+BUILD_DIRS = {'win32': os.path.join(REPO, 'build', 'win32'), 'win64': os.path.join(REPO, 'build', 'win64')}
 WORK_DIR = None
+BUILD = None  # --build: only this build's static checks
+
+# What each build must be: PE magic, machine, the newest subsystem version
+# its oldest Windows accepts (XP 5.1; XP x64 and Server 2003 5.2), and the
+# processor its manifest names.
+EXPECTED = {
+    'win32': {'magic': 0x10B, 'machine': 0x14C, 'subsystem': (5, 1), 'processor': 'x86'},
+    'win64': {'magic': 0x20B, 'machine': 0x8664, 'subsystem': (5, 2), 'processor': 'amd64'},
+}
 
 STATIC_DLLS = {'KERNEL32.dll', 'ADVAPI32.dll', 'msvcrt.dll'}
 LAZY_DLLS = {'libraryUser32': 'user32.dll', 'libraryShell32': 'shell32.dll', 'libraryOle32': 'ole32.dll',
@@ -44,13 +59,26 @@ PLANTED = ('user32.dll', 'shell32.dll', 'ole32.dll', 'comdlg32.dll', 'shlwapi.dl
            'oleaut32.dll', 'gdi32.dll')
 
 
-def exe_path():
-    return os.path.join(WIN32_DIR, 'hostcmd.exe')
+def exe_path(build='win32'):
+    path = os.path.join(BUILD_DIRS[build], 'hostcmd.exe')
+    if not os.path.exists(path):
+        raise AssertionError(f'{path} is missing: build it (cmake --preset {build} && cmake --build --preset {build})')
+    return path
 
 
-def allowed_functions():
+def allowed_functions(build='win32'):
+    """The functions checked against XP; lines "win64 NAME" hold for the twin only."""
+    allowed = set()
     with open(os.path.join(HERE, 'packaging', 'xp_imports.txt')) as f:
-        return {line.strip() for line in f if line.strip() and not line.startswith('#')}
+        for line in f:
+            words = line.split()
+            if not words or words[0].startswith('#'):
+                continue
+            if len(words) == 2 and words[0] == build:
+                allowed.add(words[1])
+            elif len(words) == 1:
+                allowed.add(words[0])
+    return allowed
 
 
 def lazily_bound():
@@ -74,16 +102,28 @@ def project_version():
     return tuple(int(part) for part in match.groups()) + (0,)
 
 
-class ImportTest(unittest.TestCase):
-    def setUp(self):
-        self.image = pe_image.PEImage(exe_path())
+class BuildChecks:
+    """Mixin: build names the build tree whose hostcmd.exe is checked."""
+    build = 'win32'
 
-    def test_pe32_i386_gui(self):
-        self.assertEqual(self.image.magic, 0x10B, 'not PE32')
-        self.assertEqual(self.image.machine, 0x14C, 'not i386')
+    def setUp(self):
+        if BUILD and BUILD != self.build:
+            self.skipTest(f'only the {BUILD} build was asked for')
+        self.expected = EXPECTED[self.build]
+
+
+class ImportCases(BuildChecks):
+    def setUp(self):
+        super().setUp()
+        self.image = pe_image.PEImage(exe_path(self.build))
+
+    def test_machine_and_gui_subsystem(self):
+        self.assertEqual(self.image.magic, self.expected['magic'], 'PE32 or PE32+ as the build is')
+        self.assertEqual(self.image.machine, self.expected['machine'], 'the processor of the build')
         self.assertEqual(self.image.subsystem, 2, 'not the Windows GUI subsystem')
-        # Subsystem version 5.1 or lower: XP must accept the image.
-        self.assertLessEqual((self.image.major_subsystem, self.image.minor_subsystem), (5, 1))
+        # The oldest Windows of the build (XP, or XP x64) must accept the image.
+        self.assertLessEqual((self.image.major_subsystem, self.image.minor_subsystem), self.expected['subsystem'])
+        self.assertGreater(len(self.image.imports()), 0, 'the import table was not read')
 
     def test_imports_exactly_kernel32_advapi32_msvcrt(self):
         names = set(self.image.imports())
@@ -92,7 +132,7 @@ class ImportTest(unittest.TestCase):
             self.assertNotRegex(name.lower(), r'libstdc|libgcc|libwinpthread')
 
     def test_imported_functions_exist_on_xp(self):
-        allowed = allowed_functions()
+        allowed = allowed_functions(self.build)
         imported = {f'{dll}!{function}' for dll, functions in self.image.imports().items() for function in functions}
         self.assertEqual(sorted(imported - allowed), [],
                          'imports not checked against Windows XP (see packaging/xp_imports.txt)')
@@ -104,17 +144,19 @@ class ImportTest(unittest.TestCase):
                          'run-time bound functions not checked against Windows XP (see packaging/xp_imports.txt)')
 
     def test_stripped_and_small(self):
+        self.assertIn('.text', [section[0] for section in self.image.sections], 'the section table was not read')
         self.assertNotIn('.debug_info', [section[0] for section in self.image.sections])
-        self.assertLessEqual(os.path.getsize(exe_path()), 96 * 1024)
+        self.assertLessEqual(os.path.getsize(exe_path(self.build)), 96 * 1024)
         # The C++ runtime's exception machinery stays out: its verbose
         # terminate handler (and with it the demangler and the unwinder)
         # brings this message along.
         self.assertNotIn(b'terminate called after throwing', self.image.data)
 
 
-class ResourceTest(unittest.TestCase):
+class ResourceCases(BuildChecks):
     def setUp(self):
-        self.resources = pe_image.PEImage(exe_path()).resources()
+        super().setUp()
+        self.resources = pe_image.PEImage(exe_path(self.build)).resources()
 
     def one(self, kind):
         found = [(key, data) for key, data in self.resources.items() if key[0] == kind]
@@ -149,7 +191,7 @@ class ResourceTest(unittest.TestCase):
                     if e.get('name') == 'Microsoft.Windows.Common-Controls']
         self.assertEqual(len(controls), 1)
         self.assertEqual(controls[0]['version'], '6.0.0.0')
-        self.assertEqual(controls[0]['processorArchitecture'], 'x86')
+        self.assertEqual(controls[0]['processorArchitecture'], self.expected['processor'])
         self.assertEqual(controls[0]['publicKeyToken'], '6595b64144ccf1df')
         systems = {e.get('Id') for e in root.iter() if e.tag.endswith('}supportedOS')}
         self.assertEqual(systems, {
@@ -163,16 +205,35 @@ class ResourceTest(unittest.TestCase):
         self.assertEqual(dpi, ['true'])
         own = root.find(asm1 + 'assemblyIdentity')
         self.assertEqual(own.get('version'), '.'.join(str(part) for part in project_version()))
+        self.assertEqual(own.get('processorArchitecture'), self.expected['processor'])
+
+
+class Import32(ImportCases, unittest.TestCase):
+    build = 'win32'
+
+
+class Import64(ImportCases, unittest.TestCase):
+    build = 'win64'
+
+
+class Resource32(ResourceCases, unittest.TestCase):
+    build = 'win32'
+
+
+class Resource64(ResourceCases, unittest.TestCase):
+    build = 'win64'
 
 
 class Wine:
     """A private Wine prefix in the work directory, with its own wineserver."""
 
-    def __init__(self, work_dir):
-        # A prefix of its own, apart from the harness's shared one.
-        self.prefix = os.path.join(work_dir, 'packaging-prefix')
+    def __init__(self, work_dir, decision):
+        # A prefix of its own, apart from the harness's shared one, of the
+        # bitness of the build this machine runs.
+        self.decision = decision
+        self.prefix = os.path.join(work_dir, 'packaging-prefix-' + decision.prefix_arch)
         self.log = os.path.join(work_dir, 'packaging-wine.log')
-        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEARCH='win32', WINEDEBUG='-all',
+        self.env = dict(decision.env(), WINEPREFIX=self.prefix, WINEDEBUG='-all',
                         WINEDLLOVERRIDES='winemenubuilder.exe=d;mscoree=d;mshtml=d')
         # No display: boxes and dialogs fail at once instead of waiting.
         self.env.pop('DISPLAY', None)
@@ -186,7 +247,10 @@ class Wine:
     def start(self):
         if not os.path.exists(os.path.join(self.prefix, 'system.reg')):
             shutil.rmtree(self.prefix, ignore_errors=True)
-            self.call(['wineboot', '-i'], timeout=300)
+            rc = self.call(self.decision.wineboot(), env=dict(self.env, WINEARCH=self.decision.prefix_arch),
+                           timeout=300)
+            if rc != 0 or not os.path.isdir(os.path.join(self.prefix, 'drive_c', 'users')):
+                raise AssertionError(f'wineboot could not make {self.prefix} (exit code {rc}); see {self.log}')
             # The user folders of a new prefix are links to $HOME: make them
             # real folders, so nothing a command does lands outside the prefix.
             users = os.path.join(self.prefix, 'drive_c', 'users')
@@ -209,17 +273,19 @@ class Wine:
 class PlantedLibraryTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        if not shutil.which('wine'):
-            raise unittest.SkipTest('wine is not installed')
-        work = WORK_DIR or os.path.join(WIN32_DIR, 'packaging-work')
+        decision = wine_arch.decide()
+        decision.check_installed()
+        cls.build_dir = BUILD_DIRS[decision.build]
+        print(f'planted-library checks: {decision.describe()}', file=sys.stderr)
+        work = WORK_DIR or os.path.join(cls.build_dir, 'packaging-work')
         os.makedirs(work, exist_ok=True)
-        cls.wine = Wine(work)
+        cls.wine = Wine(work, decision)
         cls.wine.start()
         cls.folder = os.path.join(cls.wine.prefix, 'drive_c', 'planted')
         shutil.rmtree(cls.folder, ignore_errors=True)
         os.makedirs(cls.folder)
-        tools = os.path.join(WIN32_DIR, 'packaging-tools')
-        shutil.copy(exe_path(), cls.folder)
+        tools = os.path.join(cls.build_dir, 'packaging-tools')
+        shutil.copy(exe_path(decision.build), cls.folder)
         shutil.copy(os.path.join(tools, 'load_by_name.exe'), cls.folder)
         for name in PLANTED:
             shutil.copy(os.path.join(tools, 'planted.dll'), os.path.join(cls.folder, name))
@@ -240,8 +306,8 @@ class PlantedLibraryTest(unittest.TestCase):
             os.unlink(os.path.join(self.folder, name + '.loaded'))
 
     def run_here(self, program, *arguments):
-        return self.wine.call(['wine', os.path.join(self.folder, program)] + list(arguments), cwd=self.folder,
-                              env=self.env)
+        return self.wine.call(self.wine.decision.wine(os.path.join(self.folder, program), *arguments),
+                              cwd=self.folder, env=self.env)
 
     def test_control_loads_every_planted_library_by_name(self):
         self.clear_marks()
@@ -288,7 +354,7 @@ class PlantedLibraryTest(unittest.TestCase):
 
 
 def list_imports():
-    image = pe_image.PEImage(exe_path())
+    image = pe_image.PEImage(exe_path(BUILD or 'win32'))
     for dll, functions in sorted(image.imports().items(), key=lambda item: item[0].lower()):
         print(f'{dll} (imported): {", ".join(sorted(functions))}')
     lazy = {}
@@ -302,13 +368,18 @@ def list_imports():
 
 
 def main():
-    global WIN32_DIR, WORK_DIR
+    global WORK_DIR, BUILD
     argv = [sys.argv[0]]
     arguments = iter(sys.argv[1:])
     listing = False
     for argument in arguments:
         if argument == '--win32-dir':
-            WIN32_DIR = os.path.abspath(next(arguments))
+            BUILD_DIRS['win32'] = os.path.abspath(next(arguments))
+        elif argument == '--win64-dir':
+            BUILD_DIRS['win64'] = os.path.abspath(next(arguments))
+        elif argument == '--build':
+            BUILD = next(arguments)
+            BUILD = None if BUILD == 'auto' else BUILD
         elif argument == '--work-dir':
             WORK_DIR = os.path.abspath(next(arguments))
         elif argument == '--list-imports':

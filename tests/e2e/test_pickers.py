@@ -83,6 +83,29 @@ class FilePromptTest(harness.TestCase):
                 self.assertFalse(os.path.exists(d.path("elsewhere\\r.txt")))
                 os.remove(d.path("r.txt"))
 
+    def test_dialog_in_a_batch_keeps_later_relative_names_in_place(self):
+        # The user browses to another folder; the batch's next line, a
+        # relative save, still writes into the batch's own directory.
+        d = self.dir()
+        d.mkdir("elsewhere")
+        d.write("elsewhere\\there.txt", b"x")
+        there = d.win + "\\elsewhere\\there.txt"
+        cases = [
+            ("savePrompt", "savePrompt&r.txt&Text&*.txt&none&%s\\elsewhere&Pick" % d.win,
+             [("file", "Pick", there, 1), ("box", "*", 6)]),
+            ("openPrompt", "openPrompt&r.txt&Text&*.txt&none&%s\\elsewhere&Pick" % d.win,
+             [("file", "Pick", there, 1)]),
+            ("getUserDir", "getUserDir&r.txt&Pick", [("folder", BROWSER, d.win + "\\elsewhere", 1)]),
+        ]
+        for word, line, answers in cases:
+            with self.subTest(word):
+                d.write("steps.txt", (line + "\r\nsave&after.txt&saved\r\n").encode("latin-1"))
+                self.run_in(d, b"batch&steps.txt", answers=answers, timeout=30)
+                self.assertEqual(d.read("after.txt"), b"saved")
+                self.assertFalse(os.path.exists(d.path("elsewhere\\after.txt")))
+                self.assertFalse(os.path.exists(d.path("elsewhere\\r.txt")))
+                os.remove(d.path("after.txt"))
+
 
 class FolderBrowserTest(harness.TestCase):
     def browse(self, d, title, answers):

@@ -50,6 +50,24 @@ class ShortcutTest(harness.TestCase):
                 self.assertEqual(info.get("Local path"), "C:\\Tools\\tool.exe")
                 self.assertEqual(info.get("Description"), "made by " + word)
 
+    def test_folders_come_from_the_shell_not_the_stale_registry_key(self):
+        # Shell Folders is kept for old programs only; after a redirection it
+        # may name an old place. The shell's answer is where shortcuts go.
+        key = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
+        stale = self.dir()
+        cases = [("deskIcon", "Desktop", DESKTOP), ("startUpIcon", "Startup", STARTUP)]
+        for word, value, parts in cases:
+            with self.subTest(word=word):
+                old = self.wine.reg_value(key, value)
+                self.assertIsNotNone(old)
+                self.addCleanup(self.wine.reg_add, key, value, old[1])
+                self.wine.reg_add(key, value, stale.win)
+                name = "e2e shell %s.lnk" % word
+                self.icon(word, fields(name))
+                self.assertEqual(os.listdir(stale.unix), [])
+                info = self.read_link(self.folder(parts, name))
+                self.assertEqual(info.get("Local path"), "C:\\Tools\\tool.exe")
+
     def test_fields_reach_the_shortcut(self):
         name = "e2e fields.lnk"
         self.icon("deskIcon", fields(name, "C:\\Program Files\\Acme\\", "acme.exe", "none",

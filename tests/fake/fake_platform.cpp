@@ -39,6 +39,9 @@ std::map<Handle, Handle> persistToLink;
 std::map<Handle, LinkObject> links;
 int comBalance;
 bool shutdownDenied;
+bool stationHidden;
+bool errorModeQuiet;
+std::map<int, std::string> shellFolders;
 
 std::map<std::string, int> callCounts;
 std::map<std::string, int> failRules;  // name -> nth (0 = all)
@@ -115,6 +118,7 @@ std::vector<FakeDialog> fakeDialogs;
 std::vector<FakeShellCall> fakeShellCalls;
 std::map<std::string, FakeShortcut> fakeShortcuts;
 bool fakeRebootStarted;
+unsigned long fakeRebootReason;
 std::vector<std::string> fakeCalls;
 std::vector<std::string> fakeTraceLines;
 namespace {
@@ -138,6 +142,10 @@ void fakeReset() {
     links.clear();
     comBalance = 0;
     shutdownDenied = false;
+    stationHidden = false;
+    errorModeQuiet = true;
+    shellFolders.clear();
+    fakeRebootReason = 0;
     callCounts.clear();
     failRules.clear();
     failNumber = 0;
@@ -184,6 +192,10 @@ void fakeAddFile(const std::string& path, const std::string& bytes) {
 }
 
 void fakeSetReadOnly(const std::string& path) { entries[absolute(path)].readOnly = true; }
+bool fakeIsReadOnly(const std::string& path) {
+    auto it = entries.find(absolute(path));
+    return it != entries.end() && it->second.readOnly;
+}
 bool fakeFileExists(const std::string& path) {
     auto it = entries.find(absolute(path));
     return it != entries.end() && !it->second.directory;
@@ -221,6 +233,10 @@ void fakeSetDriveType(char letter, unsigned type) { driveTypes[letter] = type; }
 void fakeAnswerBoxes(const std::vector<int>& answers) { boxAnswers = answers; }
 void fakeAnswerDialogs(const std::vector<std::string>& answers) { dialogAnswers = answers; }
 void fakeDialogsMoveCurrentDirectory(const std::string& path) { dialogDirectory = path; }
+std::string fakeCurrentDirectory() { return currentDirectory; }
+void fakeHideWindowStation() { stationHidden = true; }
+bool fakeErrorModeQuiet() { return errorModeQuiet; }
+void fakeSetShellFolder(int folder, const std::string& path) { shellFolders[folder] = path; }
 int fakeComBalance() { return comBalance; }
 int fakeLiveComObjects() { return static_cast<int>(links.size()); }
 int fakeLiveAllocations() { return static_cast<int>(allocations.size()); }
@@ -232,7 +248,14 @@ void fakeFailCallsFrom(int k) { failFrom = k; }
 // ---- the platform ------------------------------------------------------------
 
 std::string platformCommandLine() { return ""; }
-void platformQuietErrorMode() {}
+void platformQuietErrorMode() {
+    fakeCalls.push_back("platformQuietErrorMode");
+    errorModeQuiet = true;
+}
+void platformStartErrorMode() {
+    fakeCalls.push_back("platformStartErrorMode");
+    errorModeQuiet = false;
+}
 
 bool isLeadByte(unsigned char byte) {
     return codePage932 && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
@@ -302,7 +325,28 @@ bool copyFile(const std::string& source, const std::string& destination, bool fa
     auto existing = entries.find(to);
     if (existing != entries.end() && (failIfExists || existing->second.directory || existing->second.readOnly))
         return false;
-    entries[to] = Entry{false, false, from->second.bytes};
+    // CopyFileA copies the attributes: a read-only source gives a read-only copy.
+    entries[to] = Entry{false, from->second.readOnly, from->second.bytes};
+    return true;
+}
+
+bool clearReadOnly(const std::string& path) {
+    if (failing("clearReadOnly")) return false;
+    auto it = entries.find(absolute(path));
+    if (it == entries.end()) return false;
+    it->second.readOnly = false;
+    return true;
+}
+
+bool getCurrentDirectory(std::string& directory) {
+    if (failing("getCurrentDirectory") || currentDirectory.size() >= 260) return false;
+    directory = currentDirectory;
+    return true;
+}
+
+bool setCurrentDirectory(const std::string& directory) {
+    if (failing("setCurrentDirectory") || !isDirectory(absolute(directory))) return false;
+    currentDirectory = directory;
     return true;
 }
 
@@ -440,9 +484,10 @@ unsigned long adjustTokenPrivilege(Handle, std::uint64_t) {
     return shutdownDenied ? 1300 : 0;              // ERROR_NOT_ALL_ASSIGNED
 }
 void closeToken(Handle) { fakeCalls.push_back("closeToken"); }
-bool exitWindowsReboot() {
+bool exitWindowsReboot(unsigned long reason) {
     if (failing("exitWindowsReboot")) return false;
     fakeRebootStarted = true;
+    fakeRebootReason = reason;
     return true;
 }
 
@@ -458,8 +503,19 @@ int messageBox(Handle owner, const std::string& text, const std::string& caption
 std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::string& file, bool hasParameters,
                            const std::string& parameters) {
     if (failing("shellExecute")) return 2;
-    fakeShellCalls.push_back(FakeShellCall{owner, verb, file, hasParameters, parameters});
+    fakeShellCalls.push_back(FakeShellCall{owner, verb, file, hasParameters, parameters, comBalance > 0, errorModeQuiet});
     return 42;
+}
+
+bool windowStationVisible() {
+    // A check that cannot be made tells nothing: the window counts as visible.
+    return failing("windowStationVisible") || !stationHidden;
+}
+
+bool shGetFolderPath(int folder, std::string& path) {
+    if (failing("shGetFolderPath") || !shellFolders.count(folder)) return false;
+    path = shellFolders[folder];
+    return true;
 }
 
 namespace {
@@ -490,6 +546,7 @@ Handle shBrowseForFolder(Handle owner, Handle, const std::string& title, unsigne
     fakeDialogs.push_back(FakeDialog{"browse", owner, title, "", "", "", flags});
     std::string path;
     if (!nextDialogAnswer(path)) return 0;
+    if (!dialogDirectory.empty()) currentDirectory = dialogDirectory;
     Handle list = newHandle();
     itemLists[list] = path;
     allocations.insert(list);

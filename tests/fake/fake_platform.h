@@ -27,6 +27,7 @@ void fakeSetDirectories(const std::string& windows, const std::string& temp, con
 void fakeAddDirectory(const std::string& path);
 void fakeAddFile(const std::string& path, const std::string& bytes);
 void fakeSetReadOnly(const std::string& path);
+bool fakeIsReadOnly(const std::string& path);
 bool fakeFileExists(const std::string& path);
 bool fakeDirectoryExists(const std::string& path);
 std::string fakeFileBytes(const std::string& path);
@@ -63,8 +64,14 @@ struct FakeDialog {
 extern std::vector<FakeDialog> fakeDialogs;
 // Each answer is a chosen path, or "" for a cancel. When the queue is empty dialogs are cancelled.
 void fakeAnswerDialogs(const std::vector<std::string>& answers);
-// A directory that every file dialog moves the current directory to, as Windows does.
+// A directory that every dialog answered with a choice moves the current
+// directory to, as Windows' file dialogs do.
 void fakeDialogsMoveCurrentDirectory(const std::string& path);
+std::string fakeCurrentDirectory();
+// The window station is not visible (a service, a task nobody watches).
+void fakeHideWindowStation();
+// Whether the error mode is the quiet one hostcmd sets (on after fakeReset).
+bool fakeErrorModeQuiet();
 
 // ---- shell and shortcuts
 struct FakeShellCall {
@@ -72,6 +79,7 @@ struct FakeShellCall {
     std::string verb, file;
     bool hasParameters;
     std::string parameters;
+    bool comInitialised, quietErrorMode;  // at the time of the call
 };
 extern std::vector<FakeShellCall> fakeShellCalls;
 struct FakeShortcut {
@@ -80,12 +88,15 @@ struct FakeShortcut {
     int iconIndex;
 };
 extern std::map<std::string, FakeShortcut> fakeShortcuts;  // by lower-case absolute path
+// What SHGetFolderPathA answers for a CSIDL; without an answer the call fails.
+void fakeSetShellFolder(int folder, const std::string& path);
 int fakeComBalance();  // CoInitialize minus CoUninitialize calls
 int fakeLiveComObjects();
 int fakeLiveAllocations();  // shell allocator blocks not freed
 
 // ---- restart
 extern bool fakeRebootStarted;
+extern unsigned long fakeRebootReason;
 void fakeDenyShutdownPrivilege();
 
 // ---- calls and failures

@@ -78,6 +78,63 @@ TEST_F(FilesTest, MoveNeverLosesTheSource) {
     }
 }
 
+TEST_F(FilesTest, CopiesFromACdAreWritable) {
+    // Every file on a CD is read-only and CopyFileA copies that attribute.
+    struct Case {
+        const char* line;
+        const char* currentDirectory;
+        const char* failing;     // a platform call made to fail, or null
+        const char* destination;
+        bool copied, readOnly;
+        const char* calls;       // the platform calls in order, "," between them
+    } cases[] = {
+        {"copy&E:\\setup.ini&C:\\new.ini&", "C:\\work", nullptr, "C:\\new.ini", true, false,
+         "copyFile,fullPathName,getDriveType,clearReadOnly"},
+        {"copy&setup.ini&C:\\new.ini&", "E:\\data", nullptr, "C:\\new.ini", true, false,
+         "copyFile,fullPathName,getDriveType,clearReadOnly"},
+        // The source on the disc cannot be deleted: the copy stays, and is writable.
+        {"move&E:\\setup.ini&C:\\new.ini&", "C:\\work", nullptr, "C:\\new.ini", true, false,
+         "copyFile,fullPathName,getDriveType,clearReadOnly,deleteFile"},
+        {"copyM&Done&ok&E:\\setup.ini&C:\\new.ini&", "C:\\work", nullptr, "C:\\new.ini", true, false,
+         "copyFile,fullPathName,getDriveType,clearReadOnly,windowStationVisible,messageBox"},
+        // A read-only file copied from a hard disk keeps its attribute.
+        {"copy&C:\\ro.txt&C:\\new.ini&", "C:\\work", nullptr, "C:\\new.ini", true, true,
+         "copyFile,fullPathName,getDriveType"},
+        {"move&C:\\ro.txt&C:\\new.ini&", "C:\\work", nullptr, "C:\\new.ini", true, true,
+         "copyFile,fullPathName,getDriveType,deleteFile"},
+        // A failed copy leaves the existing destination as it was, attribute and all.
+        {"copy&E:\\setup.ini&C:\\ro.txt&TRUE", "C:\\work", nullptr, "C:\\ro.txt", false, true, "copyFile"},
+        // A copy that cannot be made writable is still a copy.
+        {"copyM&Done&ok&E:\\setup.ini&C:\\new.ini&", "C:\\work", "clearReadOnly", "C:\\new.ini", true, true,
+         "copyFile,fullPathName,getDriveType,clearReadOnly,windowStationVisible,messageBox"},
+        {"copy&E:\\setup.ini&C:\\new.ini&", "C:\\work", "getDriveType", "C:\\new.ini", true, true,
+         "copyFile,fullPathName,getDriveType"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        fakeReset();
+        resetRuns();
+        fakeSetDriveType('E', driveCdrom);
+        fakeAddFile("E:\\setup.ini", "from the disc");
+        fakeSetReadOnly("E:\\setup.ini");
+        fakeAddFile("E:\\data\\setup.ini", "from the disc");
+        fakeSetReadOnly("E:\\data\\setup.ini");
+        fakeAddFile("C:\\ro.txt", "read-only");
+        fakeSetReadOnly("C:\\ro.txt");
+        fakeSetCurrentDirectory(c.currentDirectory);
+        if (c.failing) fakeFail(c.failing);
+        fakeCalls.clear();
+        runCommandLine(1, c.line);
+        std::string calls;
+        for (const std::string& call : fakeCalls) calls += (calls.empty() ? "" : ",") + call;
+        EXPECT_EQ(calls, c.calls);
+        bool fromTheDisc = std::string(c.line).find("setup.ini") != std::string::npos;
+        EXPECT_EQ(fakeFileBytes(c.destination), c.copied && fromTheDisc ? "from the disc" : "read-only");
+        EXPECT_EQ(fakeIsReadOnly(c.destination), c.readOnly);
+        EXPECT_TRUE(fakeIsReadOnly("E:\\setup.ini"));
+    }
+}
+
 TEST_F(FilesTest, OneCallCommands) {
     fakeAddFile("C:\\a&b.txt", "x");
     runCommandLine(1, "delete&C:\\a&b.txt");

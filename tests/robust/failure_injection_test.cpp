@@ -3,9 +3,13 @@
 // failing. Whatever fails, the command must end on its own, leave no file or
 // registry key open, keep COM and the shell allocator balanced, lose no file,
 // and leave its reply file either as it was (it could not be opened), or
-// holding the clean reply or the reply's failure form.
+// holding the clean reply or the reply's failure form. The calls hostcmd
+// wraps around the shell, the dialogs, the boxes and the restart follow one
+// table of call sequences.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <set>
 #include <string>
@@ -62,6 +66,7 @@ void buildWorld() {
     fakeSetDriveType('E', driveCdrom);
     fakeAnswerDialogs({"C:\\Chosen\\file.txt"});
     fakeAddDirectory("C:\\Chosen");
+    fakeDialogsMoveCurrentDirectory("C:\\Chosen");
     fakeCalls.clear();
 }
 
@@ -179,6 +184,11 @@ TEST(FailureInjection, EveryCallOfEveryCommandMayFail) {
             EXPECT_EQ(fakeLiveAllocations(), 0);
             EXPECT_TRUE(sourceBytesSurvive()) << "the source file was lost";
             EXPECT_TRUE(fakeFileExists("C:\\work\\files\\viewer.exe"));
+            EXPECT_TRUE(fakeErrorModeQuiet());
+            // A dialog moved the directory: only a failed keep or restore leaves it moved.
+            if (failedCall != "getCurrentDirectory" && failedCall != "setCurrentDirectory") {
+                EXPECT_EQ(fakeCurrentDirectory(), "C:\\work");
+            }
             if (!c.replyFile) continue;
             std::set<std::string> allowed = {clean.reply};
             if (c.errorReply) allowed.insert(c.errorReply);
@@ -290,5 +300,112 @@ TEST(FailureInjection, BatchThatRewritesOrDeletesItselfEnds) {
     EXPECT_EQ(fakeOpenFiles(), 0);
     EXPECT_TRUE(fakeFileExists("C:\\work\\self.bat"));
     EXPECT_EQ(fakeFileBytes("C:\\work\\after.txt"), "y");
+}
+}  // namespace
+
+// What hostcmd wraps around a platform call, in order: COM (a single-threaded
+// apartment) and the error mode found at start around the shell; the current
+// directory kept across every dialog; no box or dialog at all where the
+// window station is not visible; and a restart recorded as a planned one for
+// an installation. A wrapping call that fails leaves the rest as it was.
+namespace {
+const char* const wrappingCalls[] = {"coInitialize", "coUninitialize", "platformStartErrorMode",
+                                     "platformQuietErrorMode", "shellExecute", "windowStationVisible",
+                                     "messageBox", "getCurrentDirectory", "setCurrentDirectory",
+                                     "shBrowseForFolder", "getOpenFileName", "getSaveFileName",
+                                     "exitWindowsReboot"};
+
+std::string wrappingSequence() {
+    std::string sequence;
+    for (const std::string& call : fakeCalls) {
+        if (std::find(std::begin(wrappingCalls), std::end(wrappingCalls), call) == std::end(wrappingCalls)) continue;
+        sequence += sequence.empty() ? "" : " ";
+        if (call == "exitWindowsReboot") {
+            char reason[32];
+            std::snprintf(reason, sizeof reason, "(0x%08lX)", fakeRebootReason);
+            sequence += call + reason;
+        } else {
+            sequence += call;
+        }
+    }
+    return sequence;
+}
+
+// The shell start and its wrappers.
+#define SHELL_START "coInitialize platformStartErrorMode shellExecute platformQuietErrorMode coUninitialize"
+#define SHELL_START_WITHOUT_COM "coInitialize platformStartErrorMode shellExecute platformQuietErrorMode"
+#define BOX "windowStationVisible messageBox"
+#define BROWSER "windowStationVisible getCurrentDirectory coInitialize shBrowseForFolder coUninitialize setCurrentDirectory"
+#define SHORTCUT "coInitialize coUninitialize"
+#define PLANNED_INSTALLATION_RESTART "exitWindowsReboot(0x80040002)"
+
+TEST(PlatformCallOrder, WhatIsWrappedAroundTheShellDialogsBoxesAndRestart) {
+    struct Order {
+        const char* commandLine;
+        std::vector<int> boxes;
+        bool stationHidden;
+        const char* failing;  // a call made to fail every time, or null
+        const char* sequence;
+    };
+    const Order orders[] = {
+        {"open&C:\\work\\a.txt", {}, false, nullptr, SHELL_START},
+        {"run&%WIN%notepad.exe&none", {}, false, nullptr, SHELL_START},
+        {"print&a.txt", {}, true, nullptr, SHELL_START},  // a service may start programs
+        {"explore&C:\\", {}, false, "coInitialize", SHELL_START_WITHOUT_COM},
+        {"run&x.exe&none", {}, false, "shellExecute", SHELL_START},
+        {"saveME&C:\\work\\reply.txt&none&C:\\work\\reply.txt&x", {}, false, nullptr, SHELL_START},
+        {"message&T&Hi", {}, false, nullptr, BOX},
+        {"message&T&Hi", {}, true, nullptr, "windowStationVisible"},
+        {"message&T&Hi", {}, false, "windowStationVisible", BOX},  // cannot tell: shown as before
+        {"copyM&Done&ok&a.txt&new.txt&", {}, true, nullptr, "windowStationVisible"},
+        {"confirm&T&Sure?&run&x.exe&none", {}, false, nullptr, BOX " " SHELL_START},
+        {"confirm&T&Sure?&run&x.exe&none", {}, true, nullptr, "windowStationVisible"},
+        {"pathToCDR&Insert&Insert disk 2&disk2.id&C:\\work\\reply.txt", {4, 2}, false, nullptr, BOX " " BOX},
+        {"pathToCDR&Insert&Insert disk 2&disk2.id&C:\\work\\reply.txt", {4, 2}, true, nullptr,
+         "windowStationVisible"},
+        {"getUserDir&reply.txt&Choose", {}, false, nullptr, BROWSER},
+        {"getUserDir&reply.txt&Choose", {}, false, "coInitialize",
+         "windowStationVisible getCurrentDirectory coInitialize shBrowseForFolder setCurrentDirectory"},
+        {"getUserDir&reply.txt&Choose", {}, false, "getCurrentDirectory",
+         "windowStationVisible getCurrentDirectory coInitialize shBrowseForFolder coUninitialize"},
+        {"getUserDir&reply.txt&Choose", {}, true, nullptr, "windowStationVisible"},
+        {"savePrompt&reply.txt&Text&*.txt&none&C:\\&Save as", {}, false, nullptr,
+         "windowStationVisible getCurrentDirectory getSaveFileName setCurrentDirectory"},
+        {"openPrompt&reply.txt&Text&*.txt&none&C:\\&Open", {}, false, "getOpenFileName",
+         "windowStationVisible getCurrentDirectory getOpenFileName setCurrentDirectory"},
+        {"openPrompt&reply.txt&Text&*.txt&none&C:\\&Open", {}, true, nullptr, "windowStationVisible"},
+        // Welcome, path dialog (Yes), the command list (a shortcut), the restart prompt (OK).
+        {"install&setup.txt", {1, 6, 1}, false, nullptr,
+         BOX " " BOX " " SHORTCUT " " BOX " " PLANNED_INSTALLATION_RESTART},
+        // Path dialog No: the browser, then Yes.
+        {"install&setup.txt", {1, 7, 6, 2}, false, nullptr, BOX " " BOX " " BROWSER " " BOX " " SHORTCUT " " BOX},
+        // Nobody can answer the welcome box: nothing is installed, nothing restarted.
+        {"install&setup.txt", {}, true, nullptr, "windowStationVisible"},
+    };
+    for (const Order& o : orders) {
+        SCOPED_TRACE(std::string(o.commandLine) + (o.stationHidden ? ", window station not visible" : "") +
+                     (o.failing ? std::string(", failing ") + o.failing : ""));
+        buildWorld();
+        fakeAnswerBoxes(o.boxes);
+        if (o.stationHidden) fakeHideWindowStation();
+        if (o.failing) fakeFail(o.failing);
+        runCommandLine(instance, o.commandLine);
+        EXPECT_EQ(wrappingSequence(), o.sequence);
+        EXPECT_EQ(fakeComBalance(), 0);
+        EXPECT_TRUE(fakeErrorModeQuiet());
+        if (std::string(o.failing ? o.failing : "") != "getCurrentDirectory") {
+            EXPECT_EQ(fakeCurrentDirectory(), "C:\\work");
+        }
+        for (const FakeShellCall& call : fakeShellCalls) {
+            EXPECT_EQ(call.comInitialised, std::string(o.failing ? o.failing : "") != "coInitialize");
+            EXPECT_FALSE(call.quietErrorMode);
+        }
+        if (o.stationHidden) {
+            EXPECT_TRUE(fakeBoxes.empty());
+            EXPECT_TRUE(fakeDialogs.empty());
+            EXPECT_FALSE(fakeRebootStarted);
+            EXPECT_FALSE(fakeDirectoryExists("C:\\Apps\\ExampleSoft"));
+        }
+    }
 }
 }  // namespace

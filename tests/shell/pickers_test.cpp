@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "app/dispatch.h"
+#include "app/runner.h"
 #include "fake/fake_platform.h"
 #include "shell/shell.h"
 
@@ -158,6 +159,28 @@ TEST_F(PickerTest, ReplyFileIsResolvedBeforeTheDialogMovesTheDirectory) {
         EXPECT_TRUE(fakeFileExists("C:\\work\\" + name));
         EXPECT_FALSE(fakeFileExists("C:\\elsewhere\\" + name));
         EXPECT_LT(position("fullPathName"), position(c.dialogCall));
+        EXPECT_EQ("C:\\work", fakeCurrentDirectory());
+    }
+}
+
+TEST_F(PickerTest, ADialogInABatchLeavesLaterRelativeNamesWhereTheyWere) {
+    // The dialog moves the current directory to where the user browsed; the
+    // batch's next line still writes into the batch's own directory.
+    for (const char* dialogLine : {"savePrompt&r.txt&All&*.*&none&C:\\elsewhere&T",
+                                   "openPrompt&r.txt&All&*.*&none&C:\\elsewhere&T", "getUserDir&r.txt&T"}) {
+        for (const char* answer : {"C:\\elsewhere\\x.txt", ""}) {
+            SCOPED_TRACE(std::string(dialogLine) + (*answer ? " answered" : " cancelled"));
+            SetUp();
+            resetRuns();
+            fakeAddDirectory("C:\\elsewhere");
+            fakeDialogsMoveCurrentDirectory("C:\\elsewhere");
+            fakeAnswerDialogs({answer});
+            fakeAddFile("C:\\work\\steps.txt", std::string(dialogLine) + "\nsave&after.txt&x\n");
+            runCommandLine(instance, "batch&steps.txt");
+            EXPECT_EQ("x", fakeFileBytes("C:\\work\\after.txt"));
+            EXPECT_FALSE(fakeFileExists("C:\\elsewhere\\after.txt"));
+            EXPECT_EQ("C:\\work", fakeCurrentDirectory());
+        }
     }
 }
 

@@ -53,23 +53,33 @@ protected:
 };
 
 TEST_F(ShortcutTest, EachCommandWritesIntoItsShellFolder) {
+    // The shell's answer (SHGetFolderPathA) wins over the registry's, which is
+    // only the fallback: after folder redirection the registry may be stale.
     struct Case {
         const char* word;
+        int shellFolder;  // CSIDL
         const char* folder;
     } cases[] = {
-        {"deskIcon", "C:\\Users\\ann\\Desktop"},
-        {"desktopIcon", "C:\\Users\\ann\\Desktop"},
-        {"programIcon", "C:\\Users\\ann\\Start Menu\\Programs"},
-        {"startIcon", "C:\\Users\\ann\\Start Menu"},
-        {"startUpIcon", "C:\\Users\\ann\\Start Menu\\Programs\\Startup"},
+        {"deskIcon", 0x10, "C:\\Users\\ann\\Desktop"},
+        {"desktopIcon", 0x10, "C:\\Users\\ann\\Desktop"},
+        {"programIcon", 0x02, "C:\\Users\\ann\\Start Menu\\Programs"},
+        {"startIcon", 0x0B, "C:\\Users\\ann\\Start Menu"},
+        {"startUpIcon", 0x07, "C:\\Users\\ann\\Start Menu\\Programs\\Startup"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.word);
-        SetUp();
-        run(c.word, "App.lnk&C:\\App\\&app.exe&The app&none&0&none&none&none&none");
-        ASSERT_EQ(1u, fakeShortcuts.size());
-        EXPECT_NE(nullptr, shortcut(std::string(c.folder) + "\\App.lnk"));
-        expectComClean();
+        for (bool shellAnswers : {false, true}) {
+            SCOPED_TRACE(std::string(c.word) + (shellAnswers ? " from the shell" : " from the registry"));
+            SetUp();
+            std::string redirected = std::string("D:\\Redirected") + (c.folder + 2);
+            fakeAddDirectory(redirected);
+            if (shellAnswers) fakeSetShellFolder(c.shellFolder, redirected);
+            run(c.word, "App.lnk&C:\\App\\&app.exe&The app&none&0&none&none&none&none");
+            ASSERT_EQ(1u, fakeShortcuts.size());
+            EXPECT_NE(nullptr, shortcut((shellAnswers ? redirected : std::string(c.folder)) + "\\App.lnk"));
+            // The registry is read only when the shell cannot answer.
+            EXPECT_EQ(shellAnswers ? 0 : 1, std::count(fakeCalls.begin(), fakeCalls.end(), "regQueryValue"));
+            expectComClean();
+        }
     }
 }
 
@@ -241,10 +251,12 @@ TEST_F(ShortcutTest, DeleteIconAndDeleteIconDir) {
         {"3", "C:\\Users\\ann\\Start Menu\\Programs\\Startup"},
         {"7", "C:\\Users\\ann\\Desktop"},  // any other number is the desktop
         {"-1", "C:\\Users\\ann\\Desktop"},
+        {"1", "D:\\Redirected\\Programs"},  // the shell's answer first
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.number);
         SetUp();
+        if (c.folder[0] == 'D') fakeSetShellFolder(folderPrograms, c.folder);
         std::string group = std::string(c.folder) + "\\Group";
         fakeAddFile(group + "\\a.lnk", "x");
         run("deleteIconDir", std::string(c.number) + "&Group");
