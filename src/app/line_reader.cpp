@@ -29,7 +29,11 @@ int nextByte(LineReader& reader) {
 
 bool openLineReader(LineReader& reader, const std::string& fileName) {
     reader.file = openFileForReading(fileName);
+    // The trace file is never read as a batch, check or installer file: it
+    // would read the lines the trace appends as it runs them, for ever.
+    if (reader.file && isTraceFile(reader.file)) closeLineReader(reader);
     reader.ended = false;
+    reader.failed = false;
     reader.next = reader.filled = 0;
     return reader.file != 0;
 }
@@ -54,7 +58,7 @@ std::string readLine(LineReader& reader) {
             // Whatever part of the line was read is not the line: a command cut
             // short by a failing disk could name another file than the one
             // written. The reader fails without yielding it.
-            reader.ended = true;
+            reader.ended = reader.failed = true;
             return std::string();
         }
         if (c == endOfFile) {
@@ -62,10 +66,15 @@ std::string readLine(LineReader& reader) {
             return textBeforeNul(line);
         }
         if (line.size() == maxLineLength) {
-            // A full line: an LF right after it ends it normally; anything else
-            // is a line that does not fit, and the reader fails.
-            if (c == '\n') ++reader.next;
-            else reader.ended = true;
+            // A full line: an LF right after it ends it normally. Anything else
+            // is a line that does not fit: its first 259 bytes are not the
+            // line either ("x.txt.bak" cut to "x.txt"), so the reader fails
+            // without yielding them.
+            if (c != '\n') {
+                reader.ended = reader.failed = true;
+                return std::string();
+            }
+            ++reader.next;
             return textBeforeNul(line);
         }
         ++reader.next;

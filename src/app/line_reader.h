@@ -3,11 +3,13 @@
 //
 // Text mode is done here on bytes read in binary: every CR is dropped
 // wherever it stands, a Ctrl-Z byte ends the file, an LF ends a line. A line
-// yields at most 259 bytes. A longer line yields its first 259 bytes and puts
-// the reader in the failed state, in which every later read yields an empty
-// line; so does every read past the end of the file. A read that fails puts
-// the reader in the failed state too, and the line it cut short is not
-// yielded. A line's text ends at a NUL byte. The file is read in
+// holds at most 259 bytes. A longer line, and a read that fails, put the
+// reader in the failed state: the line is not yielded (a cut command could
+// name another file than the one written, or lose its last field), and every
+// later read yields an empty line, as every read past the end of the file
+// does. Callers that act on what they read check `failed` to tell a file
+// that ended from one that could not be read whole. A line's text ends at a
+// NUL byte. The file is read in
 // blocks as the lines are asked for, so a long file needs no more memory
 // than a short one.
 #pragma once
@@ -22,11 +24,12 @@ const std::size_t maxLineLength = 259;
 struct LineReader {
     Handle file;
     bool ended;   // end of file, a Ctrl-Z, or the failed state: only empty lines from now on
+    bool failed;  // a line did not fit, or a read failed: what was read is not the whole file
     std::size_t next, filled;
     char block[512];
 };
 
-// Opens the file for reading; false when it cannot be opened.
+// Opens the file for reading; false when it cannot be opened, or is the trace file.
 bool openLineReader(LineReader& reader, const std::string& fileName);
 // The next line, without its line end; empty past the end or after a failure.
 std::string readLine(LineReader& reader);

@@ -13,7 +13,7 @@ std::size_t findText(const std::string& text, const std::string& what, std::size
     std::size_t i = from;
     while (i < size) {
         if (size - i < what.size()) return std::string::npos;
-        if (text.compare(i, what.size(), what) == 0) return i;
+        if (text[i] == what[0] && text.compare(i, what.size(), what) == 0) return i;
         // A lead byte and its trail byte form one character; a lead byte as the
         // very last byte stands alone.
         i += (isLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < size) ? 2 : 1;
@@ -69,6 +69,24 @@ bool endsWithBackslash(const std::string& text) {
 
 std::string withTrailingBackslash(const std::string& text) {
     return endsWithBackslash(text) ? text : text + "\\";
+}
+
+bool namesItemBelow(const std::string& name) {
+    bool anyPart = false;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= name.size();) {
+        if (i == name.size() || name[i] == '\\' || name[i] == '/') {
+            std::string part = name.substr(start, i - start);
+            if (!part.empty()) {
+                if (part.find_first_not_of(" .") == std::string::npos) return false;
+                anyPart = true;
+            }
+            start = ++i;
+        } else {
+            i += (isLeadByte(static_cast<unsigned char>(name[i])) && i + 1 < name.size()) ? 2 : 1;
+        }
+    }
+    return anyPart;
 }
 
 bool parseDecimal(const std::string& text, int& value) {

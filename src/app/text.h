@@ -32,6 +32,14 @@ std::string withTrailingBackslash(const std::string& text);
 // Byte position of the start of the last character, npos for an empty text.
 std::size_t lastCharacterStart(const std::string& text);
 
+// Whether a name that is appended to a base path or key after a "\" names
+// something below that base: false for an empty name, and for one with a part
+// between "\" or "/" that holds only blanks and dots. Windows drops trailing
+// blanks and dots and reads "." and ".." as the base itself and its parent, and
+// an empty name makes RegDeleteKeyA delete the key it was given: every such
+// name would widen a delete to the base.
+bool namesItemBelow(const std::string& name);
+
 // Whether a text is a decimal whole number (optional sign, digits, nothing
 // else) that fits an int; the value goes to `value`.
 bool parseDecimal(const std::string& text, int& value);

@@ -1,9 +1,17 @@
 #include "app/tokens.h"
 
+#include <vector>
+
 #include "app/text.h"
 #include "install/install.h"
 
 namespace {
+// The lead bytes of the ANSI code page, asked once per expansion: the
+// expansion looks at every byte of texts that can grow to megabytes.
+struct LeadBytes {
+    bool lead[256];
+};
+
 // Where a token's value comes from: a fixed text, or a Windows call asked anew
 // for every occurrence. A call that fails or whose answer does not fit its
 // 260-byte buffer gives no value.
@@ -27,38 +35,117 @@ const Token directoryTokens[] = {
     {"%SYS%", getSystemDirectory},
 };
 
-// Replaces every occurrence of one token, each time searching again from the
-// start of the text as it now is, so that inserted text is searched too. Two
-// guards keep this finite: an occurrence whose value cannot be had stays in
-// place and the search goes on after it; and a value that holds the token
-// itself would be found again for ever, so after it the search goes on past
-// the inserted value. `fixedValue` is used when `call` is null.
-std::string replaceToken(const std::string& text, const std::string& token, DirectoryCall call,
-                         const std::string& fixedValue) {
-    std::string result = text;
-    std::size_t searchFrom = 0;
-    for (;;) {
-        std::size_t at = findText(result, token, searchFrom);
-        if (at == std::string::npos) return result;
-        std::string value = fixedValue;
-        if (call && !call(value)) {
-            searchFrom = at + token.size();
+// Replaces every occurrence of one token. The rule is that of a search that
+// starts again from the beginning of the text as it now stands after every
+// replacement, so that inserted text is searched too, with two guards that
+// keep it finite: an occurrence whose value cannot be had stays in place and
+// the search goes on after it; and a value that holds the token itself would
+// be found again for ever, so the search goes on past the inserted value.
+// `fixedValue` is used when `call` is null.
+//
+// Done literally that is quadratic (a 32 K line of "%APP%" took over a
+// minute), so the text is built in one pass instead: `out` is the text as it
+// stands up to the search position, and what is still to be searched is the
+// inserted values not yet passed (innermost last) followed by the rest of
+// the text. Only an occurrence that ends in text not yet searched can be new,
+// and since every value ends in "\", which no token holds, an occurrence can
+// only begin in `out` and end in a value inserted right after it, or lie in
+// the text: checking at the end of `out` after each character finds exactly
+// the occurrences the literal search finds, in the same order.
+void replaceToken(std::string& text, const std::string& token, DirectoryCall call, const std::string& fixedValue,
+                  const LeadBytes& codePage) {
+    if (text.find(token) == std::string::npos) return;  // not even across a character boundary
+    auto isLead = [&](char c) { return codePage.lead[static_cast<unsigned char>(c)]; };
+    struct Inserted {
+        std::string value;
+        std::size_t next;
+    };
+    std::vector<Inserted> inserted;
+    std::size_t nextInText = 0;
+    std::string out;
+    out.reserve(text.size());
+    std::size_t searchFrom = 0;                  // no occurrence starts before this
+    std::size_t trailAt = std::string::npos;     // second byte of the last double-byte character in out
+
+    // The next byte still to be searched, taken off the input; false at the end.
+    auto takeByte = [&](char& byte) {
+        while (!inserted.empty() && inserted.back().next == inserted.back().value.size()) inserted.pop_back();
+        if (!inserted.empty()) {
+            byte = inserted.back().value[inserted.back().next++];
+            return true;
+        }
+        if (nextInText == text.size()) return false;
+        byte = text[nextInText++];
+        return true;
+    };
+    // Appends a text that is not searched, keeping the character boundaries.
+    auto appendUnsearched = [&](const std::string& value) {
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            out += value[i];
+            if (isLead(value[i]) && i + 1 < value.size()) {
+                out += value[++i];
+                trailAt = out.size() - 1;
+            }
+        }
+    };
+
+    // The last value asked for, with its trailing backslash and whether it
+    // holds the token: a call gives the same directory every time.
+    std::string lastAnswer, lastValue;
+    bool lastHoldsToken = false, asked = false;
+
+    char byte;
+    while (takeByte(byte)) {
+        out += byte;
+        if (isLead(byte)) {
+            // A lead byte and the byte after it are one character; a lead
+            // byte as the very last byte stands alone.
+            char trail;
+            if (takeByte(trail)) {
+                out += trail;
+                trailAt = out.size() - 1;
+            }
             continue;
         }
-        value = withTrailingBackslash(value);
-        result.replace(at, token.size(), value);
-        if (findText(value, token) != std::string::npos) searchFrom = at + value.size();
+        // Tokens are plain ASCII, none of their bytes a lead byte: an
+        // occurrence ending here begins on a character boundary unless its
+        // first byte is the second byte of a double-byte character.
+        if (byte != token.back() || out.size() < token.size()) continue;
+        std::size_t at = out.size() - token.size();
+        if (at < searchFrom || at == trailAt || out.compare(at, token.size(), token) != 0) continue;
+        std::string value = fixedValue;
+        if (call && !call(value)) {
+            searchFrom = out.size();
+            continue;
+        }
+        if (!asked || value != lastAnswer) {
+            asked = true;
+            lastAnswer = value;
+            lastValue = withTrailingBackslash(value);
+            lastHoldsToken = findText(lastValue, token) != std::string::npos;
+        }
+        out.resize(at);
+        if (lastHoldsToken) {
+            appendUnsearched(lastValue);
+            searchFrom = out.size();
+        } else {
+            inserted.push_back(Inserted{lastValue, 0});
+        }
     }
+    text.swap(out);
 }
 }  // namespace
 
 std::string expandPathTokens(Handle instance, const std::string& text) {
+    if (text.find('%') == std::string::npos) return text;
+    LeadBytes codePage;
+    for (int b = 0; b < 256; ++b) codePage.lead[b] = isLeadByte(static_cast<unsigned char>(b));
     std::string result = text;
-    if (findText(result, "%APP%") != std::string::npos) {
+    if (text.find("%APP%") != std::string::npos && findText(result, "%APP%") != std::string::npos) {
         std::string location = lookupInstalledLocation(instance, "kw.ini");
         // Nothing recorded: every "%APP%" stays as it stands.
-        if (location != notAvailable) result = replaceToken(result, "%APP%", nullptr, location);
+        if (location != notAvailable) replaceToken(result, "%APP%", nullptr, location, codePage);
     }
-    for (const Token& token : directoryTokens) result = replaceToken(result, token.text, token.value, std::string());
+    for (const Token& token : directoryTokens) replaceToken(result, token.text, token.value, std::string(), codePage);
     return result;
 }

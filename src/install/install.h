@@ -20,7 +20,8 @@
 const int checkFileLines = 7;
 
 // Reads the first `count` lines of an install description file (missing lines
-// read empty); false when the file cannot be opened.
+// read empty); false when the file cannot be opened, or when one of those
+// lines did not fit or could not be read.
 bool readDescriptionLines(const std::string& fileName, std::string* lines, int count);
 // "<part 1>\<part 2>\<part 3>", each part as it stands.
 std::string installKeyTail(const std::string& part1, const std::string& part2, const std::string& part3);

@@ -44,10 +44,16 @@ enum SettingLine {
     subdirectory, finalCommand
 };
 
-void readSettings(Handle instance, LineReader& reader, InstallerSettings& settings) {
+// Reads lines 1 to 37. False when one of them did not fit or could not be
+// read: every line after it would read empty (an empty final command runs
+// the install check, an empty key part records under another key), so the
+// installer changes nothing at all.
+bool readSettings(Handle instance, LineReader& reader, InstallerSettings& settings) {
     for (int n = 1; n <= settingLines; ++n) settings.line[n] = readLine(reader);
-    settings.line[baseDirectory] = expandPathTokens(instance, settings.line[baseDirectory]);
     for (int n = 0; n < skippedLines; ++n) readLine(reader);
+    if (reader.failed) return false;
+    settings.line[baseDirectory] = expandPathTokens(instance, settings.line[baseDirectory]);
+    return true;
 }
 
 // The path dialog asks Yes (install here), No (choose another folder) or
@@ -73,14 +79,16 @@ bool talkToUser(Handle instance, const InstallerSettings& settings, std::string&
         return false;
     if (settings.line[pathSwitch] == "NO") return true;
 
+    // Only Yes installs. Cancel ends the installer, and so does a box that
+    // failed (0, or -1 under Wine without a display) or any other answer:
+    // nothing confirmed the target.
     int answer = askPath(instance, settings, targetBase);
-    if (answer == answerCancel) return false;
-    if (answer != answerNo) return true;  // Yes, and whatever else the box says
+    if (answer == answerYes) return true;
+    if (answer != answerNo) return false;
 
     // No: the folder picker, each choice confirmed by the path dialog again.
     // A cancelled picker offers the current target base once more. Only Yes
-    // and No keep the loop going: Cancel ends the installer, and so does a
-    // box that failed, which would otherwise reopen the picker for ever.
+    // and No keep the loop going, as above.
     for (;;) {
         std::string picked = browseForFolder(instance, settings.line[pickerTitle]);
         std::string offered = picked == notAvailable ? targetBase : withTrailingBackslash(picked);
@@ -137,7 +145,7 @@ void restartWindows() {
 // Everything after the file is open; returning ends the installer.
 void install(Handle instance, LineReader& reader) {
     InstallerSettings settings;
-    readSettings(instance, reader, settings);
+    if (!readSettings(instance, reader, settings)) return;
 
     std::string targetBase = settings.line[baseDirectory];
     if (!talkToUser(instance, settings, targetBase)) return;
@@ -145,6 +153,7 @@ void install(Handle instance, LineReader& reader) {
     std::string installedDirectory = makeDirectoryChain(targetBase, settings.line[subdirectory]);
     if (!recordInstalledDirectory(settings, installedDirectory)) return;
 
+    // A line that did not fit reads empty and ends the list without running.
     for (;;) {
         std::string line = readLine(reader);
         if (line.empty()) break;

@@ -5,31 +5,29 @@
 #include "install/install.h"
 #include "registry/registry.h"
 
-namespace {
-const std::size_t valueBufferSize = 260;
-}
-
 bool readDescriptionLines(const std::string& fileName, std::string* lines, int count) {
     LineReader reader;
     if (!openLineReader(reader, fileName)) return false;
     for (int i = 0; i < count; ++i) lines[i] = readLine(reader);
     closeLineReader(reader);
-    return true;
+    // A line that did not fit (or a read that failed) leaves the lines after
+    // it empty: a cut key part names another product, a cut line 6 or 7
+    // another command. Nothing read from such a file is used.
+    return !reader.failed;
 }
 
 std::string installKeyTail(const std::string& part1, const std::string& part2, const std::string& part3) {
     return part1 + "\\" + part2 + "\\" + part3;
 }
 
-// The key is only opened, never created: a lookup leaves no trace in the
-// registry. It is opened with full access, as the installer's own key is.
+// The key is only opened, never created, and for reading only: a lookup
+// leaves no trace in the registry, and a user who may not write below
+// HKLM\Software (every host that is not elevated) still finds the product.
 std::string readInstallValue(const std::string& installKeyTail, const std::string& valueName) {
-    Handle key = regOpenKey(rootLocalMachine, "Software\\" + installKeyTail);
-    if (key == 0) return notAvailable;
-    std::string data;
-    bool read = regQueryValue(key, valueName, valueBufferSize, data);
-    regCloseKey(key);
-    return read ? textOfValueData(data) : std::string(notAvailable);
+    Handle key = openRegistryKeyForReading("HKLM", "Software\\" + installKeyTail);
+    std::string value = readRegistryValue(key, valueName);
+    closeRegistryKey(key);
+    return value;
 }
 
 std::string lookupInstalledLocation(Handle, const std::string& fileName) {

@@ -34,8 +34,10 @@ bool isLeadByte(unsigned char byte);
 
 // ---- files (kernel32) ------------------------------------------------------
 
-// CreateFileA(GENERIC_READ, share read+write, OPEN_EXISTING). A directory
-// does not open (no FILE_FLAG_BACKUP_SEMANTICS). Returns 0 on failure.
+// CreateFileA(GENERIC_READ, share read+write, OPEN_EXISTING), then
+// GetFileType: anything but a disk file (a device such as COM1 or CON, a
+// pipe) is closed again and counts as a file that cannot be opened. A
+// directory does not open (no FILE_FLAG_BACKUP_SEMANTICS). Returns 0 on failure.
 Handle openFileForReading(const std::string& name);
 // CreateFileA(GENERIC_WRITE, share read, CREATE_ALWAYS): creates or truncates.
 // Fails (0) on an empty name, a missing directory, a read-only or hidden file.
@@ -92,6 +94,10 @@ const Handle rootUsers = 0x80000003u;
 Handle regCreateKey(Handle root, const std::string& path);
 // RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS): opens only. 0 on failure.
 Handle regOpenKey(Handle root, const std::string& path);
+// RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE): opens an existing key for
+// reading its values only, creating nothing; what a user without write rights
+// (HKLM\Software for every host that is not elevated) may still do. 0 on failure.
+Handle regOpenKeyForReading(Handle root, const std::string& path);
 // RegCloseKey.
 void regCloseKey(Handle key);
 // RegQueryValueExA(key, name, NULL, NULL, buffer, &size) with a buffer of
@@ -205,3 +211,7 @@ bool traceEnabled();
 // the call, its arguments and the error code (GetLastError or the code the
 // call returned).
 void appendTraceLine(const std::string& line);
+// Whether an open file is the trace file itself, under whatever name
+// (GetFileInformationByHandle: the same volume and file index); false when
+// tracing is off. What the trace appends must never be read back as commands.
+bool isTraceFile(Handle file);

@@ -29,8 +29,15 @@ bool isLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 Handle openFileForReading(const std::string& name) {
     HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) return reinterpret_cast<Handle>(file);
-    traceFailure("CreateFileA", GetLastError(), name.c_str(), traceAsIs "GENERIC_READ", traceAsIs "OPEN_EXISTING");
+    if (file == INVALID_HANDLE_VALUE) {
+        traceFailure("CreateFileA", GetLastError(), name.c_str(), traceAsIs "GENERIC_READ", traceAsIs "OPEN_EXISTING");
+        return 0;
+    }
+    // A device (COM1, CON, a pipe) would block ReadFile for ever: only disk files are read.
+    DWORD type = GetFileType(file);
+    if (type == FILE_TYPE_DISK) return reinterpret_cast<Handle>(file);
+    traceFailure("GetFileType", type, name.c_str());
+    CloseHandle(file);
     return 0;
 }
 

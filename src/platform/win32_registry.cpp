@@ -37,6 +37,14 @@ Handle regOpenKey(Handle root, const std::string& path) {
     return 0;
 }
 
+Handle regOpenKeyForReading(Handle root, const std::string& path) {
+    HKEY key = nullptr;
+    LONG result = RegOpenKeyExA(asKey(root), path.c_str(), 0, KEY_QUERY_VALUE | keyView, &key);
+    if (result == ERROR_SUCCESS) return reinterpret_cast<Handle>(key);
+    traceHandleFailure("RegOpenKeyExA", result, root, path.c_str(), traceAsIs "KEY_QUERY_VALUE");
+    return 0;
+}
+
 void regCloseKey(Handle key) { RegCloseKey(asKey(key)); }
 
 bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, std::string& data) {

@@ -48,15 +48,35 @@ void appendTraceLine(const std::string& line) {
     SetLastError(error);
 }
 
+bool isTraceFile(Handle file) {
+    if (!traceEnabled()) return false;
+    // The same file whatever its name (another case, a short name, a link):
+    // the same volume and the same file index.
+    DWORD error = GetLastError();
+    bool same = false;
+    HANDLE trace = CreateFileA(traceFile, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (trace != INVALID_HANDLE_VALUE) {
+        BY_HANDLE_FILE_INFORMATION opened, traced;
+        same = GetFileInformationByHandle(reinterpret_cast<HANDLE>(file), &opened) &&
+               GetFileInformationByHandle(trace, &traced) &&
+               opened.dwVolumeSerialNumber == traced.dwVolumeSerialNumber &&
+               opened.nFileIndexHigh == traced.nFileIndexHigh && opened.nFileIndexLow == traced.nFileIndexLow;
+        CloseHandle(trace);
+    }
+    SetLastError(error);
+    return same;
+}
+
 namespace {
-void appendArgument(std::string& line, const char* argument) {
+void appendArgument(std::string& line, const TraceArgument& argument) {
     if (line.back() != '(') line += ", ";
-    if (*argument == '\1') {
-        line += argument + 1;
+    if (argument.asIs) {
+        line += argument.text;
         return;
     }
     line += '"';
-    for (const unsigned char* c = reinterpret_cast<const unsigned char*>(argument); *c; ++c) {
+    for (const unsigned char* c = reinterpret_cast<const unsigned char*>(argument.text); *c; ++c) {
         if (*c == '\r') line += "<CR>";
         else if (*c == '\n') line += "<LF>";
         else if (*c == '\t') line += "<TAB>";
@@ -70,23 +90,24 @@ void appendArgument(std::string& line, const char* argument) {
     line += '"';
 }
 
-void finishFailure(std::string& line, unsigned long code, const char* const* arguments, int count) {
-    for (int i = 0; i < count && arguments[i]; ++i) appendArgument(line, arguments[i]);
+void finishFailure(std::string& line, unsigned long code, const TraceArgument* arguments, int count) {
+    for (int i = 0; i < count && arguments[i].text; ++i) appendArgument(line, arguments[i]);
     // Small codes are Win32 error numbers; HRESULTs read better in hex.
     line += ") failed: error " + (code > 0xFFFF ? hexNumber(code) : std::to_string(code));
     appendTraceLine(line);
 }
 }  // namespace
 
-void traceFailure(const char* call, unsigned long code, const char* a, const char* b, const char* c, const char* d) {
+void traceFailure(const char* call, unsigned long code, TraceArgument a, TraceArgument b, TraceArgument c,
+                  TraceArgument d) {
     if (!traceEnabled()) return;
     std::string line = std::string("    ") + call + "(";
-    const char* arguments[] = {a, b, c, d};
+    const TraceArgument arguments[] = {a, b, c, d};
     finishFailure(line, code, arguments, 4);
 }
 
-void traceHandleFailure(const char* call, unsigned long code, Handle handle, const char* a, const char* b,
-                        const char* c) {
+void traceHandleFailure(const char* call, unsigned long code, Handle handle, TraceArgument a, TraceArgument b,
+                        TraceArgument c) {
     if (!traceEnabled()) return;
     std::string line = std::string("    ") + call + "(";
     switch (handle) {
@@ -96,6 +117,6 @@ void traceHandleFailure(const char* call, unsigned long code, Handle handle, con
         case rootUsers: line += "HKU"; break;
         default: line += "handle " + hexNumber(static_cast<unsigned long>(handle));
     }
-    const char* arguments[] = {a, b, c};
+    const TraceArgument arguments[] = {a, b, c};
     finishFailure(line, code, arguments, 3);
 }

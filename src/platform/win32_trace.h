@@ -2,18 +2,33 @@
 //
 // "<call>(<arguments>) failed: error <code>", appended only when tracing is
 // on. The caller takes the code (GetLastError or the returned code) first.
-// Arguments are texts shown in double quotes; one that begins with
-// traceAsIs ("\1") is shown as it stands, without that byte (flags, NULL).
-// The arguments are plain pointers so that the call sites stay small: the
-// line is built only when it is written.
+// Arguments are texts, always shown in double quotes with their control
+// bytes named (<CR>, <LF>, <0x01>), or flags the call site spells out with
+// traceAsIs ("KEY_ALL_ACCESS", "NULL"), shown as they stand. The two are told
+// apart by their type, never by their bytes: no text from a command line can
+// pass for a flag and so put raw line ends, or lines of its own, into the
+// trace. The line is built only when it is written.
 #pragma once
 
 #include "platform/platform.h"
 
-#define traceAsIs "\1"
+struct TraceArgument {
+    const char* text;  // null: no such argument
+    bool asIs;
+    TraceArgument(const char* text = nullptr) : text(text), asIs(false) {}
+};
+struct TraceFlag {};
+// traceAsIs "FLAG" is the flag argument FLAG.
+inline TraceArgument operator+(TraceFlag, const char* flag) {
+    TraceArgument argument(flag);
+    argument.asIs = true;
+    return argument;
+}
+#define traceAsIs TraceFlag() +
 
-void traceFailure(const char* call, unsigned long code, const char* a = nullptr, const char* b = nullptr,
-                  const char* c = nullptr, const char* d = nullptr);
+void traceFailure(const char* call, unsigned long code, TraceArgument a = TraceArgument(),
+                  TraceArgument b = TraceArgument(), TraceArgument c = TraceArgument(),
+                  TraceArgument d = TraceArgument());
 // The same with a key or file handle as the first argument (a root key by its name).
-void traceHandleFailure(const char* call, unsigned long code, Handle handle, const char* a = nullptr,
-                        const char* b = nullptr, const char* c = nullptr);
+void traceHandleFailure(const char* call, unsigned long code, Handle handle, TraceArgument a = TraceArgument(),
+                        TraceArgument b = TraceArgument(), TraceArgument c = TraceArgument());

@@ -79,9 +79,10 @@ bool shGetFolderPath(int folder, std::string& path) {
     // S_FALSE: a folder the shell knows but that does not exist (the ANSI form only).
     HRESULT result = getFolder(nullptr, folder, nullptr, 0 /* SHGFP_TYPE_CURRENT */, buffer);
     if (result != S_OK) {
-        if (traceEnabled())
-            traceFailure("SHGetFolderPathA", static_cast<unsigned long>(result), traceAsIs "NULL",
-                         (traceAsIs "CSIDL " + std::to_string(folder)).c_str());
+        if (traceEnabled()) {
+            std::string csidl = "CSIDL " + std::to_string(folder);
+            traceFailure("SHGetFolderPathA", static_cast<unsigned long>(result), traceAsIs "NULL", traceAsIs csidl.c_str());
+        }
         return false;
     }
     buffer[MAX_PATH - 1] = 0;

@@ -1,6 +1,8 @@
-// The registry commands. Each opens its key through the registry layer (which
-// creates every missing key on the path), does one thing and closes the key;
-// only "regToFile"/"regGetValue" answers, through its reply file.
+// The registry commands. Each opens its key through the registry layer, does
+// one thing and closes the key; only "regToFile"/"regGetValue" answers,
+// through its reply file. Writes and deletes open with full access, creating
+// every missing key on the path; the read opens an existing key for reading
+// only.
 #include "app/reply.h"
 #include "app/text.h"
 #include "registry/registry.h"
@@ -23,7 +25,7 @@ void commandRegToFile(Handle, const std::string&, const std::string& arguments) 
     std::string root = takeField(rest);
     std::string path = takeField(rest);
     std::string valueName = takeField(rest);
-    Handle key = openRegistryKey(root, path);
+    Handle key = openRegistryKeyForReading(root, path);
     std::string value = readRegistryValue(key, valueName);
     closeRegistryKey(key);
     writeTextFile(rest, std::string("regToFile=") + (value == notAvailable ? "ERROR" : value));
@@ -37,11 +39,13 @@ void commandRegCreateKey(Handle, const std::string&, const std::string& argument
 }
 
 // "regDeleteKey": root&parent key path&sub-key to delete. Windows deletes only
-// a key without sub-keys.
+// a key without sub-keys. An empty (or blanks-only) sub-key name deletes
+// nothing: RegDeleteKeyA would take it for the parent key itself.
 void commandRegDeleteKey(Handle, const std::string&, const std::string& arguments) {
     std::string rest = arguments;
     std::string root = takeField(rest);
     std::string parent = takeField(rest);
+    if (!namesItemBelow(rest)) return;
     Handle key = openRegistryKey(root, parent);
     deleteRegistryKey(key, rest);
     closeRegistryKey(key);

@@ -31,6 +31,12 @@ Handle openRegistryKey(const std::string& rootName, const std::string& path) {
     return regCreateKey(root, path);
 }
 
+Handle openRegistryKeyForReading(const std::string& rootName, const std::string& path) {
+    Handle root = rootKeyByName(rootName);
+    if (root == nullKey) return nullKey;
+    return regOpenKeyForReading(root, path);
+}
+
 // Nothing is asked of Windows for the null key: every operation on it fails
 // and changes nothing.
 void closeRegistryKey(Handle key) {
@@ -49,8 +55,12 @@ std::string textOfValueData(const std::string& data) {
 std::string readRegistryValue(Handle key, const std::string& valueName) {
     std::string data;
     if (key == nullKey || !regQueryValue(key, valueName, valueBufferSize, data)) return notAvailable;
-    // Whatever the type, the data are taken as bytes of text up to the first zero.
-    return textOfValueData(data);
+    // Whatever the type, the data are taken as bytes of text up to the first
+    // zero. 260 bytes without one (REG_BINARY, REG_MULTI_SZ, a REG_SZ stored
+    // without its zero) are a 260-character text: over the limit, like 261
+    // bytes with the zero.
+    std::string text = textOfValueData(data);
+    return text.size() >= valueBufferSize ? std::string(notAvailable) : text;
 }
 
 void writeRegistryValue(Handle key, const std::string& valueName, const std::string& text) {

@@ -1,9 +1,11 @@
 // Registry access and the registry commands.
 //
 // The layer names the four roots "HKCR", "HKCU", "HKLM" and "HKU" (exactly;
-// nothing else), opens keys by creating them with full access, and reads and
-// writes values as text (REG_SZ on writing, the bytes up to the first zero on
-// reading, at most 260 bytes, "na" when a value cannot be read).
+// nothing else), opens keys for writing and deleting by creating them with
+// full access and keys for reading with query access only, creating nothing,
+// and reads and writes values as text (REG_SZ on writing, the bytes up to the
+// first zero on reading, fewer than 260 characters, "na" when a value cannot
+// be read).
 // Commands: "reg"/"register"/"regSetValue" set a value, "regToFile"/
 // "regGetValue" answer "regToFile=" with one, "regCreateKey" creates a key,
 // "regDeleteKey" and "regDeleteValue" delete a sub-key or a value.
@@ -21,10 +23,15 @@ Handle rootKeyByName(const std::string& rootName);
 // Opens the key below the named root, creating every missing key on the path,
 // with full access; the null key when the name is unknown or the open fails.
 Handle openRegistryKey(const std::string& rootName, const std::string& path);
+// Opens an existing key below the named root for reading its values only,
+// creating nothing: reads need no write access. The null key when the name
+// is unknown, the key does not exist or may not be read.
+Handle openRegistryKeyForReading(const std::string& rootName, const std::string& path);
 void closeRegistryKey(Handle key);
 void deleteRegistryKey(Handle key, const std::string& name);
 // The value's data as text (up to the first zero byte, whatever its type),
-// or "na" when it cannot be read (missing, over 260 bytes, the null key).
+// or "na" when it cannot be read (missing, the null key) or its text is 260
+// characters or longer (over 260 bytes, or 260 without a zero byte).
 std::string readRegistryValue(Handle key, const std::string& valueName);
 // Registry value data as text: the bytes up to the first zero, or all of them.
 std::string textOfValueData(const std::string& data);

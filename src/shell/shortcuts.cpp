@@ -27,12 +27,12 @@ int shellFolderId(int folderNumber) {
 }
 
 // The icon folder's path as the shell gives it, or else as Explorer recorded
-// it in the registry, or "na". The key is opened (created when missing), read
-// once and closed again.
+// it in the registry, or "na". The key is opened for reading (never created),
+// read once and closed again.
 std::string iconFolderPath(int folderNumber) {
     std::string path;
     if (shGetFolderPath(shellFolderId(folderNumber), path)) return path;
-    Handle key = openRegistryKey("HKCU", shellFoldersKey);
+    Handle key = openRegistryKeyForReading("HKCU", shellFoldersKey);
     path = readRegistryValue(key, shellFolderName(folderNumber));
     closeRegistryKey(key);
     return path;
@@ -50,6 +50,9 @@ bool iconItemPath(const std::string& arguments, std::string& path) {
     splitField(arguments, numberText, relativePath);
     int folderNumber = 0;
     if (!parseDecimal(numberText, folderNumber)) return false;
+    // An empty path would name the icon folder itself ("deleteIconDir&3&"
+    // would remove the Startup folder): nothing is deleted.
+    if (!namesItemBelow(relativePath)) return false;
     std::string folder = iconFolderPath(folderNumber);
     // No folder recorded (or the read failed): there is nothing to delete, and
     // a relative "na\..." in the current directory is not the user's folder.

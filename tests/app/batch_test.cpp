@@ -56,8 +56,12 @@ TEST_F(Batch, LineRules) {
         {"259 bytes run whole and the batch goes on", line259 + "\r\nsave&b.txt&2\r\n", {"long.txt", "b.txt"}, {}},
         {"259 bytes, LF alone", line259 + "\nsave&b.txt&2", {"long.txt", "b.txt"}, {}},
         {"259 bytes at the end of the file", "save&a.txt&1\n" + line259, {"a.txt", "long.txt"}, {}},
-        {"300 bytes end the batch", line300 + "\r\nsave&b.txt&2\r\n", {"long.txt"}, {"b.txt"}},
-        {"260 bytes end the batch", saveLineOfLength("long.txt", 260) + "\nsave&b.txt&2\n", {"long.txt"}, {"b.txt"}},
+        // A line that does not fit is not run, not even cut, and ends the batch.
+        {"300 bytes end the batch unrun", line300 + "\r\nsave&b.txt&2\r\n", {}, {"long.txt", "b.txt"}},
+        {"260 bytes end the batch unrun", "save&a.txt&1\n" + saveLineOfLength("long.txt", 260) + "\nsave&b.txt&2\n",
+         {"a.txt"}, {"long.txt", "b.txt"}},
+        {"a cut name never runs as a shorter one", "delete&" + std::string(243, 'd') + "\\keep.txt.bak\n", {}, {}},
+        {"a cut flag never drops", "copy&src.txt&" + std::string(237, 'd') + "\\keep.txt&TRUE\n", {}, {}},
         {"bars and path tokens in a line", "save&a|b.txt&%WIN%\r\n", {"a b.txt"}, {}},
     };
     for (const LineRuleCase& c : cases) {
@@ -65,19 +69,23 @@ TEST_F(Batch, LineRules) {
         fakeReset();
         resetRuns();
         fakeAddFile("C:\\work\\run.txt", c.bytes);
+        fakeAddFile("C:\\work\\src.txt", "new");
+        fakeAddFile("C:\\work\\" + std::string(243, 'd') + "\\keep.txt", "old");
+        fakeAddFile("C:\\work\\" + std::string(237, 'd') + "\\keep.txt", "old");
         EXPECT_TRUE(runBatchFile(instance, "run.txt"));
         for (const std::string& name : c.written) EXPECT_TRUE(fakeFileExists(name)) << name;
+        EXPECT_EQ("old", fakeFileBytes(std::string(243, 'd') + "\\keep.txt"));
+        EXPECT_EQ("old", fakeFileBytes(std::string(237, 'd') + "\\keep.txt"));
         for (const std::string& name : c.notWritten) EXPECT_FALSE(fakeFileExists(name)) << name;
         EXPECT_EQ(fakeOpenFiles(), 0);
     }
 }
 
 TEST_F(Batch, LinesReachTheRunnerByteExact) {
-    // CRs vanish wherever they stand; a line cut at 259 bytes keeps exactly those.
-    fakeAddFile("run.txt", "save&a.txt&x\ry\r\r\n" + saveLineOfLength("b.txt", 300) + "\n");
+    // CRs vanish wherever they stand.
+    fakeAddFile("run.txt", "save&a.txt&x\ry\r\r\n");
     runBatchFile(instance, "run.txt");
     EXPECT_EQ(fakeFileBytes("a.txt"), "xy");
-    EXPECT_EQ(fakeFileBytes("b.txt"), std::string(259 - 11, 'x'));
 }
 
 TEST_F(Batch, Exactly259BytesStoreEveryByte) {

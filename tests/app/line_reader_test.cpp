@@ -48,13 +48,47 @@ TEST(LineReader, TextModeRules) {
         {"259 characters and CR LF", s259 + "\r\nnext\r\n", {s259, "next", ""}},
         {"259 characters, then the end", s259, {s259, ""}},
         {"CRs do not count", "ab\r" + s259.substr(2) + "\r\nnext", {"ab" + s259.substr(2), "next"}},
-        {"260 characters fail the stream", s260 + "\nnext\nmore\n", {s260.substr(0, 259), "", "", ""}},
-        {"over-long line at the end", "a\n" + s260, {"a", s260.substr(0, 259), ""}},
-        {"a long line after 259", "a\n" + s259 + "zz\nb\n", {"a", s259, "", ""}},
+        // A line that does not fit is not yielded, not even its first 259 bytes.
+        {"260 characters fail the stream", s260 + "\nnext\nmore\n", {"", "", "", ""}},
+        {"over-long line at the end", "a\n" + s260, {"a", "", ""}},
+        {"a long line after 259", "a\n" + s259 + "zz\nb\n", {"a", "", "", ""}},
+        {"259 characters and a NUL", s259 + std::string(1, '\0') + "\nb\n", {"", ""}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.expected, readLines(c.bytes, static_cast<int>(c.expected.size()))) << c.name;
     }
+}
+
+TEST(LineReader, FailedTellsACutFileFromOneThatEnded) {
+    const struct {
+        std::string bytes;
+        int reads;
+        bool failed;
+    } cases[] = {
+        {"a\nb\n", 5, false},
+        {std::string(259, 'x'), 3, false},
+        {std::string(259, 'x') + "\n", 3, false},
+        {"a\n" + std::string(260, 'x'), 1, false},  // not read that far yet
+        {"a\n" + std::string(260, 'x'), 2, true},
+        {"a\n" + std::string(260, 'x') + "\x1a", 4, true},
+    };
+    for (const auto& c : cases) {
+        fakeReset();
+        fakeAddFile("C:\\work\\f.txt", c.bytes);
+        LineReader reader;
+        ASSERT_TRUE(openLineReader(reader, "f.txt"));
+        for (int i = 0; i < c.reads; ++i) readLine(reader);
+        EXPECT_EQ(c.failed, reader.failed) << c.bytes.size() << " bytes, " << c.reads << " reads";
+        closeLineReader(reader);
+    }
+    fakeReset();
+    fakeAddFile("C:\\work\\f.txt", "a\n");
+    fakeFail("readFileBytes", 1);
+    LineReader reader;
+    ASSERT_TRUE(openLineReader(reader, "f.txt"));
+    readLine(reader);
+    EXPECT_TRUE(reader.failed);
+    closeLineReader(reader);
 }
 
 TEST(LineReader, LongFilesReadAcrossBlocks) {
@@ -107,10 +141,11 @@ TEST(LineReader, OverLongLineFailsTheReaderWhereverItStands) {
         }
         bytes += std::string(259, 'L') + "M\nnext\n";
         Lines lines = readLines(bytes, 40);
-        std::size_t i = 0;
-        while (i < lines.size() && lines[i] != std::string(259, 'L')) ++i;
-        ASSERT_LT(i, lines.size()) << offset;
-        for (++i; i < lines.size(); ++i) EXPECT_EQ("", lines[i]) << offset;
+        // The short lines come whole; the long one and everything after it read empty.
+        std::size_t shortLines = 0;
+        while (shortLines < lines.size() && !lines[shortLines].empty() && lines[shortLines][0] == 's') ++shortLines;
+        EXPECT_EQ(shortLines, (offset + 99) / 100) << offset;
+        for (std::size_t i = shortLines; i < lines.size(); ++i) EXPECT_EQ("", lines[i]) << offset;
     }
 }
 

@@ -60,6 +60,39 @@ TEST_F(TraceTest, ControlBytesNeverBreakALine) {
     runCommandLine(0, "confirm&A&&B&Q%TAB%?&cursor&");
     ASSERT_GE(fakeTraceLines.size(), 1u);
     EXPECT_EQ(fakeTraceLines[0], "[1] confirm caption \"A<CR><LF>B\", question \"Q<TAB>?\", command line \"cursor&\"");
+    // A text that begins with byte 0x01 is a text like any other.
+    runCommandLine(0, "delete&\x01x\r\n[1] forged");
+    EXPECT_EQ(fakeTraceLines.back(), "[1] delete file \"<0x01>x<CR><LF>[1] forged\"");
+}
+
+// A batch, check or installer file that is the trace file itself would read
+// the lines the trace appends as commands, and grow for ever: it is a file
+// that cannot be opened. Under another name of the same file too (here: case).
+TEST_F(TraceTest, TheTraceFileIsNeverReadAsCommands) {
+    const struct {
+        const char* commandLine;
+    } cases[] = {{"batch&C:\\trace.txt"}, {"batch&c:\\TRACE.TXT"}, {"installCheck&C:\\trace.txt"},
+                 {"install&C:\\trace.txt"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.commandLine);
+        fakeReset();
+        resetRuns();
+        fakeAddFile("C:\\trace.txt", "save&C:\\ran.txt&x\r\nsave&C:\\trace.txt&\r\n");
+        fakeTraceOn(true, "C:\\trace.txt");
+        runCommandLine(0, c.commandLine);
+        EXPECT_FALSE(fakeFileExists("C:\\ran.txt"));
+        EXPECT_EQ(1u, fakeTraceLines.size());
+        EXPECT_EQ(0, fakeOpenFiles());
+    }
+    // Another file still runs, and is traced.
+    fakeReset();
+    resetRuns();
+    fakeAddFile("C:\\steps.txt", "save&C:\\ran.txt&x\r\n");
+    fakeTraceOn(true, "C:\\trace.txt");
+    runCommandLine(0, "batch&C:\\steps.txt");
+    EXPECT_TRUE(fakeFileExists("C:\\ran.txt"));
+    EXPECT_EQ(2u, fakeTraceLines.size());
+    EXPECT_EQ(fakeTraceLines[0] + "\r\n" + fakeTraceLines[1] + "\r\n", fakeFileBytes("C:\\trace.txt"));
 }
 
 TEST_F(TraceTest, ABoxNobodyCanSeeIsTracedAndNotShown) {

@@ -15,7 +15,7 @@ class PEImage:
         pe = struct.unpack_from('<I', d, 0x3C)[0]
         if d[pe:pe + 4] != b'PE\0\0':
             raise ValueError(f'{path}: no PE signature')
-        self.machine, sections, _, _, _, optional_size, self.characteristics = struct.unpack_from(
+        self.machine, sections, self.timestamp, _, _, optional_size, self.characteristics = struct.unpack_from(
             '<HHIIIHH', d, pe + 4)
         opt = pe + 24
         self.magic = struct.unpack_from('<H', d, opt)[0]

@@ -10,7 +10,8 @@ against a short batch); batch, check and installer files that call
 themselves several times; an installer file with 100,000 command lines;
 double-byte text in code page 932 whose trail bytes equal "|" or "\\"; CD
 drives without media; a relative reply file named before a file dialog that
-chooses a file in another folder."""
+chooses a file in another folder; device names (COM1, CON, ...) given as
+batch, check and installer files."""
 
 import os
 import random
@@ -323,6 +324,18 @@ class BatchFileTest(HostileTest):
         d.write("b.txt", "delete&b.txt\r\nsave&after.txt&y\r\n")
         self.run_clean(d, "batch&b.txt")
         self.assertFiles(d, {"b.txt": b"delete&b.txt\r\nsave&after.txt&y\r\n", "after.txt": b"y"})
+
+    def test_device_names_as_files(self):
+        # A batch, check or installer file that is a device (a serial port
+        # blocks ReadFile for ever) counts as a file that cannot be opened:
+        # the run ends at once and does nothing.
+        for command in ("batch", "installCheck", "install"):
+            for device in ("COM1", "\\\\.\\COM1", "AUX", "CON", "CONIN$", "NUL"):
+                with self.subTest(command=command, device=device):
+                    d = self.dir()
+                    d.write("kw.ini", "c\r\nHostile\r\nDevice\r\n1.0\r\nm\r\nsave&six.txt&6\r\nsave&seven.txt&7\r\n")
+                    self.run_clean(d, "%s&%s" % (command, device), seconds=10.0)
+                    self.assertFiles(d, {"kw.ini": d.read("kw.ini")})
 
     def batch_peak(self, lines):
         d = self.dir()

@@ -125,6 +125,15 @@ class ImportCases(BuildChecks):
         self.assertLessEqual((self.image.major_subsystem, self.image.minor_subsystem), self.expected['subsystem'])
         self.assertGreater(len(self.image.imports()), 0, 'the import table was not read')
 
+    def test_linked_as_windows_programs_are(self):
+        flags = self.image.dll_characteristics
+        self.assertTrue(flags & 0x0040, 'no ASLR (DYNAMIC_BASE)')
+        self.assertTrue(flags & 0x0100, 'no DEP (NX_COMPAT)')
+        # Without it a Remote Desktop server gives the program a per-user
+        # Windows directory, and %WIN% changes meaning.
+        self.assertTrue(flags & 0x8000, 'not TERMINAL_SERVER_AWARE')
+        self.assertEqual(self.image.timestamp, 0, 'a link time stamp makes every build differ')
+
     def test_imports_exactly_kernel32_advapi32_msvcrt(self):
         names = set(self.image.imports())
         self.assertEqual({n.lower() for n in names}, {n.lower() for n in STATIC_DLLS}, names)

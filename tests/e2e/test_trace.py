@@ -67,6 +67,32 @@ class TraceTest(harness.TestCase):
         self.assertFiles(d, {"steps.txt": b"copy&missing.txt&x.txt&FALSE\r\nsave&out.txt&done\r\n",
                              "out.txt": b"done"})
 
+    def test_a_text_cannot_forge_trace_lines(self):
+        # A text beginning with byte 0x01 is quoted like any other: its CR
+        # and LF are named, never written.
+        d = self.dir()
+        lines = self.traced(d, b"delete&\x01x\r\n[1] forged")
+        self.assertEqual(len(lines), 2, lines)
+        self.assertEqual(lines[0], '[1] delete file "<0x01>x<CR><LF>[1] forged"')
+        self.assertRegex(lines[1], r'^    DeleteFileA\("<0x01>x<CR><LF>\[1\] forged"\) failed: error \d+$')
+
+    def test_the_trace_file_is_never_run(self):
+        # Named as the batch, check or installer file, the trace file is a
+        # file that cannot be opened: nothing of it runs and it stops growing.
+        for command in ("batch", "installCheck", "install"):
+            with self.subTest(command=command):
+                d = self.dir()
+                with open(self.trace_unix, "wb") as f:
+                    f.write(b"save&ran.txt&x\r\n")
+                r = self.run_in(d, b"%s&%s" % (command.encode(), TRACE_WIN.lower().encode()),
+                                env={"HOSTCMD_TRACE": TRACE_WIN}, timeout=20.0)
+                self.assertFalse(r.timed_out, r.describe())
+                with open(self.trace_unix, "rb") as f:
+                    lines = f.read().split(b"\r\n")[:-1]
+                self.assertEqual(len(lines), 2, lines)
+                self.assertFiles(d, {})
+                os.remove(self.trace_unix)
+
     def test_without_the_variable_no_trace_is_written(self):
         d = self.dir()
         self.run_in(d, b"copy&missing.txt&copy.txt&FALSE")

@@ -27,7 +27,18 @@ std::string windowsDirectory, tempDirectory, systemDirectory;
 std::set<std::string> registryKeys;
 std::map<std::string, std::map<std::string, std::string>> registryValues;  // key -> lower name -> bytes
 std::map<Handle, std::string> openKeys;
+std::set<Handle> readingKeys;  // opened with query access only
 std::set<Handle> deniedRoots;
+std::set<std::string> readOnlyKeys;
+
+// Whether full access to the key is refused: its root is denied, or it is a
+// read-only key or lies below one.
+bool writeDenied(Handle root, const std::string& key) {
+    if (deniedRoots.count(root)) return true;
+    for (const std::string& k : readOnlyKeys)
+        if (key == k || key.compare(0, k.size() + 1, k + "\\") == 0) return true;
+    return false;
+}
 
 std::map<char, unsigned> driveTypes;
 std::vector<int> boxAnswers;
@@ -123,6 +134,7 @@ std::vector<std::string> fakeCalls;
 std::vector<std::string> fakeTraceLines;
 namespace {
 bool traceOn = false;
+std::string traceFile;  // absolute, empty when the lines are only kept in memory
 }  // namespace
 
 void fakeReset() {
@@ -131,7 +143,9 @@ void fakeReset() {
     registryKeys.clear();
     registryValues.clear();
     openKeys.clear();
+    readingKeys.clear();
     deniedRoots.clear();
+    readOnlyKeys.clear();
     driveTypes.clear();
     boxAnswers.clear();
     dialogAnswers.clear();
@@ -159,6 +173,7 @@ void fakeReset() {
     fakeCalls.clear();
     fakeTraceLines.clear();
     traceOn = false;
+    traceFile.clear();
     codePage932 = false;
     currentDirectory = "C:\\work";
     windowsDirectory = "C:\\WINDOWS";
@@ -227,6 +242,7 @@ bool fakeRegistryValue(Handle root, const std::string& path, const std::string& 
 }
 bool fakeRegistryKeyExists(Handle root, const std::string& path) { return registryKeys.count(keyPath(root, path)) > 0; }
 void fakeDenyRegistryRoot(Handle root) { deniedRoots.insert(root); }
+void fakeMakeRegistryKeyReadOnly(Handle root, const std::string& path) { readOnlyKeys.insert(keyPath(root, path)); }
 int fakeOpenKeys() { return static_cast<int>(openKeys.size()); }
 
 void fakeSetDriveType(char letter, unsigned type) { driveTypes[letter] = type; }
@@ -413,8 +429,8 @@ unsigned getDriveType(const std::string& root) {
 }
 
 Handle regCreateKey(Handle root, const std::string& path) {
-    if (failing("regCreateKey") || deniedRoots.count(root)) return 0;
     std::string key = keyPath(root, path);
+    if (failing("regCreateKey") || writeDenied(root, key)) return 0;
     for (std::string k = key; k.find('\\') != std::string::npos; k = k.substr(0, k.rfind('\\'))) registryKeys.insert(k);
     registryKeys.insert(key);
     Handle handle = newHandle();
@@ -423,17 +439,28 @@ Handle regCreateKey(Handle root, const std::string& path) {
 }
 
 Handle regOpenKey(Handle root, const std::string& path) {
-    if (failing("regOpenKey") || deniedRoots.count(root)) return 0;
     std::string key = keyPath(root, path);
+    if (failing("regOpenKey") || writeDenied(root, key)) return 0;
     if (key.find('\\') != std::string::npos && !registryKeys.count(key)) return 0;
     Handle handle = newHandle();
     openKeys[handle] = key;
     return handle;
 }
 
+Handle regOpenKeyForReading(Handle root, const std::string& path) {
+    if (failing("regOpenKeyForReading")) return 0;
+    std::string key = keyPath(root, path);
+    if (key.find('\\') != std::string::npos && !registryKeys.count(key)) return 0;
+    Handle handle = newHandle();
+    openKeys[handle] = key;
+    readingKeys.insert(handle);
+    return handle;
+}
+
 void regCloseKey(Handle key) {
     fakeCalls.push_back("regCloseKey");
     openKeys.erase(key);
+    readingKeys.erase(key);
 }
 
 bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, std::string& data) {
@@ -447,13 +474,13 @@ bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, 
 }
 
 bool regSetStringValue(Handle key, const std::string& name, const std::string& text) {
-    if (failing("regSetStringValue") || !openKeys.count(key)) return false;
+    if (failing("regSetStringValue") || !openKeys.count(key) || readingKeys.count(key)) return false;
     registryValues[openKeys[key]][lower(name)] = text + std::string(1, '\0');
     return true;
 }
 
 bool regDeleteKey(Handle key, const std::string& name) {
-    if (failing("regDeleteKey") || !openKeys.count(key)) return false;
+    if (failing("regDeleteKey") || !openKeys.count(key) || readingKeys.count(key)) return false;
     std::string target = openKeys[key];
     std::string relative = keyPath(0, name);
     target += relative.substr(1);
@@ -466,7 +493,7 @@ bool regDeleteKey(Handle key, const std::string& name) {
 }
 
 bool regDeleteValue(Handle key, const std::string& name) {
-    if (failing("regDeleteValue") || !openKeys.count(key)) return false;
+    if (failing("regDeleteValue") || !openKeys.count(key) || readingKeys.count(key)) return false;
     return registryValues[openKeys[key]].erase(lower(name)) > 0;
 }
 
@@ -677,8 +704,20 @@ void comRelease(Handle object) {
 
 // ---- trace -------------------------------------------------------------------
 
-void fakeTraceOn(bool on) { traceOn = on; }
+void fakeTraceOn(bool on, const std::string& file) {
+    traceOn = on;
+    traceFile = file.empty() ? std::string() : absolute(file);
+}
 bool traceEnabled() { return traceOn; }
 void appendTraceLine(const std::string& line) {
-    if (traceOn) fakeTraceLines.push_back(line);
+    if (!traceOn) return;
+    fakeTraceLines.push_back(line);
+    if (traceFile.empty()) return;
+    auto it = entries.find(traceFile);
+    if (it == entries.end()) entries[traceFile] = Entry{false, false, line + "\r\n"};
+    else if (!it->second.directory) it->second.bytes += line + "\r\n";
+}
+bool isTraceFile(Handle file) {
+    auto open = openFiles.find(file);
+    return traceOn && !traceFile.empty() && open != openFiles.end() && open->second.path == traceFile;
 }

@@ -40,8 +40,13 @@ int fakeOpenFiles();
 void fakeSetRegistryValue(Handle root, const std::string& path, const std::string& name, const std::string& bytes);
 bool fakeRegistryValue(Handle root, const std::string& path, const std::string& name, std::string& bytes);
 bool fakeRegistryKeyExists(Handle root, const std::string& path);
-// Opening keys with full access below this root fails, as for a user without rights.
+// Opening keys with full access below this root fails, as for a user without
+// rights; opening an existing key for reading still works.
 void fakeDenyRegistryRoot(Handle root);
+// The same for one key and the keys below it: the user may read them but not
+// write (as a standard user under HKLM\Software). Keys opened for reading
+// never set or delete anything.
+void fakeMakeRegistryKeyReadOnly(Handle root, const std::string& path);
 int fakeOpenKeys();
 
 // ---- drives
@@ -110,6 +115,8 @@ void fakeFailCallNumber(int k);
 void fakeFailCallsFrom(int k);
 
 // ---- trace
-// Tracing is off after fakeReset; on, every appended line is kept here.
-void fakeTraceOn(bool on);
+// Tracing is off after fakeReset; on, every appended line is kept here, and
+// with a file name also appended to that file (with CR LF), which is then the
+// trace file.
+void fakeTraceOn(bool on, const std::string& file = std::string());
 extern std::vector<std::string> fakeTraceLines;

@@ -49,9 +49,77 @@ TEST_F(Install, ReadInstallValueOnlyOpens) {
     fakeSetRegistryValue(rootLocalMachine, productKey, "isDir", std::string("A") + zero + zero + zero);
     EXPECT_EQ("A", readInstallValue("Vendor\\Product\\1.0", "isDir"));
 
-    record("D:\\Apps\\P");
-    fakeDenyRegistryRoot(rootLocalMachine);
+    fakeSetRegistryValue(rootLocalMachine, productKey, "isDir", std::string(260, 'd'));  // no zero byte
     EXPECT_EQ("na", readInstallValue("Vendor\\Product\\1.0", "isDir"));
+}
+
+// A user who may read HKLM\Software but not write it (every host that is not
+// elevated): every read finds what is there, and writes and deletes still
+// change nothing.
+TEST_F(Install, KeysTheUserMayOnlyReadAreRead) {
+    for (bool wholeRoot : {false, true}) {
+        SCOPED_TRACE(wholeRoot ? "HKLM denied" : "HKLM\\Software read-only");
+        SetUp();
+        record("D:\\App");
+        fakeSetRegistryValue(rootLocalMachine, "Software\\Acme", "Name", "Value" + zero);
+        fakeAddFile("D:\\App\\m.exe", "");
+        checkFile("C:\\work\\kw.ini", "m.exe");
+        if (wholeRoot) fakeDenyRegistryRoot(rootLocalMachine);
+        else fakeMakeRegistryKeyReadOnly(rootLocalMachine, "Software");
+
+        EXPECT_EQ("D:\\App", lookupInstalledLocation(0, "kw.ini"));
+        runInstallCheck(0, "kw.ini");
+        EXPECT_EQ("line 6", ran());
+        runCommandLine(0, "pathToInstall&Vendor&Product&1.0&m.exe&r.txt");
+        EXPECT_EQ("PathToInstall=D:\\App\\", fakeFileBytes("C:\\work\\r.txt"));
+        runCommandLine(0, "save&%APP%app.txt&x");
+        EXPECT_TRUE(fakeFileExists("D:\\App\\app.txt"));
+        runCommandLine(0, "regToFile&HKLM&Software\\Acme&Name&r.txt");
+        EXPECT_EQ("regToFile=Value", fakeFileBytes("C:\\work\\r.txt"));
+        runCommandLine(0, "regToFile&HKLM&Software\\Acme\\New&Name&r.txt");
+        EXPECT_EQ("regToFile=ERROR", fakeFileBytes("C:\\work\\r.txt"));
+        EXPECT_FALSE(fakeRegistryKeyExists(rootLocalMachine, "Software\\Acme\\New"));  // reads create nothing
+
+        runCommandLine(0, "reg&HKLM&Software\\Acme&Name&changed");
+        runCommandLine(0, "regDeleteValue&HKLM&Software\\Acme&Name");
+        runCommandLine(0, "regDeleteKey&HKLM&Software\\Vendor\\Product&1.0");
+        runCommandLine(0, "regCreateKey&HKLM&Software\\Other");
+        std::string bytes;
+        EXPECT_TRUE(fakeRegistryValue(rootLocalMachine, "Software\\Acme", "Name", bytes));
+        EXPECT_EQ("Value" + zero, bytes);
+        EXPECT_TRUE(fakeRegistryKeyExists(rootLocalMachine, productKey));
+        EXPECT_FALSE(fakeRegistryKeyExists(rootLocalMachine, "Software\\Other"));
+    }
+    // Outside the read-only key everything is written as before.
+    SetUp();
+    fakeMakeRegistryKeyReadOnly(rootLocalMachine, "Software\\Locked");
+    runCommandLine(0, "reg&HKLM&Software\\Open&v&x");
+    runCommandLine(0, "reg&HKLM&Software\\Locked\\Below&v&x");
+    EXPECT_TRUE(fakeRegistryKeyExists(rootLocalMachine, "Software\\Open"));
+    EXPECT_FALSE(fakeRegistryKeyExists(rootLocalMachine, "Software\\Locked\\Below"));
+}
+
+// A check file with a line that did not fit runs neither line 6 nor line 7,
+// and names no product for the lookup (nor for %APP%).
+TEST_F(Install, CutCheckFileRunsNothing) {
+    record("D:\\App");
+    fakeAddFile("D:\\App\\m.exe", "");
+    const std::string cut(300, 'c');
+    const std::string lines[] = {"Product check", "Vendor", "Product", "1.0", "m.exe",
+                                 "save&C:\\work\\ran.txt&line 6", "save&C:\\work\\ran.txt&line 7"};
+    for (int n = 0; n <= 7; ++n) {
+        SCOPED_TRACE(n);
+        std::string file;
+        for (int i = 0; i < 7; ++i) file += lines[i] + (i + 1 == n ? cut : "") + "\r\n";
+        file += n == 0 ? cut + "\r\n" : "";  // a long line 8 is never read
+        fakeAddFile("C:\\work\\kw.ini", file);
+        fakeAddFile("C:\\work\\ran.txt", "nothing");
+        runCommandLine(0, "installCheck&kw.ini");
+        EXPECT_EQ(n == 0 ? "line 6" : "nothing", fakeFileBytes("C:\\work\\ran.txt"));
+        EXPECT_EQ(n == 0 ? "D:\\App" : "na", lookupInstalledLocation(0, "kw.ini"));
+        runCommandLine(0, "save&C:\\work\\app.txt&%APP%");
+        EXPECT_EQ(n == 0 ? "D:\\App\\" : "%APP%", fakeFileBytes("C:\\work\\app.txt"));
+    }
 }
 
 TEST_F(Install, LookupTakesTheKeyFromLinesTwoToFour) {
@@ -117,7 +185,7 @@ TEST_F(Install, CheckWithoutFileRunsNothing) {
     runCommandLine(0, "");
     runCommandLine(0, "installCheck&other.ini");
     EXPECT_EQ("nothing", ran());
-    EXPECT_EQ(0, calls("regOpenKey"));
+    EXPECT_EQ(0, calls("regOpenKeyForReading"));
 }
 
 TEST_F(Install, EmptyCommandWordAndInstallCheckCommand) {

@@ -134,12 +134,14 @@ TEST_F(Installer, PathDialogTextByteForByte) {
 }
 
 TEST_F(Installer, PathDialogFirstAnswer) {
-    // Cancel stops, No opens the picker, everything else installs where offered.
+    // Only Yes installs; No opens the picker; Cancel, a failed box (0, or -1
+    // under Wine without a display) and any other answer end the installer
+    // with nothing changed.
     struct Case {
         int answer;
         bool installs;
         int browses;
-    } cases[] = {{6, true, 0}, {2, false, 0}, {0, true, 0}, {-1, true, 0}, {1, true, 0}, {7, false, 1}};
+    } cases[] = {{6, true, 0}, {2, false, 0}, {0, false, 0}, {-1, false, 0}, {1, false, 0}, {3, false, 0}, {7, false, 1}};
     for (const Case& c : cases) {
         SetUp();
         fakeAnswerBoxes({c.answer, 2});  // a picker round is then cancelled
@@ -147,6 +149,7 @@ TEST_F(Installer, PathDialogFirstAnswer) {
         EXPECT_EQ(recorded() == "C:\\Apps\\Vendor\\Product", c.installs) << c.answer;
         EXPECT_EQ(fakeDirectoryExists("C:\\Apps\\Vendor"), c.installs) << c.answer;
         EXPECT_EQ(browses(), c.browses) << c.answer;
+        EXPECT_EQ(ranCommandList(), c.installs) << c.answer;
     }
 }
 
@@ -264,7 +267,7 @@ TEST_F(Installer, DirectoryThatCannotBeMadeDoesNotStopTheInstaller) {
 }
 
 TEST_F(Installer, FailedReadBackStopsAfterTheDirectories) {
-    const char* failures[] = {"regCreateKey", "regSetStringValue", "regOpenKey", "regQueryValue"};
+    const char* failures[] = {"regCreateKey", "regSetStringValue", "regOpenKeyForReading", "regQueryValue"};
     for (const char* call : failures) {
         SetUp();
         fakeFail(call);
@@ -314,21 +317,19 @@ TEST_F(Installer, CommandListEndsAtTheFirstEmptyLine) {
     EXPECT_FALSE(fakeFileExists("C:\\work\\after.txt"));
 }
 
-TEST_F(Installer, FileEndingAtLine37OrBrokenByALongLineRunsOnlyTheFinalCommand) {
+TEST_F(Installer, FileEndingAtLine37RunsOnlyTheFinalCommand) {
     InstallerFile ending;
     ending.switches("NO", "NO", "NO").set(17, "save&C:\\work\\final.txt&x");
     ending.commands.clear();
     ending.endWithEmptyLine = false;
-    InstallerFile longLine = ending;
-    longLine.commands = {"save&C:\\work\\copied.txt&one"};
-    longLine.skipped[5] = std::string(260, 'y');
-    InstallerFile exact = longLine;  // 259 characters still fit
+    InstallerFile exact = ending;  // 259 characters still fit
+    exact.commands = {"save&C:\\work\\copied.txt&one"};
     exact.skipped[5] = std::string(259, 'y');
     struct Case {
         const char* name;
         InstallerFile file;
         bool commands;
-    } cases[] = {{"ends at 37", ending, false}, {"long line", longLine, false}, {"259 characters", exact, true}};
+    } cases[] = {{"ends at 37", ending, false}, {"259 characters", exact, true}};
     for (const Case& c : cases) {
         SetUp();
         run(c.file);
@@ -433,5 +434,47 @@ TEST_F(Installer, BaseDirectoryTokensAreExpandedOnce) {
     run(file);
     EXPECT_TRUE(fakeDirectoryExists("C:\\Program Files\\ExampleSoft"));
     EXPECT_EQ(recorded(), "C:\\Program Files\\ExampleSoft\\Viewer");
+}
+
+// A line that did not fit before the command list changes nothing at all: no
+// dialog, directory, record, command or final command. One in the command
+// list is not run and ends the list; what came before it stays done.
+TEST_F(Installer, CutLinesChangeNothing) {
+    const std::string cut(300, 'c');
+    struct Case {
+        const char* name;
+        int line;        // 1 to 17 a setting line, 18 to 37 a skipped one, 0 none
+        int command;     // index of the cut command, -1 none
+        bool first;      // the command before the cut one ran
+        bool finalRuns;
+    } cases[] = {
+        {"key part", 3, -1, false, false},
+        {"welcome caption", 8, -1, false, false},
+        {"base directory", 15, -1, false, false},
+        {"final command", 17, -1, false, false},
+        {"a skipped line", 25, -1, false, false},
+        {"second command", 0, 1, true, true},
+        {"first command", 0, 0, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        InstallerFile file;
+        file.switches("YES", "YES", "YES").set(17, "save&C:\\work\\final.txt&x");
+        file.commands = {"save&C:\\work\\copied.txt&one", "save&C:\\work\\after.txt&two"};
+        if (c.line >= 18) file.skipped[c.line - 18] = cut;
+        else if (c.line) file.line[c.line] += cut;
+        if (c.command >= 0) file.commands.insert(file.commands.begin() + c.command, "save&C:\\work\\cut.txt&" + cut);
+        fakeAnswerBoxes({1, 6, 2});  // welcome OK, path Yes, restart Cancel
+        run(file);
+        bool ran = c.command >= 0;
+        EXPECT_EQ(ran, fakeDirectoryExists("C:\\Apps\\Vendor"));
+        EXPECT_EQ(ran ? "C:\\Apps\\Vendor\\Product" : "(none)", recorded());
+        EXPECT_EQ(c.first, ranCommandList());
+        EXPECT_FALSE(fakeFileExists("C:\\work\\cut.txt"));
+        EXPECT_FALSE(fakeFileExists("C:\\work\\after.txt"));
+        EXPECT_EQ(c.finalRuns, fakeFileExists("C:\\work\\final.txt"));
+        EXPECT_EQ(ran ? 3u : 0u, fakeBoxes.size());
+    }
 }
 }  // namespace

@@ -65,7 +65,10 @@ TEST_F(Registry, ReadsDataOfAnyTypeAsText) {
         {"DWORD 0", zero + zero + zero + zero, ""},
         {"empty", "", ""},
         {"259 characters", std::string(259, 'x') + zero, std::string(259, 'x')},
-        {"260 bytes, no zero", std::string(260, 'x'), std::string(260, 'x')},
+        // 260 characters are over the limit whatever the type: with or without a zero.
+        {"260 bytes, no zero", std::string(260, 'x'), "na"},
+        {"REG_MULTI_SZ of 260 bytes", std::string(256, 'x') + zero + "y" + zero + zero, std::string(256, 'x')},
+        {"259 bytes, no zero", std::string(259, 'x'), std::string(259, 'x')},
         {"260 characters", std::string(260, 'x') + zero, "na"},
         {"the text na", "na" + zero, "na"},
     };
@@ -167,6 +170,63 @@ TEST_F(Registry, DeleteKey) {
     // Deleting below a path that does not exist leaves that path behind.
     runCommandLine(0, "regDeleteKey&HKCU&Software\\Gone\\Path&X");
     EXPECT_TRUE(fakeRegistryKeyExists(rootCurrentUser, "Software\\Gone\\Path"));
+}
+
+// A delete whose last field is empty, blank or only dots names the base it is
+// appended to: RegDeleteKeyA with "" deletes the key it was given, and
+// RemoveDirectoryA of "<Startup>\" the Startup folder. Such a field deletes
+// nothing, and Windows is not even asked.
+TEST_F(Registry, EmptyNamesNeverWidenADelete) {
+    const char* const foldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    const struct {
+        const char* folder;
+        const char* path;
+    } folders[] = {
+        {"Desktop", "C:\\Users\\ann\\Desktop"},
+        {"Programs", "C:\\Users\\ann\\Start Menu\\Programs"},
+        {"Startup", "C:\\Users\\ann\\Start Menu\\Programs\\Startup"},
+    };
+    const char* const lines[] = {
+        "regDeleteKey&HKCU&Software\\Vendor\\Product&",
+        "regDeleteKey&HKCU&Software\\Vendor\\Product&   ",
+        "regDeleteKey&HKCU&Software\\Vendor\\Product&\\",
+        "regDeleteKey&HKCU&Software\\Vendor\\Product&.",
+        "regDeleteKey&HKCU&Software\\Vendor\\Product&|",  // a bar is a blank
+        "deleteIconDir&3&",
+        "deleteIconDir&0&",
+        "deleteIconDir&7&",
+        "deleteIconDir&3& ",
+        "deleteIconDir&3&.",
+        "deleteIconDir&3&\\",
+        "deleteIconDir&3&Group\\..",
+        "deleteIconDir&3&..",
+        "deleteIconDir&1&Startup\\. .",
+        "deleteIcon&3&",
+        "deleteIcon&0& ",
+        "deleteIcon&1&..\\Startup",
+    };
+    for (const char* line : lines) {
+        SCOPED_TRACE(line);
+        fakeReset();
+        resetRuns();
+        runCommandLine(0, "regCreateKey&HKCU&Software\\Vendor\\Product");
+        for (const auto& f : folders) {
+            fakeSetRegistryValue(rootCurrentUser, foldersKey, f.folder, std::string(f.path) + zero);
+            fakeAddDirectory(f.path);
+        }
+        fakeAddDirectory("C:\\Users\\ann\\Start Menu\\Programs\\Startup\\Group");
+        fakeCalls.clear();
+        runCommandLine(0, line);
+        EXPECT_TRUE(fakeRegistryKeyExists(rootCurrentUser, "Software\\Vendor\\Product"));
+        for (const auto& f : folders) EXPECT_TRUE(fakeDirectoryExists(f.path)) << f.path;
+        for (const char* call : {"regDeleteKey", "removeDirectory", "deleteFile"})
+            EXPECT_EQ(0, std::count(fakeCalls.begin(), fakeCalls.end(), call)) << call;
+    }
+    // A name below the base still deletes.
+    runCommandLine(0, "regDeleteKey&HKCU&Software\\Vendor&Product");
+    EXPECT_FALSE(fakeRegistryKeyExists(rootCurrentUser, "Software\\Vendor\\Product"));
+    runCommandLine(0, "deleteIconDir&3&Group");
+    EXPECT_FALSE(fakeDirectoryExists("C:\\Users\\ann\\Start Menu\\Programs\\Startup\\Group"));
 }
 
 TEST_F(Registry, DeleteValue) {

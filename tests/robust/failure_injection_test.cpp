@@ -217,8 +217,8 @@ TEST(FailureInjection, FailingLookupsGiveTheErrorForm) {
     };
     const Lookup lookups[] = {
         {"regToFile&HKCU&Software\\Acme&Name&C:\\work\\reply.txt", "regQueryValue", "regToFile=ERROR"},
-        {"regToFile&HKCU&Software\\Acme&Name&C:\\work\\reply.txt", "regCreateKey", "regToFile=ERROR"},
-        {"pathToInstall&ExampleSoft&Viewer&2.0&viewer.exe&C:\\work\\reply.txt", "regOpenKey", "PathToInstall=ERROR"},
+        {"regToFile&HKCU&Software\\Acme&Name&C:\\work\\reply.txt", "regOpenKeyForReading", "regToFile=ERROR"},
+        {"pathToInstall&ExampleSoft&Viewer&2.0&viewer.exe&C:\\work\\reply.txt", "regOpenKeyForReading", "PathToInstall=ERROR"},
         {"pathToInstall&ExampleSoft&Viewer&2.0&viewer.exe&C:\\work\\reply.txt", "findFirstFile", "PathToInstall=ERROR"},
         {"pathToCD&disk1.id&C:\\work\\reply.txt", "getDriveType", "pathToCD=ERROR"},
         {"pathToCD&disk1.id&C:\\work\\reply.txt", "findFirstFile", "pathToCD=ERROR"},
@@ -269,7 +269,7 @@ TEST(FailureInjection, UnopenableReplyKeepsTheOldOne) {
 // A shell folder that cannot be read is no folder: nothing is made or
 // deleted below a relative "na" directory that happens to exist.
 TEST(FailureInjection, UnreadableShellFolderTouchesNothing) {
-    for (const char* failing : {"regQueryValue", "regCreateKey"}) {
+    for (const char* failing : {"regQueryValue", "regOpenKeyForReading"}) {
         SCOPED_TRACE(failing);
         buildWorld();
         fakeAddFile("C:\\work\\na\\Old.lnk", "shortcut");
