@@ -65,7 +65,7 @@ FileLines splitLines(const std::string& bytes) {
 
 std::string seenLine(const FileLines& file, int n) {
     if (n < 1 || n > static_cast<int>(file.lines.size())) return std::string();
-    if (file.cutLine && n > file.cutLine) return std::string();
+    if (file.cutLine && n >= file.cutLine) return std::string();
     std::string line = file.lines[n - 1].substr(0, maxLineLength);
     // A line is a C string to every reader: its text ends at a NUL byte.
     std::size_t nul = line.find('\0');

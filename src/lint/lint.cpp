@@ -160,10 +160,12 @@ void checkBytes(const std::string& path, const FileLines& lines, std::vector<Fin
                 "a NUL byte ends this line's text: the bytes after it are never seen");
 }
 
+// hostcmd never uses a line that does not fit: cut short, it could name
+// another file or lose its last field.
 std::string cutMessage(const std::string& line) {
-    std::string tail = line.substr(maxLineLength - 12, 12);
-    return "line is " + std::to_string(line.size()) + " characters long: hostcmd reads only its first " +
-           std::to_string(maxLineLength) + " (up to " + quoted(tail) + ")";
+    return "line is " + std::to_string(line.size()) + " characters long, over the " +
+           std::to_string(maxLineLength) + " a line may hold: hostcmd does not use it, and reads every later "
+           "line as empty";
 }
 
 int lastLineWithText(const FileLines& lines) {
@@ -186,19 +188,18 @@ void lintCommandLines(const std::string& path, const FileLines& lines, int first
                       std::vector<Finding>& findings) {
     int last = lastLineWithText(lines);
     for (int n = first;; ++n) {
+        if (n == lines.cutLine) {
+            add(findings, path, n, true,
+                cutMessage(lines.lines[n - 1]) + ", so it is not run and " + what + " ends here" +
+                    (n < last ? " (" + linesAre(n + 1, last) + " never run either)" : std::string()));
+            return;
+        }
         std::string line = seenLine(lines, n);
         if (line.empty()) {
-            if (n <= last && (!lines.cutLine || lines.cutLine >= n))
+            if (n <= last)
                 add(findings, path, n, true,
                     std::string("empty line: ") + what + " ends here, so " + linesAre(n + 1, last) +
                         " never run");
-            return;
-        }
-        if (n == lines.cutLine) {
-            add(findings, path, n, true,
-                cutMessage(lines.lines[n - 1]) + ", runs that, and " + what + " ends after it" +
-                    (n < last ? " (" + linesAre(n + 1, last) + " never run)" : std::string()));
-            lintLine(path, n, line, 0, findings);
             return;
         }
         lintLine(path, n, line, 0, findings);
@@ -219,7 +220,7 @@ bool looksLikeNo(const std::string& line) { return line != "NO" && upperCase(tri
 
 void lintBatch(const std::string& path, const FileLines& lines, std::vector<Finding>& findings) {
     checkBytes(path, lines, findings);
-    if (seenLine(lines, 1).empty()) {
+    if (seenLine(lines, 1).empty() && lines.cutLine != 1) {
         int last = lastLineWithText(lines);
         add(findings, path, 1, last > 0,
             last > 0 ? "the first line is empty: the batch ends here, so " + linesAre(2, last) + " never run"
@@ -246,11 +247,14 @@ void lintInstaller(const std::string& path, const FileLines& lines, std::vector<
 
 void lintCheck(const std::string& path, const FileLines& lines, std::vector<Finding>& findings) {
     checkBytes(path, lines, findings);
-    if (lines.cutLine && lines.cutLine <= 7)
+    if (lines.cutLine && lines.cutLine <= 7) {
+        // Nothing of the file is used then; the other lines' findings would mislead.
         add(findings, path, lines.cutLine, true,
             cutMessage(lines.lines[lines.cutLine - 1]) +
-                (lines.cutLine < 7 ? " and " + lineRange(lines.cutLine + 1, 7) + " then read as empty"
-                                   : std::string()));
+                ", so nothing of the check file is used: the install check runs neither line 6 nor line 7, and "
+                "%APP% finds no directory through it");
+        return;
+    }
     checkKeyParts(path, lines, findings);
     if (seenLine(lines, 5).empty())
         add(findings, path, 5, true,
@@ -322,11 +326,14 @@ std::string installedDirectory(const std::string& base, const std::string& sub) 
 void lintInstaller(const std::string& path, const FileLines& lines, std::vector<Finding>& findings) {
     checkBytes(path, lines, findings);
     int count = static_cast<int>(lines.lines.size());
-    if (lines.cutLine && lines.cutLine < firstCommandLine)
+    if (lines.cutLine && lines.cutLine < firstCommandLine) {
+        // The installer then changes nothing; the other lines' findings would mislead.
         add(findings, path, lines.cutLine, true,
             cutMessage(lines.lines[lines.cutLine - 1]) +
-                "; every later line reads as empty, so the command list never runs");
-    else if (count < firstCommandLine)
+                ", so the installer stops before its first dialog and changes nothing");
+        return;
+    }
+    if (count < firstCommandLine)
         add(findings, path, count ? count : 1, false,
             "the file has " + std::to_string(count) +
                 " lines: the command list starts at line 38, so no command of it runs");
@@ -374,7 +381,7 @@ void lintInstaller(const std::string& path, const FileLines& lines, std::vector<
                         " stays as it is");
 
     std::string final = seenLine(lines, 17);
-    if (final.empty() && !(lines.cutLine && lines.cutLine < 17))
+    if (final.empty())
         add(findings, path, 17, false,
             "the final command is empty: after the command list it runs the install check on \"kw.ini\" "
             "(write NO for no final command)");
@@ -393,8 +400,7 @@ void lintInstaller(const std::string& path, const FileLines& lines, std::vector<
                 "looks like a command, but lines 18 to 37 are skipped: it never runs (the command list starts "
                 "at line 38)");
     }
-    if (!lines.cutLine || lines.cutLine >= firstCommandLine)
-        lintCommandLines(path, lines, firstCommandLine, "the command list", findings);
+    lintCommandLines(path, lines, firstCommandLine, "the command list", findings);
 }
 }  // namespace
 

@@ -3,9 +3,9 @@
 //
 // Every check reads the files as hostcmd's line reader does (CR dropped, LF
 // ends a line, Ctrl-Z ends the file, 259 characters a line, an over-long
-// line cut and every later line empty) and asks hostcmd's own command table
-// (app/dispatch.h) what each command word takes and does. Findings come out
-// as compilers print them: "file:line: error|warning: message".
+// line and every later line read as empty) and asks hostcmd's own command
+// table (app/dispatch.h) what each command word takes and does. Findings come
+// out as compilers print them: "file:line: error|warning: message".
 #pragma once
 
 #include <string>
@@ -34,7 +34,7 @@ struct FileLines {
     bool anyLf = false;              // the file holds an LF before its end
 };
 FileLines splitLines(const std::string& bytes);
-// What hostcmd reads as line n (1-based): empty past the end and after a cut line.
+// What hostcmd reads as line n (1-based): empty past the end, from an over-long line on, and after a NUL.
 std::string seenLine(const FileLines& file, int n);
 
 // The whole file into `bytes`; false when it cannot be read.
