@@ -29,6 +29,13 @@ struct CommandEntry {
     // (the lint only warns when that field is missing); the others make the
     // command fail or do something else than meant.
     const char* whenEmpty;
+    // What each field of `fields` holds, one word per field, "&" between
+    // them, for the lint's value checks: "path" (a file or directory name),
+    // "document" (a name handed to the shell, which also takes it quoted),
+    // "flag" (exactly TRUE or anything else), "reply" (a reply file), "root"
+    // (a registry root name), "key" (a registry key path), "number" (a
+    // decimal whole number), "text" (free text), "command" (a command line).
+    const char* kinds;
 };
 
 // The lint's texts of the table are compiled only where HOSTCMD_LINT_TEXTS

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cctype>
+#include <map>
 
 #include "app/dispatch.h"
 #include "app/fields.h"
@@ -10,8 +11,8 @@
 
 namespace {
 const char* const pathTokens[] = {"%APP%", "%WIN%", "%TEMP%", "%PROG%", "%SYS%"};
-const char* const rootNames[] = {"HKCR", "HKCU", "HKLM", "HKU"};
 const int firstCommandLine = 38;  // of an installer file
+const char utf8Mark[] = "\xEF\xBB\xBF";
 
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -36,6 +37,9 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// A text escaped as quoted() does, without the quotes around it.
+std::string unquoted(const std::string& shown) { return shown.substr(1, shown.size() - 2); }
+
 std::string directoryOf(const std::string& path) {
     std::size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -59,72 +63,6 @@ std::size_t editDistance(const std::string& a, const std::string& b) {
     return d[a.size()][b.size()];
 }
 
-// Path tokens written in another case than hostcmd's: they stay plain text.
-void checkTokenCase(const std::string& file, int line, const std::string& text, std::vector<Finding>& findings) {
-    std::string upperText = upperCase(text);
-    for (const char* token : pathTokens) {
-        std::string name = token;
-        for (std::size_t at = upperText.find(name); at != std::string::npos; at = upperText.find(name, at + 1)) {
-            std::string written = text.substr(at, name.size());
-            if (written != name)
-                add(findings, file, line, false,
-                    "\"" + written + "\" is not a path token (tokens are upper case: " + name +
-                        "); it stays in the text as it is");
-        }
-    }
-}
-
-// "%NAME%" sequences that are no path token in any case.
-std::vector<std::string> unknownTokens(const std::string& text) {
-    std::vector<std::string> found;
-    for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 1)) {
-        std::size_t end = at + 1;
-        while (end < text.size() && (std::isalpha(static_cast<unsigned char>(text[end])) || text[end] == '_')) ++end;
-        if (end == at + 1 || end >= text.size() || text[end] != '%') continue;
-        std::string candidate = upperCase(text.substr(at, end - at + 1));
-        bool known = false;
-        for (const char* token : pathTokens) known = known || candidate == token;
-        if (!known) found.push_back(text.substr(at, end - at + 1));
-    }
-    return found;
-}
-
-bool isRootName(const std::string& name) {
-    for (const char* root : rootNames)
-        if (name == root) return true;
-    return false;
-}
-
-std::string rootSuggestion(const std::string& name) {
-    std::string key = upperCase(trimmed(name));
-    if (key == "HKEY_CLASSES_ROOT" || key == "HKCR") return "HKCR";
-    if (key == "HKEY_CURRENT_USER" || key == "HKCU") return "HKCU";
-    if (key == "HKEY_LOCAL_MACHINE" || key == "HKLM") return "HKLM";
-    if (key == "HKEY_USERS" || key == "HKU") return "HKU";
-    return std::string();
-}
-
-// The fields whose text must be one of a set or a number, by the table's names.
-void checkFieldValues(const std::string& file, int line, const CommandEntry& entry, const std::string& arguments,
-                      int present, std::vector<Finding>& findings) {
-    std::vector<NamedField> fields = commandFields(entry, arguments);
-    for (int i = 0; i < static_cast<int>(fields.size()) && i < present; ++i) {
-        const NamedField& field = fields[i];
-        if (field.name == "root" && !isRootName(field.value)) {
-            std::string suggestion = rootSuggestion(field.value);
-            add(findings, file, line, true,
-                "root name " + shownText(field.value) +
-                    " is not one of HKCR, HKCU, HKLM, HKU (exactly so): the command does nothing" +
-                    (suggestion.empty() ? std::string() : "; write " + suggestion));
-        }
-        int number = 0;
-        if ((field.name == "folder number" || field.name == "icon index") && !parseDecimal(field.value, number))
-            add(findings, file, line, true,
-                field.name + " " + shownText(field.value) +
-                    " is not a decimal whole number, which the command cannot use (write a number such as 0)");
-    }
-}
-
 void lintLine(const std::string& file, int line, const std::string& commandLine, int nesting,
               std::vector<Finding>& findings) {
     const std::string where = nesting ? "the command line run on OK " : "";
@@ -134,7 +72,7 @@ void lintLine(const std::string& file, int line, const std::string& commandLine,
         if (text != inner || commandLine.size() < 2 || commandLine.back() != '"')
             add(findings, file, line, false,
                 where + "begins with a double quote: hostcmd drops its first and last characters and the text up "
-                        "to each of the next two double quotes, and reads " + shownText(text));
+                        "to each of the next two double quotes, and reads " + quoted(text));
     }
     std::string word, arguments;
     splitField(text, word, arguments);
@@ -146,13 +84,25 @@ void lintLine(const std::string& file, int line, const std::string& commandLine,
         return;
     }
     arguments = replaceEach(arguments, "|", " ");
-    checkTokenCase(file, line, arguments, findings);
+    // A command line run on OK is part of the outer line's text, whose tokens are checked already.
+    if (!nesting) checkTokens(file, line, arguments, findings);
     const CommandEntry* entry = findCommand(word);
     if (!entry) {
-        if (findText(word, ".") != std::string::npos) return;  // a file name: the arguments are written into it
+        if (findText(word, ".") != std::string::npos) {
+            // A file name: the arguments are written into it. A command word
+            // after a blank means the program's own name was pasted in front.
+            std::size_t blank = word.find_last_of(' ');
+            if (blank != std::string::npos && findCommand(word.substr(blank + 1)))
+                add(findings, file, line, true,
+                    where + "the command word " + quoted(word) +
+                        " holds \".\", so it is a file name: the argument text is written into a file of that "
+                        "name; hostcmd's own name does not belong in the line (write " +
+                        quoted(text.substr(blank + 1)) + ")");
+            return;
+        }
         std::string nearest = nearestCommandWord(word);
         add(findings, file, line, true,
-            where + "unknown command word " + shownText(word) + ": nothing happens" +
+            where + "unknown command word " + quoted(word) + ": nothing happens" +
                 (nearest.empty() ? std::string() : " (did you mean \"" + nearest + "\"?)"));
         return;
     }
@@ -171,7 +121,7 @@ void lintLine(const std::string& file, int line, const std::string& commandLine,
             message += "; the text after the last \"&\" becomes " + listItem(entry->fields, count - 1);
         add(findings, file, line, !harmless, message);
     }
-    checkFieldValues(file, line, *entry, arguments, present, findings);
+    checkFieldValues(file, line, where, *entry, arguments, present, findings);
     if (entry == findCommand("batch") && !baseName(arguments).empty() &&
         upperCase(baseName(arguments)) == upperCase(baseName(file)))
         add(findings, file, line, true,
@@ -183,7 +133,24 @@ void lintLine(const std::string& file, int line, const std::string& commandLine,
     }
 }
 
-void checkCtrlZ(const std::string& path, const FileLines& lines, std::vector<Finding>& findings) {
+// Bytes that change the lines of any kind of file: a Ctrl-Z before the end,
+// NUL bytes, CRs that an editor shows as line ends.
+void checkBytes(const std::string& path, const FileLines& lines, std::vector<Finding>& findings) {
+    if (!lines.anyLf && !lines.strayCr.empty()) {
+        add(findings, path, 1, true,
+            "the lines end in CR alone: hostcmd ends lines only at LF and drops every CR, so it reads the whole "
+            "file as one line, " + quoted(seenLine(lines, 1).substr(0, 60)) +
+                (seenLine(lines, 1).size() > 60 ? "..." : "") + " (save the file with CR LF line ends)");
+    } else {
+        for (const auto& stray : lines.strayCr) {
+            std::string pieces;
+            for (std::size_t i = 0; i < stray.second.size(); ++i)
+                pieces += (i == 0 ? "" : i + 1 == stray.second.size() ? " and " : ", ") + quoted(stray.second[i]);
+            add(findings, path, stray.first, true,
+                "a CR without an LF after it: an editor shows a line end there, but hostcmd drops the CR and "
+                "reads " + pieces + " as one line (end every line with CR LF)");
+        }
+    }
     if (lines.ctrlZLine)
         add(findings, path, lines.ctrlZLine, true,
             "a Ctrl-Z byte ends the file here: hostcmd never reads the text after it");
@@ -193,10 +160,12 @@ void checkCtrlZ(const std::string& path, const FileLines& lines, std::vector<Fin
                 "a NUL byte ends this line's text: the bytes after it are never seen");
 }
 
+// hostcmd never uses a line that does not fit: cut short, it could name
+// another file or lose its last field.
 std::string cutMessage(const std::string& line) {
-    std::string tail = line.substr(maxLineLength - 12, 12);
-    return "line is " + std::to_string(line.size()) + " characters long: hostcmd reads only its first " +
-           std::to_string(maxLineLength) + " (up to " + shownText(tail) + ")";
+    return "line is " + std::to_string(line.size()) + " characters long, over the " +
+           std::to_string(maxLineLength) + " a line may hold: hostcmd does not use it, and reads every later "
+           "line as empty";
 }
 
 int lastLineWithText(const FileLines& lines) {
@@ -219,19 +188,18 @@ void lintCommandLines(const std::string& path, const FileLines& lines, int first
                       std::vector<Finding>& findings) {
     int last = lastLineWithText(lines);
     for (int n = first;; ++n) {
-        std::string line = seenLine(lines, n);
-        if (line.empty()) {
-            if (n <= last && (!lines.cutLine || lines.cutLine >= n))
-                add(findings, path, n, false,
-                    std::string("empty line: ") + what + " ends here, so " + linesAre(n + 1, last) +
-                        " never run");
-            return;
-        }
         if (n == lines.cutLine) {
             add(findings, path, n, true,
-                cutMessage(lines.lines[n - 1]) + ", runs that, and " + what + " ends after it" +
-                    (n < last ? " (" + linesAre(n + 1, last) + " never run)" : std::string()));
-            lintLine(path, n, line, 0, findings);
+                cutMessage(lines.lines[n - 1]) + ", so it is not run and " + what + " ends here" +
+                    (n < last ? " (" + linesAre(n + 1, last) + " never run either)" : std::string()));
+            return;
+        }
+        std::string line = seenLine(lines, n);
+        if (line.empty()) {
+            if (n <= last)
+                add(findings, path, n, true,
+                    std::string("empty line: ") + what + " ends here, so " + linesAre(n + 1, last) +
+                        " never run");
             return;
         }
         lintLine(path, n, line, 0, findings);
@@ -243,7 +211,7 @@ void checkKeyParts(const std::string& path, const FileLines& lines, std::vector<
         std::string line = seenLine(lines, n);
         if (line != trimmed(line))
             add(findings, path, n, false,
-                "install key part " + std::to_string(n - 1) + " " + shownText(line) +
+                "install key part " + std::to_string(n - 1) + " " + quoted(line) +
                     " has a leading or trailing blank: it is part of the registry key name");
     }
 }
@@ -251,23 +219,42 @@ void checkKeyParts(const std::string& path, const FileLines& lines, std::vector<
 bool looksLikeNo(const std::string& line) { return line != "NO" && upperCase(trimmed(line)) == "NO"; }
 
 void lintBatch(const std::string& path, const FileLines& lines, std::vector<Finding>& findings) {
-    checkCtrlZ(path, lines, findings);
-    if (seenLine(lines, 1).empty()) {
-        add(findings, path, 1, false, "the first line is empty: the batch file runs nothing");
+    checkBytes(path, lines, findings);
+    if (seenLine(lines, 1).empty() && lines.cutLine != 1) {
+        int last = lastLineWithText(lines);
+        add(findings, path, 1, last > 0,
+            last > 0 ? "the first line is empty: the batch ends here, so " + linesAre(2, last) + " never run"
+                     : std::string("the batch file is empty: it runs nothing"));
         return;
     }
-    lintCommandLines(path, lines, 1, "the batch", findings);
+    if (seenLine(lines, 1).compare(0, 3, utf8Mark) != 0) {
+        lintCommandLines(path, lines, 1, "the batch", findings);
+        return;
+    }
+    // The mark is the start of line 1 to hostcmd; the rest is linted as the author sees it.
+    std::string word, arguments;
+    splitField(seenLine(lines, 1), word, arguments);
+    add(findings, path, 1, true,
+        "the file begins with a UTF-8 byte-order mark (\\xEF\\xBB\\xBF): hostcmd reads it as part of line 1, "
+        "whose command word is then " + quoted(word) + ", so the line does not run as written (save the file "
+        "as ANSI text, without a byte-order mark)");
+    FileLines unmarked = lines;
+    unmarked.lines[0].erase(0, 3);
+    lintCommandLines(path, unmarked, 1, "the batch", findings);
 }
 
 void lintInstaller(const std::string& path, const FileLines& lines, std::vector<Finding>& findings);
 
 void lintCheck(const std::string& path, const FileLines& lines, std::vector<Finding>& findings) {
-    checkCtrlZ(path, lines, findings);
-    if (lines.cutLine && lines.cutLine <= 7)
+    checkBytes(path, lines, findings);
+    if (lines.cutLine && lines.cutLine <= 7) {
+        // Nothing of the file is used then; the other lines' findings would mislead.
         add(findings, path, lines.cutLine, true,
             cutMessage(lines.lines[lines.cutLine - 1]) +
-                (lines.cutLine < 7 ? " and " + lineRange(lines.cutLine + 1, 7) + " then read as empty"
-                                   : std::string()));
+                ", so nothing of the check file is used: the install check runs neither line 6 nor line 7, and "
+                "%APP% finds no directory through it");
+        return;
+    }
     checkKeyParts(path, lines, findings);
     if (seenLine(lines, 5).empty())
         add(findings, path, 5, true,
@@ -295,7 +282,7 @@ void lintCheck(const std::string& path, const FileLines& lines, std::vector<Find
         std::string bytes;
         if (!readWholeFile(installerPath, bytes)) {
             add(findings, path, n, false,
-                "installer file " + shownText(arguments) + " is not beside the check file: it was not linted");
+                "installer file " + quoted(arguments) + " is not beside the check file: it was not linted");
             continue;
         }
         FileLines installer = splitLines(bytes);
@@ -303,9 +290,9 @@ void lintCheck(const std::string& path, const FileLines& lines, std::vector<Find
         for (int k = 2; k <= 4; ++k)
             if (seenLine(lines, k) != seenLine(installer, k))
                 add(findings, path, k, true,
-                    "install key part " + std::to_string(k - 1) + " " + shownText(seenLine(lines, k)) +
-                        " differs from line " + std::to_string(k) + " of " + arguments + ", " +
-                        shownText(seenLine(installer, k)) +
+                    "install key part " + std::to_string(k - 1) + " " + quoted(seenLine(lines, k)) +
+                        " differs from line " + std::to_string(k) + " of " + unquoted(quoted(arguments)) + ", " +
+                        quoted(seenLine(installer, k)) +
                         ": the check never finds what that installer records");
     }
     int last = lastLineWithText(lines);
@@ -323,46 +310,68 @@ bool endsWithToken(const std::string& text) {
     return false;
 }
 
+// The directory the installer records: the base directory, then each
+// component of line 16 that a "\" ends, with that "\", and the last
+// character dropped (the "\" a correct file leaves there).
+std::string installedDirectory(const std::string& base, const std::string& sub) {
+    std::string directory = base, rest = sub;
+    for (std::size_t slash = findText(rest, "\\"); slash != std::string::npos; slash = findText(rest, "\\")) {
+        directory += rest.substr(0, slash) + "\\";
+        rest.erase(0, slash + 1);
+    }
+    std::size_t last = lastCharacterStart(directory);
+    return last == std::string::npos ? directory : directory.substr(0, last);
+}
+
 void lintInstaller(const std::string& path, const FileLines& lines, std::vector<Finding>& findings) {
-    checkCtrlZ(path, lines, findings);
+    checkBytes(path, lines, findings);
     int count = static_cast<int>(lines.lines.size());
-    if (lines.cutLine && lines.cutLine < firstCommandLine)
+    if (lines.cutLine && lines.cutLine < firstCommandLine) {
+        // The installer then changes nothing; the other lines' findings would mislead.
         add(findings, path, lines.cutLine, true,
             cutMessage(lines.lines[lines.cutLine - 1]) +
-                "; every later line reads as empty, so the command list never runs");
-    else if (count < firstCommandLine)
+                ", so the installer stops before its first dialog and changes nothing");
+        return;
+    }
+    if (count < firstCommandLine)
         add(findings, path, count ? count : 1, false,
             "the file has " + std::to_string(count) +
                 " lines: the command list starts at line 38, so no command of it runs");
     checkKeyParts(path, lines, findings);
+    if (seenLine(lines, 2).empty() && seenLine(lines, 3).empty() && seenLine(lines, 4).empty())
+        add(findings, path, 2, true,
+            "the install key lines 2 to 4 are empty: the installer would write its record, the value isDir, "
+            "directly into HKLM\\Software (write the vendor, product and version on lines 2, 3 and 4)");
     const char* switches[] = {"the welcome message is shown", "the path dialog is shown",
                               "the restart prompt is shown"};
     for (int n = 5; n <= 7; ++n)
         if (looksLikeNo(seenLine(lines, n)))
             add(findings, path, n, true,
-                shownText(seenLine(lines, n)) + " is not \"NO\": " + switches[n - 5] +
+                quoted(seenLine(lines, n)) + " is not \"NO\": " + switches[n - 5] +
                     " (only NO, in capitals and alone, switches it off)");
 
     std::string base = seenLine(lines, 15);
-    checkTokenCase(path, 15, base, findings);
-    for (const std::string& token : unknownTokens(base))
-        add(findings, path, 15, true,
-            "unknown path token " + shownText(token) +
-                ": it stays in the base directory as it is (tokens: %APP% %WIN% %TEMP% %PROG% %SYS%)");
-    if (base.empty())
+    std::string sub = seenLine(lines, 16);
+    checkTokens(path, 15, base, findings);
+    if (base.empty()) {
         add(findings, path, 15, true,
             "the base directory is empty: the product is installed relative to the current directory");
-    else if (!endsWithBackslash(base) && !endsWithToken(base))
+    } else if (!endsWithBackslash(base) && !endsWithToken(base)) {
+        std::string installed = installedDirectory(base, sub);
         add(findings, path, 15, true,
-            "the base directory " + shownText(base) +
-                " does not end in \"\\\": the install subdirectory is joined onto it without one");
+            "the base directory " + quoted(base) + " does not end in \"\\\": " +
+                (sub.empty() ? "line 16 is empty, so the installed directory is the base directory with its last "
+                               "character dropped, " + quoted(installed)
+                             : "line 16 is joined onto it without one, so the installed directory is " +
+                                   quoted(installed)) +
+                " (write " + quoted(base + "\\") + ")");
+    }
 
-    std::string sub = seenLine(lines, 16);
     if (!sub.empty() && !endsWithBackslash(sub)) {
         std::size_t slash = sub.find_last_of('\\');
         std::string dropped = slash == std::string::npos ? sub : sub.substr(slash + 1);
         add(findings, path, 16, true,
-            "the last component " + shownText(dropped) +
+            "the last component " + quoted(dropped) +
                 " has no \"\\\" after it: it is dropped, neither created nor part of the installed directory");
     }
     for (const char* token : pathTokens)
@@ -372,13 +381,13 @@ void lintInstaller(const std::string& path, const FileLines& lines, std::vector<
                         " stays as it is");
 
     std::string final = seenLine(lines, 17);
-    if (final.empty() && !(lines.cutLine && lines.cutLine < 17))
+    if (final.empty())
         add(findings, path, 17, false,
             "the final command is empty: after the command list it runs the install check on \"kw.ini\" "
             "(write NO for no final command)");
     else if (looksLikeNo(final))
         add(findings, path, 17, true,
-            shownText(final) + " is not \"NO\": it runs as a command line, which has no \"&\" and so runs the "
+            quoted(final) + " is not \"NO\": it runs as a command line, which has no \"&\" and so runs the "
                                "install check on \"kw.ini\"");
     else if (final != "NO")
         lintLine(path, 17, final, 0, findings);
@@ -387,29 +396,58 @@ void lintInstaller(const std::string& path, const FileLines& lines, std::vector<
         std::string word, arguments;
         splitField(lines.lines[n - 1], word, arguments);
         if (!word.empty() && findCommand(word))
-            add(findings, path, n, false,
+            add(findings, path, n, true,
                 "looks like a command, but lines 18 to 37 are skipped: it never runs (the command list starts "
                 "at line 38)");
     }
-    if (!lines.cutLine || lines.cutLine >= firstCommandLine)
-        lintCommandLines(path, lines, firstCommandLine, "the command list", findings);
+    lintCommandLines(path, lines, firstCommandLine, "the command list", findings);
 }
 }  // namespace
 
 std::string nearestCommandWord(const std::string& word) {
+    // A file of many lines misspells the same few words: each is looked up once.
+    static std::map<std::string, std::string> known;
+    auto found = known.find(word);
+    if (found != known.end()) return found->second;
     std::string nearest;
     std::size_t best = std::max<std::size_t>(1, word.size() / 3) + 1;  // a third of the word, at least one edit
-    for (int i = 0; i < commandCount; ++i)
+    for (int i = 0; i < commandCount && best > 0; ++i)
         for (const char* candidate : commandTable[i].words) {
             if (!candidate) continue;
-            if (upperCase(candidate) == upperCase(word)) return candidate;
+            if (upperCase(candidate) == upperCase(word)) {
+                nearest = candidate;
+                best = 0;
+                break;
+            }
             std::size_t distance = editDistance(word, candidate);
             if (distance < best) {
                 best = distance;
                 nearest = candidate;
             }
         }
+    if (known.size() < 10000) known[word] = nearest;
     return nearest;
+}
+
+std::string nearestToken(const std::string& written) {
+    // The names Windows and other tools give the same directories.
+    static const struct {
+        const char* name;
+        const char* token;
+    } aliases[] = {
+        {"%PROGRAMFILES%", "%PROG%"}, {"%PROGRAMFILES(X86)%", "%PROG%"}, {"%PROGRAMW6432%", "%PROG%"},
+        {"%PROGRAMDIR%", "%PROG%"}, {"%PROGDIR%", "%PROG%"}, {"%PROGRAM%", "%PROG%"},
+        {"%WINDIR%", "%WIN%"}, {"%SYSTEMROOT%", "%WIN%"}, {"%WINDOWS%", "%WIN%"},
+        {"%TMP%", "%TEMP%"}, {"%TMPDIR%", "%TEMP%"}, {"%TEMPDIR%", "%TEMP%"},
+        {"%SYSTEM%", "%SYS%"}, {"%SYSTEM32%", "%SYS%"}, {"%SYSDIR%", "%SYS%"}, {"%SYSTEMDIR%", "%SYS%"},
+        {"%APPDIR%", "%APP%"}, {"%APPPATH%", "%APP%"}, {"%INSTALLDIR%", "%APP%"},
+    };
+    std::string name = upperCase(written);
+    for (const auto& alias : aliases)
+        if (name == alias.name) return alias.token;
+    for (const char* token : pathTokens)
+        if (editDistance(name, token) <= 1) return token;
+    return std::string();
 }
 
 void lintCommandLine(const std::string& path, int line, const std::string& commandLine,
@@ -431,18 +469,53 @@ FileKind guessKind(const std::string& path, const std::string& bytes) {
     FileLines lines = splitLines(bytes);
     bool headerWithoutAmpersand = true;
     for (int n = 1; n <= 4; ++n) headerWithoutAmpersand = headerWithoutAmpersand && seenLine(lines, n).find('&') == std::string::npos;
-    if (lines.lines.size() > 8 && headerWithoutAmpersand) return FileKind::installer;
-    if (seenLine(lines, 1).find('&') != std::string::npos) return FileKind::batch;
-    return lines.lines.size() > 8 ? FileKind::installer : FileKind::check;
+    return lines.lines.size() > 8 && headerWithoutAmpersand ? FileKind::installer : FileKind::batch;
 }
 
 void lintFile(FileKind kind, const std::string& path, const std::string& bytes, std::vector<Finding>& findings) {
+    std::size_t first = findings.size();
+    if (bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'))) {
+        add(findings, path, 1, true,
+            "the file is UTF-16 text (it begins with " + quoted(bytes.substr(0, 2)) +
+                "): hostcmd reads single bytes of the ANSI code page, and the NUL byte in nearly every character "
+                "ends a line's text, so nothing runs as written (save the file as ANSI text)");
+        return;
+    }
     FileLines lines = splitLines(bytes);
+    findings.reserve(findings.size() + lines.lines.size());  // about one a line at most, as a rule
     switch (kind) {
         case FileKind::batch: lintBatch(path, lines, findings); break;
         case FileKind::check: lintCheck(path, lines, findings); break;
         case FileKind::installer: lintInstaller(path, lines, findings); break;
     }
+    // In line order, the linted file first, then each file it led to. The
+    // findings mostly come in order already; only then is nothing moved.
+    std::vector<std::string> files(1, path);
+    std::vector<std::pair<int, int>> keys;
+    int rank = 0;
+    for (std::size_t i = first; i < findings.size(); ++i) {
+        if (findings[i].file != files[rank]) {
+            rank = static_cast<int>(std::find(files.begin(), files.end(), findings[i].file) - files.begin());
+            if (rank == static_cast<int>(files.size())) files.push_back(findings[i].file);
+        }
+        keys.push_back(std::make_pair(rank, findings[i].line));
+    }
+    if (std::is_sorted(keys.begin(), keys.end())) return;
+    std::vector<std::size_t> order(keys.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+    std::vector<Finding> sorted;
+    for (std::size_t i : order) sorted.push_back(std::move(findings[first + i]));
+    std::move(sorted.begin(), sorted.end(), findings.begin() + first);
+}
+
+std::string guessedKindNote(const std::string& path, FileKind kind) {
+    return path + ": note: linted as " + (kind == FileKind::installer ? "an " : "a ") + kindName(kind) +
+           (kind == FileKind::check       ? " (guessed: its name ends in .ini"
+            : kind == FileKind::installer ? " (guessed: more than eight lines, no \"&\" in lines 1 to 4"
+                                          : " (guessed: not *.ini, and not more than eight lines with no \"&\" in "
+                                            "lines 1 to 4") +
+           "; --batch, --check or --installer say which)";
 }
 
 std::string formatFinding(const Finding& finding) {

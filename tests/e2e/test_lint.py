@@ -18,6 +18,11 @@ FILES = {
                            b"NO\r\n"] + [b"t\r\n"] * 7 + [b"%PROG%\r\n", b"Vendor\\Product\r\n", b"\r\n"]
                           + [b"\r\n"] * 20 + [b"copy&a&%APP%a&FALSE\r\n", b"cpoy&b&%APP%b&FALSE\r\n"]),
     "clean.txt": b"save&a.txt&Hello\r\nrun&%WIN%notepad.exe&none\r\n",
+    # Byte problems, shown escaped the same way by both builds; a file of
+    # warnings only.
+    "bytes.txt": b"\xef\xbb\xbfsave&a.txt&x\r\ncopy&\xe4.txt&b&true\r\nsave&c&d\rsave&e&f\r\n"
+                 b"copy&%PROGRAMFILES%\\a&b&TRUE\r\n",
+    "warn.txt": b"copy&a&b&maybe\r\n",
 }
 
 
@@ -43,7 +48,8 @@ class LintTest(harness.TestCase):
         d = self.dir()
         for name, data in FILES.items():
             d.write(name, data)
-        for args in (["steps.txt"], ["kw.ini"], ["clean.txt"], ["--installer", "setup.txt"], ["missing.txt"]):
+        for args in (["steps.txt"], ["kw.ini"], ["clean.txt"], ["--installer", "setup.txt"], ["missing.txt"],
+                     ["bytes.txt"], ["warn.txt"], ["--werror", "warn.txt"]):
             with self.subTest(args=args):
                 native, windows = self.both(d, args)
                 self.assertEqual(windows, native)
@@ -51,6 +57,12 @@ class LintTest(harness.TestCase):
         self.assertEqual(native[0], 1)
         self.assertIn(b"steps.txt:2: error: unknown command word \"Save\"", native[1])
         self.assertEqual(self.both(d, ["clean.txt"])[0], (0, b""))
+        native, _ = self.both(d, ["bytes.txt"])
+        self.assertIn(b"bytes.txt:1: error: the file begins with a UTF-8 byte-order mark (\\xEF\\xBB\\xBF)", native[1])
+        self.assertIn(b"bytes.txt:2: error: flag \"true\" is not TRUE", native[1])
+        self.assertIn(b"use %PROG%", native[1])
+        self.assertEqual(self.both(d, ["warn.txt"])[0][0], 0)
+        self.assertEqual(self.both(d, ["--werror", "warn.txt"])[0][0], 1)
 
     def test_the_shipped_examples_lint_clean_on_windows(self):
         d = self.dir()

@@ -3,6 +3,7 @@
 // its severity and a telling part of its message); the clean files give none.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -75,8 +76,10 @@ TEST(LintLines, CleanBatchFileHasNoFindings) {
 TEST(LintLines, OverLongLineSaysWhereItIsCutAndWhatNeverRuns) {
     std::string longLine = "save&C:\\a.txt&" + std::string(300, 'x') + "END";
     auto findings = lint(FileKind::batch, lines({"save&a&b", longLine, "save&c&d"}));
-    expectOne(findings, 2, true, "317 characters long: hostcmd reads only its first 259");
-    expectOne(findings, 2, true, "line 3 is never run");
+    expectOne(findings, 2, true, "317 characters long, over the 259 a line may hold: hostcmd does not use it");
+    expectOne(findings, 2, true, "so it is not run and the batch ends here (line 3 is never run either)");
+    // On line 1 too: the line is not run, which is no empty first line.
+    expectOne(lint(FileKind::batch, lines({longLine, "save&c&d"})), 1, true, "so it is not run");
 }
 
 TEST(LintLines, LineOfExactly259CharactersIsFine) {
@@ -133,8 +136,8 @@ TEST(LintLines, LineWithoutAmpersandRunsTheInstallCheck) {
 
 TEST(LintLines, PathTokenInTheWrongCase) {
     auto findings = lint(FileKind::batch, lines({"copy&%Win%a.ini&%temp%a.ini&FALSE"}));
-    expectOne(findings, 1, false, "\"%Win%\" is not a path token");
-    expectOne(findings, 1, false, "\"%temp%\" is not a path token");
+    expectOne(findings, 1, true, "\"%Win%\" is not a path token");
+    expectOne(findings, 1, true, "\"%temp%\" is not a path token");
 }
 
 TEST(LintLines, RootNameNotOneOfTheFour) {
@@ -167,8 +170,9 @@ TEST(LintLines, LeadingQuoteThatSwallowsText) {
 
 TEST(LintBatch, EmptyLineEndsTheBatch) {
     auto findings = lint(FileKind::batch, lines({"save&a&b", "", "save&c&d", "save&e&f"}));
-    expectOne(findings, 2, false, "the batch ends here, so lines 3 to 4 are never run");
-    expectOne(lint(FileKind::batch, lines({"", "save&a&b"})), 1, false, "runs nothing");
+    expectOne(findings, 2, true, "the batch ends here, so lines 3 to 4 are never run");
+    expectOne(lint(FileKind::batch, lines({"", "save&a&b"})), 1, true, "the batch ends here, so line 2 is never run");
+    expectOne(lint(FileKind::batch, lines({"", ""})), 1, false, "the batch file is empty");
 }
 
 // ---- check files
@@ -197,7 +201,8 @@ TEST(LintCheck, LinesSixAndSevenWithoutCommandWord) {
 TEST(LintCheck, OverLongLineEmptiesTheLinesAfterIt) {
     auto findings = lint(FileKind::check, lines({"x", "A", std::string(270, 'B'), "C", "v.exe", "run&v&none",
                                                  "run&w&none"}));
-    expectOne(findings, 3, true, "lines 4 to 7 then read as empty");
+    expectOne(findings, 3, true, "nothing of the check file is used");
+    EXPECT_EQ(findings.size(), 1u) << listed(findings);  // no findings of lines read as empty
 }
 
 TEST(LintCheck, InstallerFileIsLintedAndItsKeyCompared) {
@@ -255,19 +260,128 @@ TEST(LintInstaller, EmptyFinalCommandRunsTheInstallCheck) {
 
 TEST(LintInstaller, OverLongLineBeforeTheCommandList) {
     expectOne(lint(FileKind::installer, installer({{11, std::string(300, 'x')}})), 11, true,
-              "so the command list never runs");
+              "so the installer stops before its first dialog and changes nothing");
 }
 
 TEST(LintInstaller, CommandsInTheSkippedLines) {
     auto findings = lint(FileKind::installer, installer({{18, "copy&a&b&FALSE"}, {25, "just text & more"}}));
-    expectOne(findings, 18, false, "lines 18 to 37 are skipped");
+    expectOne(findings, 18, true, "lines 18 to 37 are skipped");
     for (const Finding& finding : findings) EXPECT_NE(finding.line, 25) << formatFinding(finding);
 }
 
 TEST(LintInstaller, CommandListLinesAreCheckedAsBatchLines) {
     auto findings = lint(FileKind::installer, installer({}, {"copy&a&b&FALSE", "Copy&a&b&FALSE", "", "save&x&y"}));
     expectOne(findings, 39, true, "did you mean \"copy\"");
-    expectOne(findings, 40, false, "the command list ends here, so line 41 is never run");
+    expectOne(findings, 40, true, "the command list ends here, so line 41 is never run");
+}
+
+// ---- one row per rule: the mistake with the one finding it must give, and a
+// correct neighbour that must give none
+
+TEST(LintRules, EachMistakeIsFoundAndItsCorrectNeighbourStaysSilent) {
+    const std::string bom = "\xEF\xBB\xBF";
+    struct Rule {
+        FileKind kind;
+        std::string mistake;
+        int line;
+        bool error;
+        const char* part;
+        FileKind neighbourKind;
+        std::string neighbour;
+    } rules[] = {
+        // A field too many where the last field is a flag, a path or a reply file.
+        {FileKind::batch, lines({"copy&a&b&TRUE&overwrite"}), 1, true,
+         "one field too many: the command takes 3 fields (source&destination&TRUE to keep an existing destination), "
+         "so the last field (TRUE to keep an existing destination) is \"TRUE&overwrite\", not TRUE, so an existing "
+         "destination is overwritten",
+         FileKind::batch, lines({"copy&a&b&TRUE"})},
+        {FileKind::batch, lines({"makeDir&%APP%logs&%APP%cache"}), 1, true, "is \"%APP%logs&%APP%cache\", \"&\" and all",
+         FileKind::batch, lines({"makeDir&%APP%logs", "makeDir&C:\\R&D", "delete&C:\\R&D\\x.txt"})},
+        {FileKind::batch, lines({"regToFile&HKCU&Software\\X&v&ver.txt&overwrite"}), 1, true,
+         "(reply file) is \"ver.txt&overwrite\": the answer goes into a file of that name", FileKind::batch,
+         lines({"regToFile&HKCU&Software\\X&v&ver.txt"})},
+        {FileKind::batch, lines({"pathToCD&f&r&x"}), 1, true, "(reply file) is \"r&x\"", FileKind::batch,
+         lines({"pathToCD&f&r"})},
+        // A "&" inside a field that is not the last.
+        {FileKind::batch, lines({"copy&%APP%Tom & Jerry.txt&%APP%b.txt&TRUE"}), 1, true,
+         "the \"&\" in \"%APP%Tom & Jerry.txt\" ends the source", FileKind::batch,
+         lines({"copy&%APP%Tom and Jerry.txt&%APP%b.txt&TRUE", "save&C:\\a.txt&Tom & Jerry"})},
+        {FileKind::batch, lines({"save&C:\\R&D\\notes.txt&Hello"}), 1, true,
+         "so the file name is \"C:\\R\" and \"D\\notes.txt\" goes into the text", FileKind::batch,
+         lines({"save&C:\\RD\\notes.txt&Hello & see C:\\x & y", "copy&C:\\R&sub\\b.txt&TRUE"})},
+        // Flags: only TRUE keeps the destination.
+        {FileKind::batch, lines({"copy&a&b&true"}), 1, true,
+         "flag \"true\" is not TRUE: an existing destination is overwritten", FileKind::batch,
+         lines({"copy&a&b&TRUE", "copy&a&b&FALSE", "copy&a&b&"})},
+        {FileKind::batch, lines({"move&a&b&True"}), 1, true, "flag \"True\" is not TRUE", FileKind::batch,
+         lines({"move&a&b&TRUE", "moveM&Moved&Done&a&b&false"})},
+        {FileKind::batch, lines({"copy&a&b&keep it"}), 1, false, "flag \"keep it\" is neither TRUE nor FALSE",
+         FileKind::batch, lines({"copy&a&b&no"})},
+        // A required field given but empty.
+        {FileKind::batch, lines({"getUserDir&&Choose a folder"}), 1, true,
+         "the reply file is empty, so the answer is written nowhere", FileKind::batch,
+         lines({"getUserDir&%TEMP%dir.txt&", "reg&HKCU&Software\\X&&default value"})},
+        {FileKind::batch, lines({"open&"}), 1, true, "the document is empty, so the shell has nothing to open",
+         FileKind::batch, lines({"open&\"C:\\My Files\\read me.txt\""})},
+        // Tokens on every line.
+        {FileKind::batch, lines({"copy&%PROGRAMFILES%\\x&b&TRUE"}), 1, true,
+         "unknown path token \"%PROGRAMFILES%\": it stays in the text as it is; use %PROG%", FileKind::batch,
+         lines({"copy&%PROG%x&b&TRUE"})},
+        {FileKind::batch, lines({"save&%FOO%a.txt&x"}), 1, true, "the tokens are %APP% %WIN% %TEMP% %PROG% %SYS%",
+         FileKind::batch, lines({"message&Sale&100% sure, 50%% off%TAB%now"})},
+        {FileKind::batch, lines({"copy&%Win%a.ini&b&TRUE"}), 1, true, "\"%Win%\" is not a path token",
+         FileKind::batch, lines({"copy&%WIN%a.ini&b&TRUE"})},
+        // Registry keys.
+        {FileKind::batch, lines({"reg&HKCU&Software/Vendor/Product&v&1"}), 1, true,
+         "\"Software/Vendor/Product\" holds \"/\"", FileKind::batch,
+         lines({"reg&HKCU&Software\\Vendor\\Product&v&a/b"})},
+        {FileKind::batch, lines({"regCreateKey&HKCU&\\Software\\X"}), 1, true, "begins with \"\\\"", FileKind::batch,
+         lines({"regCreateKey&HKCU&Software\\X"})},
+        // Paths: quotes, blanks.
+        {FileKind::batch, lines({"copy&\"C:\\My Files\\a.txt\"&b&TRUE"}), 1, true,
+         "holds double quotes: they become part of the name", FileKind::batch,
+         lines({"copy&C:\\My Files\\a.txt&b&TRUE"})},
+        {FileKind::batch, lines({"delete& C:\\a.txt"}), 1, true, "the file \" C:\\a.txt\" begins or ends with a blank",
+         FileKind::batch, lines({"delete&C:\\a b.txt"})},
+        // The program's own name pasted in front.
+        {FileKind::batch, lines({"hostcmd.exe save&C:\\a.txt&x"}), 1, true,
+         "is written into a file of that name; hostcmd's own name does not belong in the line (write "
+         "\"save&C:\\a.txt&x\")",
+         FileKind::batch, lines({"hostcmd.log&save&C:\\a.txt&x"})},
+        // Bytes: byte-order marks, CRs, UTF-16, non-ASCII shown escaped.
+        {FileKind::batch, bom + "save&a&b\r\n", 1, true, "byte-order mark (\\xEF\\xBB\\xBF)", FileKind::check,
+         bom + goodCheck},
+        {FileKind::batch, std::string("\xFF\xFEs\0a\0v\0e\0", 10), 1, true, "UTF-16", FileKind::batch,
+         lines({"save&a.txt&\xFF\xFE"})},
+        {FileKind::batch, "save&a&b\rsave&c&d\r", 1, true, "the lines end in CR alone", FileKind::batch,
+         "save&a&b\r\r\nsave&c&d\n"},
+        {FileKind::batch, "save&a&b\r\nsave&c&d\rsave&e&f\r\n", 2, true,
+         "reads \"save&c&d\" and \"save&e&f\" as one line", FileKind::batch, "save&a&b\r\nsave&c&d\r\n\r\n"},
+        {FileKind::batch, lines({"s\xE4ve&a&b"}), 1, true, "unknown command word \"s\\xE4ve\"", FileKind::batch,
+         lines({"save&C:\\D\xE4ten\\a.txt&b"})},
+        // What silently drops a command is an error.
+        {FileKind::batch, lines({"save&a&b", "", "save&c&d"}), 2, true, "the batch ends here", FileKind::batch,
+         lines({"save&a&b", "save&c&d", "", ""})},
+        {FileKind::installer, installer({{18, "copy&a&b&FALSE"}}), 18, true, "lines 18 to 37 are skipped",
+         FileKind::installer, installer({{18, "notes & free text"}})},
+        // Installer key and directories.
+        {FileKind::installer, installer({{2, ""}, {3, ""}, {4, ""}}), 2, true, "directly into HKLM\\Software",
+         FileKind::installer, installer({{4, ""}})},
+        {FileKind::installer, installer({{15, "C:\\Apps"}, {16, ""}}), 15, true,
+         "line 16 is empty, so the installed directory is the base directory with its last character dropped, "
+         "\"C:\\App\"",
+         FileKind::installer, installer({{15, "C:\\Apps\\"}, {16, ""}})},
+        {FileKind::installer, installer({{15, "C:\\Apps"}}), 15, true,
+         "the installed directory is \"C:\\AppsExampleSoft\\Viewer\" (write \"C:\\Apps\\\")", FileKind::installer,
+         installer({{15, "%WIN%"}})},
+    };
+    for (const Rule& rule : rules) {
+        SCOPED_TRACE(rule.part);
+        auto findings = lint(rule.kind, rule.mistake);
+        expectOne(findings, rule.line, rule.error, rule.part);
+        for (std::size_t i = 1; i < findings.size(); ++i) EXPECT_LE(findings[i - 1].line, findings[i].line);
+        EXPECT_EQ(listed(lint(rule.neighbourKind, rule.neighbour, rule.neighbourKind == FileKind::check ? "kw.ini" : "test.txt")), "");
+    }
 }
 
 // ---- the line model and the table the rules rest on
@@ -294,17 +408,41 @@ TEST(LintTable, EveryEntrySaysWhatEachOfItsFieldsDoesWhenEmpty) {
         int described = entry.whenEmpty && *entry.whenEmpty ? 1 : 0;
         for (const char* c = entry.whenEmpty; c && *c; ++c) described += *c == '&';
         EXPECT_EQ(described, fieldCount(entry)) << entry.words[0];
+        // One kind per field, each one the value rules know.
+        ASSERT_NE(entry.kinds, nullptr) << entry.words[0];
+        int kinds = *entry.kinds ? 1 : 0;
+        for (const char* c = entry.kinds; *c; ++c) kinds += *c == '&';
+        EXPECT_EQ(kinds, fieldCount(entry)) << entry.words[0];
+        const std::string known[] = {"path", "document", "flag", "reply", "root", "key", "number", "text", "command"};
+        for (int field = 0; field < kinds; ++field)
+            EXPECT_NE(std::find(std::begin(known), std::end(known), listItem(entry.kinds, field)), std::end(known))
+                << entry.words[0] << " field " << field + 1 << ": " << listItem(entry.kinds, field);
     }
-    // The value rules find their fields by these names.
-    EXPECT_EQ(listItem(findCommand("reg")->fields, 0), "root");
-    EXPECT_EQ(listItem(findCommand("deleteIcon")->fields, 0), "folder number");
-    EXPECT_EQ(listItem(findCommand("deskIcon")->fields, 5), "icon index");
+    // The kinds the value rules rest on, where a wrong one would silence them.
+    EXPECT_EQ(listItem(findCommand("reg")->kinds, 0), "root");
+    EXPECT_EQ(listItem(findCommand("deleteIcon")->kinds, 0), "number");
+    EXPECT_EQ(listItem(findCommand("deskIcon")->kinds, 5), "number");
+    EXPECT_EQ(listItem(findCommand("copyM")->kinds, 4), "flag");
+    EXPECT_EQ(listItem(findCommand("regToFile")->kinds, 3), "reply");
 }
 
 TEST(LintKind, GuessesTheKindOfAFile) {
     EXPECT_EQ(guessKind("kw.ini", goodCheck), FileKind::check);
     EXPECT_EQ(guessKind("setup.txt", installer({})), FileKind::installer);
     EXPECT_EQ(guessKind("steps.txt", lines({"save&a&b", "save&c&d"})), FileKind::batch);
+    // Eight lines or fewer without "&" on line 1: a batch file, as --help says.
+    EXPECT_EQ(guessKind("notes.txt", lines({"hello", "world"})), FileKind::batch);
+    EXPECT_EQ(guessKind("nine.txt", lines({"a", "b", "c", "d", "e", "f", "g", "h", "save&x&y"})), FileKind::installer);
+}
+
+TEST(LintKind, TheGuessedKindIsNamedWithItsReason) {
+    EXPECT_EQ(guessedKindNote("steps.txt", FileKind::batch),
+              "steps.txt: note: linted as a batch file (guessed: not *.ini, and not more than eight lines with no "
+              "\"&\" in lines 1 to 4; --batch, --check or --installer say which)");
+    EXPECT_NE(guessedKindNote("setup.txt", FileKind::installer).find("linted as an installer file (guessed: more"),
+              std::string::npos);
+    EXPECT_NE(guessedKindNote("kw.ini", FileKind::check).find("linted as a check file (guessed: its name ends in .ini"),
+              std::string::npos);
 }
 
 // The examples shipped with hostcmd must lint clean. Check files (*.ini) are
