@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "fake/fake_platform.h"
+#include "platform/memory_platform.h"
 
 namespace {
 class Tokens : public ::testing::Test {
