@@ -284,6 +284,13 @@ void fakeAddFile(const std::string& path, const std::string& bytes, bool readOnl
     putEntry(given, false, readOnly, bytes);
 }
 
+void fakeForget(const std::string& path) {
+    std::string full = absolute(path);
+    for (auto it = entries.begin(); it != entries.end();) {
+        if (it->first == full || it->first.compare(0, full.size() + 1, full + "\\") == 0) it = entries.erase(it);
+        else ++it;
+    }
+}
 void fakeSetReadOnly(const std::string& path) { entries[absolute(path)].readOnly = true; }
 bool fakeIsReadOnly(const std::string& path) {
     auto it = entries.find(absolute(path));

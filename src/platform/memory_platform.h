@@ -33,6 +33,8 @@ void fakeSetDirectories(const std::string& windows, const std::string& temp, con
 // ---- files
 void fakeAddDirectory(const std::string& path);
 void fakeAddFile(const std::string& path, const std::string& bytes, bool readOnly = false);
+// Removes the entry and everything below it.
+void fakeForget(const std::string& path);
 void fakeSetReadOnly(const std::string& path);
 bool fakeIsReadOnly(const std::string& path);
 bool fakeFileExists(const std::string& path);
