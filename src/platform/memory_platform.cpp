@@ -49,6 +49,7 @@ std::map<Handle, LinkObject> links;
 int comBalance;
 bool shutdownDenied;
 bool stationHidden;
+bool shellNeedsFiles;
 bool errorModeQuiet;
 std::map<int, std::string> shellFolders;
 
@@ -236,6 +237,7 @@ void fakeReset() {
     comBalance = 0;
     shutdownDenied = false;
     stationHidden = false;
+    shellNeedsFiles = false;
     errorModeQuiet = true;
     shellFolders.clear();
     fakeRebootReason = 0;
@@ -368,6 +370,7 @@ void fakeAnswerDialogs(const std::vector<std::string>& answers) { dialogAnswers 
 void fakeDialogsMoveCurrentDirectory(const std::string& path) { dialogDirectory = path; }
 std::string fakeCurrentDirectory() { return currentDirectory; }
 void fakeHideWindowStation() { stationHidden = true; }
+void fakeShellNeedsFiles(bool on) { shellNeedsFiles = on; }
 bool fakeErrorModeQuiet() { return errorModeQuiet; }
 void fakeSetShellFolder(int folder, const std::string& path) { shellFolders[folder] = path; }
 int fakeComBalance() { return comBalance; }
@@ -722,6 +725,13 @@ int messageBox(Handle owner, const std::string& text, const std::string& caption
 std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::string& file, bool hasParameters,
                            const std::string& parameters) {
     if (failing("shellExecute")) return 2;
+    // A name that names nothing is not found (SE_ERR_FNF); only a bare program name may be on the PATH.
+    bool program = lower(file).size() > 4 && lower(file).compare(file.size() - 4, 4, ".exe") == 0;
+    bool onPath = program && file.find_first_of("\\:") == std::string::npos;
+    if (shellNeedsFiles && !onPath && (file.empty() || !entries.count(absolute(file)))) {
+        failed("ShellExecuteA", 2, {verb, file, hasParameters ? parameters : "\1NULL"});
+        return 2;
+    }
     fakeShellCalls.push_back(
         FakeShellCall{owner, verb, file, hasParameters, parameters, comBalance > 0, errorModeQuiet, fakeCalls.size()});
     return 42;

@@ -122,6 +122,9 @@ struct FakeShellCall {
     std::size_t callNumber;
 };
 extern std::vector<FakeShellCall> fakeShellCalls;
+// On, a shell call on a path that does not exist fails as Windows fails it
+// (off after fakeReset: the unit tests hand the shell names of no file).
+void fakeShellNeedsFiles(bool on);
 struct FakeShortcut {
     std::string path, target, arguments, iconFile, workingDirectory, description;
     bool hasArguments, hasIcon, hasWorkingDirectory;

@@ -82,6 +82,7 @@ bool seedMachine(const SimOptions& options, std::string& run, std::string& error
     fakeReset();
     fakeSetCodePage(options.codePage);
     fakeForget("C:\\work");
+    fakeShellNeedsFiles(true);
 
     const std::string profile = "C:\\Users\\" + options.user;
     const std::string roaming = profile + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu";

@@ -155,7 +155,8 @@ bool answerDialog(const FakeDialog& dialog, std::string& path) {
     if (fakeBoxes.size() + fakeDialogs.size() > maxQuestions)
         throw Unanswered{"more than " + std::to_string(maxQuestions) + " boxes and dialogs: the run does not end"};
     std::string caption = dialogCaption(dialog), answer;
-    if (!takeAnswer(caption, answer)) {
+    // The folder browser's window is captioned "Browse for Folder"; its title is the text inside.
+    if (!takeAnswer(caption, answer) && !(dialog.kind == "browse" && takeAnswer("Browse for Folder", answer))) {
         if (!answerDefault) throw Unanswered{"no answer for the " + dialog.kind + " dialog \"" + caption + "\""};
         answer = "Cancel";
     }
