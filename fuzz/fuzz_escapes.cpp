@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/boxes.h"
-#include "fake/fake_platform.h"
+#include "platform/memory_platform.h"
 
 namespace {
 std::string referenceReplace(const std::string& text, const std::string& what, const std::string& with) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/line_reader.h"
-#include "fake/fake_platform.h"
+#include "platform/memory_platform.h"
 
 namespace {
 // A line's text ends at a NUL byte.

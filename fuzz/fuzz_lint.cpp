@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "fake/fake_platform.h"
+#include "platform/memory_platform.h"
 #include "lint/lint.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

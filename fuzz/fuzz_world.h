@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "app/runner.h"
-#include "fake/fake_platform.h"
+#include "platform/memory_platform.h"
 
 namespace fuzzworld {
 

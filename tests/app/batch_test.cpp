@@ -8,7 +8,7 @@
 
 #include "app/batch.h"
 #include "app/runner.h"
-#include "fake/fake_platform.h"
+#include "platform/memory_platform.h"
 
 namespace {
 const Handle instance = 0x400000;

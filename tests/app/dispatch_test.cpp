@@ -5,7 +5,7 @@
 
 #include "app/dispatch.h"
 #include "app/runner.h"
-#include "fake/fake_platform.h"
+#include "platform/memory_platform.h"
 
 namespace {
 struct DispatchTest : ::testing::Test {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "fake/fake_platform.h"
+#include "platform/memory_platform.h"
 
 namespace {
 // The first `count` lines a reader yields for a file of these bytes.

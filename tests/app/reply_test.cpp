@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/reply.h"
-#include "fake/fake_platform.h"
+#include "platform/memory_platform.h"
 
 namespace {
 struct ReplyTest : ::testing::Test {

@@ -3,7 +3,7 @@
 
 #include "app/boxes.h"
 #include "app/text.h"
-#include "fake/fake_platform.h"
+#include "platform/memory_platform.h"
 
 namespace {
 struct TextTest : ::testing::Test {

@@ -6,8 +6,8 @@
 #include <random>
 
 #include "app/text.h"
-#include "fake/fake_platform.h"
 #include "install/install.h"
+#include "platform/memory_platform.h"
 
 namespace {
 class Tokens : public ::testing::Test {

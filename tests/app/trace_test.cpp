@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/runner.h"
-#include "fake/fake_platform.h"
+#include "platform/memory_platform.h"
 
 namespace {
 struct TraceTest : ::testing::Test {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/runner.h"
-#include "fake/fake_platform.h"
+#include "platform/memory_platform.h"
 #include "files/files.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "app/runner.h"
-#include "fake/fake_platform.h"
+#include "platform/memory_platform.h"
 
 namespace {
 const std::string zero(1, '\0');

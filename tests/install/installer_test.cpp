@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/runner.h"
-#include "fake/fake_platform.h"
+#include "platform/memory_platform.h"
 #include "install/install.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "app/fields.h"
 #include "app/line_reader.h"
 #include "app/text.h"
-#include "fake/fake_platform.h"
+#include "platform/memory_platform.h"
 #include "lint/lint.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/runner.h"
-#include "fake/fake_platform.h"
+#include "platform/memory_platform.h"
 
 namespace {
 const Handle instance = 0x400000;

@@ -7,7 +7,7 @@
 
 #include "app/dispatch.h"
 #include "app/runner.h"
-#include "fake/fake_platform.h"
+#include "platform/memory_platform.h"
 #include "shell/shell.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "app/dispatch.h"
-#include "fake/fake_platform.h"
+#include "platform/memory_platform.h"
 #include "shell/shell.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/runner.h"
-#include "fake/fake_platform.h"
+#include "platform/memory_platform.h"
 #include "shell/shell.h"
 
 namespace {

@@ -1,14 +1,19 @@
-// Controls of the in-memory platform the unit tests link instead of Windows.
+// Controls of the in-memory platform that the unit tests and hostcmd-sim
+// link instead of Windows.
 //
 // It models a file system (paths compared without regard to ASCII case,
 // relative names taken against a current directory), the registry, drive
 // types, the ANSI code page's lead bytes, message boxes, the folder browser
 // and file dialogs (answered from queues), shell calls and shortcuts. Every
 // platform call is logged by name, and any call can be made to fail: by name
-// (its n-th call, or every call) or by its number among all calls.
+// (its n-th call, or every call) or by its number among all calls. A call that
+// fails on its own (a missing file, a missing key) is also kept as the line
+// the Windows platform traces for it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -23,12 +28,16 @@ void fakeUseCodePage932(bool on);
 // Makes the process the UTF-8 build's (processWorksInUtf8), with the code page
 // Windows gave it: 65001, or the ANSI one of a Windows older than 10 1903.
 void fakeUseUtf8(bool on, unsigned activeCodePage = 65001);
+// Lead bytes of 932, 936, 949 and 950; every other code page has none.
+void fakeSetCodePage(unsigned page);
 void fakeSetCurrentDirectory(const std::string& path);
 void fakeSetDirectories(const std::string& windows, const std::string& temp, const std::string& system);
 
 // ---- files
 void fakeAddDirectory(const std::string& path);
-void fakeAddFile(const std::string& path, const std::string& bytes);
+void fakeAddFile(const std::string& path, const std::string& bytes, bool readOnly = false);
+// Removes the entry and everything below it.
+void fakeForget(const std::string& path);
 void fakeSetReadOnly(const std::string& path);
 bool fakeIsReadOnly(const std::string& path);
 bool fakeFileExists(const std::string& path);
@@ -38,9 +47,32 @@ std::string fakeFileBytes(const std::string& path);
 std::vector<std::string> fakeEntries();
 // How many files are open right now (files must never stay open).
 int fakeOpenFiles();
+struct FakeEntry {
+    std::string name;  // absolute, in the case it was created with
+    bool directory, readOnly;
+    std::string bytes;
+};
+// Every entry by its absolute lower-case path.
+std::map<std::string, FakeEntry> fakeEntrySnapshot();
 
 // ---- registry
-void fakeSetRegistryValue(Handle root, const std::string& path, const std::string& name, const std::string& bytes);
+// Sets a value (type 1 is REG_SZ) and creates the missing keys on its path.
+void fakeSetRegistryValue(Handle root, const std::string& path, const std::string& name, const std::string& bytes,
+                          unsigned type = 1);
+void fakeCreateRegistryKey(Handle root, const std::string& path);
+// Deletes the key with everything below it.
+void fakeDeleteRegistryTree(Handle root, const std::string& path);
+void fakeDeleteRegistryValue(Handle root, const std::string& path, const std::string& name);
+struct FakeRegistryValue {
+    std::string key, name;  // key as "<root number>\path", both in the case they were created with
+    unsigned type;
+    std::string bytes;
+};
+struct FakeRegistry {
+    std::map<std::string, std::string> keys;          // lower-case key -> key as created
+    std::map<std::string, FakeRegistryValue> values;  // lower-case key, LF, lower-case name -> value
+};
+FakeRegistry fakeRegistrySnapshot();
 bool fakeRegistryValue(Handle root, const std::string& path, const std::string& name, std::string& bytes);
 bool fakeRegistryKeyExists(Handle root, const std::string& path);
 // Opening keys with full access below this root fails, as for a user without
@@ -60,18 +92,25 @@ struct FakeBox {
     Handle owner;
     std::string text, caption;
     unsigned style;
+    std::size_t callNumber;  // its place in fakeCalls
 };
 extern std::vector<FakeBox> fakeBoxes;
 void fakeAnswerBoxes(const std::vector<int>& answers);  // then OK again
+// When set, boxes are answered by this function instead of the queue.
+extern std::function<int(const FakeBox&)> fakeBoxAnswerer;
 struct FakeDialog {
     std::string kind;  // "browse", "open" or "save"
     Handle owner;
     std::string title, filter, file, initialDir;
     unsigned flags;
+    std::size_t callNumber;
 };
 extern std::vector<FakeDialog> fakeDialogs;
 // Each answer is a chosen path, or "" for a cancel. When the queue is empty dialogs are cancelled.
 void fakeAnswerDialogs(const std::vector<std::string>& answers);
+// When set, dialogs are answered by this function instead of the queue: true
+// with the chosen path, false for a cancel.
+extern std::function<bool(const FakeDialog&, std::string&)> fakeDialogAnswerer;
 // A directory that every dialog answered with a choice moves the current
 // directory to, as Windows' file dialogs do.
 void fakeDialogsMoveCurrentDirectory(const std::string& path);
@@ -88,8 +127,12 @@ struct FakeShellCall {
     bool hasParameters;
     std::string parameters;
     bool comInitialised, quietErrorMode;  // at the time of the call
+    std::size_t callNumber;
 };
 extern std::vector<FakeShellCall> fakeShellCalls;
+// On, a shell call on a path that does not exist fails as Windows fails it
+// (off after fakeReset: the unit tests hand the shell names of no file).
+void fakeShellNeedsFiles(bool on);
 struct FakeShortcut {
     std::string path, target, arguments, iconFile, workingDirectory, description;
     bool hasArguments, hasIcon, hasWorkingDirectory;
@@ -109,6 +152,13 @@ void fakeDenyShutdownPrivilege();
 
 // ---- calls and failures
 extern std::vector<std::string> fakeCalls;
+// Calls that failed on their own (not made to fail), as the Windows platform
+// traces them: "    CreateFileA("x", GENERIC_READ, OPEN_EXISTING) failed: error 2".
+struct FakeFailedCall {
+    std::size_t callNumber;  // its place in fakeCalls
+    std::string line;
+};
+extern std::vector<FakeFailedCall> fakeFailedCalls;
 // Fail the n-th call (1-based) of the named function, or all of them with 0.
 void fakeFail(const std::string& call, int nth = 0);
 // Fail the k-th platform call of all (1-based), whatever it is.
