@@ -4,15 +4,24 @@
 
 bool writeTextFile(const std::string& fileName, const std::string& text) {
     if (fileName.empty()) return false;
-    std::string bytes;
-    bytes.reserve(text.size() + 16);
-    for (char c : text) {
-        if (c == '\n') bytes += '\r';
-        bytes += c;
+    // Every LF becomes CR LF; whole runs between line ends are copied at once,
+    // and a text without LF is written as it stands: texts can be megabytes.
+    std::string converted;
+    const std::string* bytes = &text;
+    if (text.find('\n') != std::string::npos) {
+        converted.reserve(text.size() + 16);
+        for (std::size_t from = 0; from < text.size();) {
+            std::size_t lf = text.find('\n', from);
+            if (lf == std::string::npos) lf = text.size();
+            converted.append(text, from, lf - from);
+            if (lf < text.size()) converted += "\r\n";
+            from = lf + 1;
+        }
+        bytes = &converted;
     }
     Handle file = createFileForWriting(fileName);
     if (!file) return false;
-    bool written = writeFileBytes(file, bytes.data(), bytes.size());
+    bool written = writeFileBytes(file, bytes->data(), bytes->size());
     closeFile(file);
     return written;
 }

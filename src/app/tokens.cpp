@@ -63,7 +63,13 @@ void replaceToken(std::string& text, const std::string& token, DirectoryCall cal
     std::vector<Inserted> inserted;
     std::size_t nextInText = 0;
     std::string out;
-    out.reserve(text.size());
+    // Room for every occurrence of a fixed value at once, so that a text
+    // growing to megabytes is not copied again at every doubling.
+    std::size_t room = text.size();
+    if (!call)
+        for (std::size_t at = text.find(token); at != std::string::npos; at = text.find(token, at + token.size()))
+            room += fixedValue.size() + 1;
+    out.reserve(room);
     std::size_t searchFrom = 0;                  // no occurrence starts before this
     std::size_t trailAt = std::string::npos;     // second byte of the last double-byte character in out
 
@@ -94,8 +100,32 @@ void replaceToken(std::string& text, const std::string& token, DirectoryCall cal
     std::string lastAnswer, lastValue;
     bool lastHoldsToken = false, asked = false;
 
+    // Without double-byte characters in the code page two runs need no look
+    // byte by byte: text up to the next byte equal to the token's last one
+    // (only such a byte can complete an occurrence), and an inserted value
+    // past its first token-length-minus-one bytes (an occurrence ending there
+    // would lie wholly inside the value, which holds no token; one ending
+    // later cannot begin inside it, as the value ends in "\"). Both are
+    // copied whole: a 32 K line of tokens inserts megabytes.
+    bool anyLead = false;
+    for (bool lead : codePage.lead) anyLead = anyLead || lead;
     char byte;
-    while (takeByte(byte)) {
+    for (;;) {
+        if (!anyLead) {
+            if (!inserted.empty()) {
+                Inserted& top = inserted.back();
+                if (top.next >= token.size() - 1 && top.next < top.value.size()) {
+                    out.append(top.value, top.next, std::string::npos);
+                    top.next = top.value.size();
+                }
+            } else if (nextInText < text.size()) {
+                std::size_t stop = text.find(token.back(), nextInText);
+                if (stop == std::string::npos) stop = text.size();
+                out.append(text, nextInText, stop - nextInText);
+                nextInText = stop;
+            }
+        }
+        if (!takeByte(byte)) break;
         out += byte;
         if (isLead(byte)) {
             // A lead byte and the byte after it are one character; a lead
