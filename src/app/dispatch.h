@@ -36,6 +36,9 @@ struct CommandEntry {
     // (a registry root name), "key" (a registry key path), "number" (a
     // decimal whole number), "text" (free text), "command" (a command line).
     const char* kinds;
+    // The key of the answer written into the reply file ("UserDir=" and so
+    // on), for the commands that answer.
+    const char* reply = nullptr;
 };
 
 // The lint's texts of the table are compiled only where HOSTCMD_LINT_TEXTS

@@ -62,6 +62,10 @@ void lintCommandLine(const std::string& path, int line, const std::string& comma
 
 std::string formatFinding(const Finding& finding);
 
+// --reference: the command reference as a Markdown table (command words,
+// fields, what each does, reply), one row per entry of the command table.
+std::string commandReference();
+
 // --utf8: every byte sequence that is not well-formed UTF-8 is an error at
 // its line and column (the UTF-8 build would read it as U+FFFD).
 void lintUtf8(const std::string& path, const std::string& bytes, std::vector<Finding>& findings);

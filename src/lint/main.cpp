@@ -12,7 +12,7 @@ namespace {
 void usage() {
     std::fputs(
         "usage: hostcmd-lint [--werror] [--utf8] [--batch | --check | --installer] FILE...\n"
-        "       hostcmd-lint --explain \"<command line>\"\n"
+        "       hostcmd-lint --explain \"<command line>\"   or   hostcmd-lint --reference\n"
         "Lints batch files, check files (kw.ini) and installer files as hostcmd reads them and prints\n"
         "file:line: error|warning: message, in line order. Without a kind option each file's kind is\n"
         "guessed, and its findings start with the kind guessed: a name ending in .ini is a check file,\n"
@@ -21,7 +21,8 @@ void usage() {
         "(with --werror also when a warning was), 2 when a file could not be read.\n"
         "--utf8 checks files for hostcmd-utf8.exe: a leading byte-order mark is skipped, and bytes that\n"
         "are not UTF-8 are errors (file:line:column).\n"
-        "--explain prints step by step how hostcmd reads the command line, and runs nothing.\n",
+        "--explain prints step by step how hostcmd reads the command line, and runs nothing.\n"
+        "--reference prints the command reference (Markdown) from hostcmd's command table.\n",
         stderr);
 }
 }  // namespace
@@ -42,6 +43,10 @@ int main(int argc, char** argv) {
         const bool expandTokens = false;
 #endif
         std::fputs(explainCommandLine(argv[2], expandTokens).c_str(), stdout);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "--reference") == 0) {
+        std::fputs(commandReference().c_str(), stdout);
         return 0;
     }
     bool kindGiven = false, unreadable = false, warningsFail = false, utf8 = false;

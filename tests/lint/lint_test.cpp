@@ -472,6 +472,43 @@ TEST(LintExamples, EveryShippedExampleIsClean) {
     if (linted == 0) GTEST_SKIP() << "no examples shipped";
 }
 
+// The README's command reference is the table --reference prints: a row
+// added to the command table or changed there must reach the README too.
+TEST(LintReference, ReadmeHoldsTheGeneratedTable) {
+    std::string readme;
+    ASSERT_TRUE(readWholeFile((std::filesystem::path(HOSTCMD_SOURCE_DIR) / "README.md").string(), readme));
+    std::size_t section = readme.find("\n## Command reference\n");
+    ASSERT_NE(section, std::string::npos) << "README.md has no section \"## Command reference\"";
+    std::size_t end = readme.find("\n## ", section + 1);
+    std::vector<std::string> table;
+    std::size_t at = section + 1;
+    int firstLine = static_cast<int>(std::count(readme.begin(), readme.begin() + section + 1, '\n')) + 1;
+    int tableStart = 0;
+    for (int number = firstLine; at < end; ++number) {
+        std::size_t lf = readme.find('\n', at);
+        std::string line = readme.substr(at, lf - at);
+        if (!line.empty() && line[0] == '|') {
+            if (table.empty()) tableStart = number;
+            table.push_back(line);
+        }
+        at = lf + 1;
+    }
+    std::vector<std::string> generated;
+    std::string reference = commandReference();
+    for (std::size_t from = 0; from < reference.size();) {
+        std::size_t lf = reference.find('\n', from);
+        generated.push_back(reference.substr(from, lf - from));
+        from = lf + 1;
+    }
+    EXPECT_EQ(generated.size(), static_cast<std::size_t>(commandCount) + 2);
+    for (std::size_t i = 0; i < std::max(table.size(), generated.size()); ++i) {
+        std::string inReadme = i < table.size() ? table[i] : "(no line)";
+        std::string made = i < generated.size() ? generated[i] : "(no line)";
+        ASSERT_EQ(inReadme, made) << "README.md line " << tableStart + static_cast<int>(i)
+                                  << " differs from hostcmd-lint --reference (paste its output there)";
+    }
+}
+
 // ---- --utf8: files for the UTF-8 build
 
 TEST(LintUtf8, MalformedBytesAreErrorsAtLineAndColumn) {
