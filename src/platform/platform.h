@@ -35,10 +35,12 @@ bool isLeadByte(unsigned char byte);
 // Whether the process works in UTF-8: only hostcmd-utf8.exe does, whose
 // manifest asks Windows (10 version 1903 and later) for UTF-8 as the process
 // code page, so that every "A" call takes and gives UTF-8 bytes.
-#if defined(_WIN32) && defined(HOSTCMD_UTF8)
+// HOSTCMD_MEMORY_PLATFORM: a Windows program built on the in-memory platform
+// (hostcmd-sim.exe), which answers as the fake does.
+#if defined(_WIN32) && !defined(HOSTCMD_MEMORY_PLATFORM) && defined(HOSTCMD_UTF8)
 // Fixed when compiled: CMake defines HOSTCMD_UTF8 for hostcmd-utf8.exe only.
 inline bool processWorksInUtf8() { return true; }
-#elif defined(_WIN32)
+#elif defined(_WIN32) && !defined(HOSTCMD_MEMORY_PLATFORM)
 inline bool processWorksInUtf8() { return false; }
 #else
 bool processWorksInUtf8();  // the in-memory fake can be switched either way

@@ -344,6 +344,21 @@ class SimulateTest(harness.TestCase):
         program_files = os.path.join(self.wine.path, "drive_c", "Program Files", "DemoSoft")
         shutil.rmtree(program_files, ignore_errors=True)
 
+    def test_windows_build_reports_as_the_native_one(self):
+        """hostcmd-sim.exe (the build under test) prints the same dry run of
+        the demo installer as the native hostcmd-sim."""
+        exe = os.path.join(self.session.build_dir(self.wine.build), "hostcmd-sim.exe")
+        if not os.path.exists(exe):
+            raise harness.HarnessError("%s is not built (cmake --build --preset %s)" % (exe, self.wine.build))
+        setup = os.path.join(EXAMPLE, "setup.txt")
+        args = ["--simulate-file", setup, "--answer-default"]
+        native = harness.run_to_files([SIM] + args, dict(os.environ), os.path.join(self.stage, "native.out"))
+        windows = self.wine.wine([exe, "--simulate-file", "Z:" + setup.replace("/", "\\"), "--answer-default"])
+        self.assertEqual(native[0], 0, native[2])
+        self.assertEqual(windows[0], 0, windows[2])
+        self.assertIn(b"created key HKLM\\Software\\DemoSoft\\Notes\\1.0", native[1])
+        self.assertEqual(windows[1].replace(b"\r\n", b"\n"), native[1])
+
 
 if __name__ == "__main__":
     harness.main()
