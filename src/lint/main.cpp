@@ -18,7 +18,7 @@ void usage() {
         "guessed, and its findings start with the kind guessed: a name ending in .ini is a check file,\n"
         "a file of more than eight lines with no \"&\" in lines 1 to 4 an installer file, any other a\n"
         "batch file. A kind option applies to the files after it. Exit code 1 when an error was found\n"
-        "(with --werror also when a warning was), 2 when a file could not be read.\n"
+        "(with --werror also when a warning was), 2 when a file could not be read or the arguments are wrong.\n"
         "--utf8 checks files for hostcmd-utf8.exe: a leading byte-order mark is skipped, and bytes that\n"
         "are not UTF-8 are errors (file:line:column).\n"
         "--explain prints step by step how hostcmd reads the command line, and runs nothing.\n"
