@@ -1,7 +1,7 @@
 // The line reader on arbitrary file bytes, against a reference reader: CRs
 // dropped, Ctrl-Z ends the file, LF ends a line, 259 bytes at most, a NUL
-// ends a line's text, and an over-long line puts the reader in the failed
-// state. The first input byte, when not zero, makes that read call fail:
+// ends a line's text, and an over-long line yields nothing of it and puts
+// the reader in the failed state. The first input byte, when not zero, makes that read call fail:
 // the lines before it come as they are, the one it cuts short and all
 // after it come empty.
 #include <cstdint>
@@ -28,8 +28,8 @@ std::vector<std::string> referenceLines(const std::string& bytes) {
         std::size_t end = clean.find('\n', i);
         std::size_t length = (end == std::string::npos ? clean.size() : end) - i;
         if (length > maxLineLength) {
-            lines.push_back(beforeNul(clean.substr(i, maxLineLength)));
-            break;  // failed state
+            lines.push_back("");  // a line that does not fit yields nothing of it
+            break;                // failed state
         }
         lines.push_back(beforeNul(clean.substr(i, length)));
         if (end == std::string::npos) break;

@@ -30,7 +30,8 @@ LINE_RULES = [
     ("259 bytes run whole, the batch goes on", LINE_259 + b"\r\nsave&b.txt&2\r\n",
      {"long.txt": TEXT_259, "b.txt": b"2"}),
     ("259 bytes as the last line", b"save&a.txt&1\n" + LINE_259, {"a.txt": b"1", "long.txt": TEXT_259}),
-    ("300 bytes run as 259 and end the batch", LINE_300 + b"\r\nsave&b.txt&2\r\n", {"long.txt": TEXT_259}),
+    # A line that did not fit is not run, not even in part, and ends the batch.
+    ("300 bytes do not run and end the batch", LINE_300 + b"\r\nsave&b.txt&2\r\n", {}),
     ("a line's text ends at a NUL byte", b"save&n.txt&abc\0def\r\nsave&b.txt&2\r\n", {"n.txt": b"abc", "b.txt": b"2"}),
     ("bars, quotes and the dot default", b"save&a|b.txt&c|d\r\n\"save&q.txt&Hi\"\r\nout.txt&x&y\r\n",
      {"a b.txt": b"c d", "q.txt": b"Hi", "out.txt": b"x&y"}),

@@ -486,11 +486,17 @@ class QuietErrorModeTest(HostileTest):
             for letter in harness.CD_LETTERS:
                 self.wine.set_cd(letter, os.path.join(gone, letter))
             shutil.rmtree(gone)
+            trace = self.wine.unix("C:\\e2e\\cd-search-trace.log")
             for line in ["pathToCD&setup.exe&r.txt", "pathToCDM&c&m&setup.exe&r.txt"]:
                 with self.subTest(line=line):
                     d = self.dir()
-                    self.run_clean(d, line, seconds=5.0, answers=[("nobox", 1500)])
-                    self.assertFiles(d, {"r.txt": b"pathToCD=ERROR"})
+                    if os.path.exists(trace):
+                        os.remove(trace)
+                    r = self.run_clean(d, line, seconds=5.0, answers=[("nobox", 1500)],
+                                       env={"HOSTCMD_TRACE": "C:\\e2e\\cd-search-trace.log"})
+                    traced = open(trace, "rb").read() if os.path.exists(trace) else b"(no trace)"
+                    self.assertFiles(d, {"r.txt": b"pathToCD=ERROR"},
+                                     "%s; trace:\n%s" % (r.describe(), traced.decode("latin-1")))
         finally:
             self.wine.clear_cds()
 

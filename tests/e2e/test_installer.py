@@ -146,13 +146,16 @@ class InstallerTest(harness.TestCase):
         self.assertEqual(os.listdir(self.wine.unix(PRODUCT_DIR)), [])
         self.assertEqual(d.read("final.txt"), b"done")
 
-    def test_over_long_line_before_line_38_runs_no_command_list(self):
+    def test_over_long_line_before_line_38_changes_nothing(self):
+        # A line that did not fit leaves every later line untrusted: no
+        # directory, no record, no command list, no final command.
         skipped = [""] * 20
         skipped[3] = "x" * 300
         d = self.product(welcome="NO", path="NO", final="save&final.txt&done", skipped=skipped)
         self.run_in(d, "install&setup.txt")
-        self.assertEqual(os.listdir(self.wine.unix(PRODUCT_DIR)), [])
-        self.assertEqual(d.read("final.txt"), b"done")
+        self.assertFalse(os.path.exists(self.wine.unix(PRODUCT_DIR)))
+        self.assertIsNone(self.wine.reg_value(KEY, "isDir"))
+        self.assertFalse(os.path.exists(d.path("final.txt")))
 
     def test_installer_leading_back_to_itself_ends(self):
         d = self.product(welcome="NO", path="NO", final="save&final.txt&done",
