@@ -452,6 +452,24 @@ class Prefix:
     def run(self, cmdline, cwd=None, answers=None, timeout=10.0, raw=False,
             step_timeout=None, check=True, program=HOSTCMD_WIN, env=None,
             name="run", utf8=False):
+        """Runs hostcmd.exe once (see _run_once).  Wine's CreateProcess now
+        and then fails with ERROR_INTERNAL_ERROR (1359) on a busy machine
+        before the program has run at all: such a start is tried once more.
+        Any other failure to start is reported at once."""
+        args = dict(cwd=cwd, answers=answers, timeout=timeout, raw=raw, step_timeout=step_timeout,
+                    check=check, program=program, env=env, name=name, utf8=utf8)
+        if program != HOSTCMD_WIN or not os.path.exists(self.unix(program)):
+            return self._run_once(cmdline, **args)
+        result = self._run_once(cmdline, **dict(args, check=False))
+        if result.status.startswith("startfail 1359"):
+            result = self._run_once(cmdline, **args)
+        elif check:
+            self._check(result, answers, timeout)
+        return result
+
+    def _run_once(self, cmdline, cwd=None, answers=None, timeout=10.0, raw=False,
+                  step_timeout=None, check=True, program=HOSTCMD_WIN, env=None,
+                  name="run", utf8=False):
         """Runs hostcmd.exe once.
 
         cmdline  bytes (or str taken as Latin-1).  Unless raw is true it is
@@ -549,17 +567,21 @@ class Prefix:
         result.timed_out = result.status.startswith("timeout") or not result.status
 
         if check:
-            if result.timed_out:
-                raise HarnessError("hostcmd.exe did not end within %.1f s (a box "
-                                   "nobody answered?): %s" % (timeout, result.describe()))
-            if result.exit_code is None:
-                raise HarnessError("hostcmd.exe could not be run: %s" % result.describe())
-            if answers:
-                errors = [a for a in result.answers if "error" in a]
-                if errors or len(result.answers) < len(answers):
-                    raise HarnessError("the answerer did not do every step: %s"
-                                       % result.describe())
+            self._check(result, answers, timeout)
         return result
+
+    @staticmethod
+    def _check(result, answers, timeout):
+        if result.timed_out:
+            raise HarnessError("hostcmd.exe did not end within %.1f s (a box "
+                               "nobody answered?): %s" % (timeout, result.describe()))
+        if result.exit_code is None:
+            raise HarnessError("hostcmd.exe could not be run: %s" % result.describe())
+        if answers:
+            errors = [a for a in result.answers if "error" in a]
+            if errors or len(result.answers) < len(answers):
+                raise HarnessError("the answerer did not do every step: %s"
+                                   % result.describe())
 
     # -- registry, from outside hostcmd --
 
