@@ -505,7 +505,11 @@ class Prefix:
         self._run_count += 1
         run_win = "%s\\runs\\%05d" % (TOOLS_DIR_WIN, self._run_count)
         run_unix = self.unix(run_win)
-        os.makedirs(run_unix, exist_ok=True)
+        # Every module process numbers its runs from 1: a folder left by an
+        # earlier module must not lend this run its status or report.
+        if os.path.isdir(run_unix):
+            shutil.rmtree(run_unix)
+        os.makedirs(run_unix)
         with open(os.path.join(run_unix, "cmdline"), "wb") as f:
             f.write(line)
         status_unix = os.path.join(run_unix, "status")
@@ -524,13 +528,27 @@ class Prefix:
             with open(os.path.join(run_unix, "script"), "wb") as f:
                 f.write(script)
             st = step_timeout if step_timeout is not None else timeout
-            a_out = open(os.path.join(run_unix, "answerer.out"), "wb")
-            answerer = subprocess.Popen(
-                wine_arch.decide().wine(self.unix(TOOLS_DIR_WIN + "\\answerer.exe"), *utf8_switch,
-                 run_win + "\\script", run_win + "\\report", str(int(st * 1000))),
-                env=self.env(env), cwd=run_unix, stdin=subprocess.DEVNULL,
-                stdout=a_out, stderr=a_out, start_new_session=True)
-            a_out.close()
+            # The answerer creates its report file first thing: hostcmd.exe
+            # starts only once it runs. Wine now and then fails to start a
+            # process on a busy machine; such a start is tried again.
+            for attempt in range(3):
+                a_out = open(os.path.join(run_unix, "answerer.out"), "wb")
+                answerer = subprocess.Popen(
+                    wine_arch.decide().wine(self.unix(TOOLS_DIR_WIN + "\\answerer.exe"), *utf8_switch,
+                     run_win + "\\script", run_win + "\\report", str(int(st * 1000))),
+                    env=self.env(env), cwd=run_unix, stdin=subprocess.DEVNULL,
+                    stdout=a_out, stderr=a_out, start_new_session=True)
+                a_out.close()
+                deadline = time.monotonic() + 15
+                while (not os.path.exists(report_unix) and answerer.poll() is None
+                       and time.monotonic() < deadline):
+                    time.sleep(0.02)
+                if os.path.exists(report_unix):
+                    break
+                _kill(answerer)
+            else:
+                raise HarnessError("answerer.exe did not start (3 tries); see %s"
+                                   % os.path.join(run_unix, "answerer.out"))
 
         start = time.monotonic()
         result = RunResult(cmdline=line, dir=cwd, run_dir=run_unix)
