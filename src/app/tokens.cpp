@@ -10,6 +10,7 @@ namespace {
 // expansion looks at every byte of texts that can grow to megabytes.
 struct LeadBytes {
     bool lead[256];
+    bool any;  // whether the code page has double-byte characters at all
 };
 
 // Where a token's value comes from: a fixed text, or a Windows call asked anew
@@ -107,11 +108,9 @@ void replaceToken(std::string& text, const std::string& token, DirectoryCall cal
     // would lie wholly inside the value, which holds no token; one ending
     // later cannot begin inside it, as the value ends in "\"). Both are
     // copied whole: a 32 K line of tokens inserts megabytes.
-    bool anyLead = false;
-    for (bool lead : codePage.lead) anyLead = anyLead || lead;
     char byte;
     for (;;) {
-        if (!anyLead) {
+        if (!codePage.any) {
             if (!inserted.empty()) {
                 Inserted& top = inserted.back();
                 if (top.next >= token.size() - 1 && top.next < top.value.size()) {
@@ -169,7 +168,11 @@ void replaceToken(std::string& text, const std::string& token, DirectoryCall cal
 std::string expandPathTokens(Handle instance, const std::string& text) {
     if (text.find('%') == std::string::npos) return text;
     LeadBytes codePage;
-    for (int b = 0; b < 256; ++b) codePage.lead[b] = isLeadByte(static_cast<unsigned char>(b));
+    codePage.any = false;
+    for (int b = 0; b < 256; ++b) {
+        codePage.lead[b] = isLeadByte(static_cast<unsigned char>(b));
+        codePage.any = codePage.any || codePage.lead[b];
+    }
     std::string result = text;
     if (text.find("%APP%") != std::string::npos && findText(result, "%APP%") != std::string::npos) {
         std::string location = lookupInstalledLocation(instance, "kw.ini");

@@ -210,7 +210,6 @@ void createKeys(Handle root, const std::string& path) {
     }
 }
 
-Handle rootOf(const std::string& key) { return static_cast<Handle>(std::stoull(key.substr(0, key.find('\\')))); }
 }  // namespace
 
 std::vector<FakeBox> fakeBoxes;
@@ -637,19 +636,6 @@ Handle regCreateKey(Handle root, const std::string& path) {
     return handle;
 }
 
-Handle regOpenKey(Handle root, const std::string& path) {
-    if (failing("regOpenKey")) return 0;
-    std::string key = keyPath(root, path);
-    bool missing = key.find('\\') != std::string::npos && !registryKeys.count(key);
-    if (writeDenied(root, key) || missing) {
-        failed("RegOpenKeyExA", missing ? 2 : 5, {rootName(root), path, "\1KEY_ALL_ACCESS"});
-        return 0;
-    }
-    Handle handle = newHandle();
-    openKeys[handle] = key;
-    return handle;
-}
-
 Handle regOpenKeyForReading(Handle root, const std::string& path) {
     if (failing("regOpenKeyForReading")) return 0;
     std::string key = keyPath(root, path);
@@ -969,7 +955,7 @@ void appendTraceLine(const std::string& line) {
     fakeTraceLines.push_back(line);
     if (traceFile.empty()) return;
     auto it = entries.find(traceFile);
-    if (it == entries.end()) entries[traceFile] = Entry{false, false, line + "\r\n"};
+    if (it == entries.end()) entries[traceFile] = Entry{false, false, line + "\r\n", std::string()};
     else if (!it->second.directory) it->second.bytes += line + "\r\n";
 }
 bool isTraceFile(Handle file) {

@@ -109,8 +109,6 @@ const Handle rootUsers = 0x80000003u;
 // RegCreateKeyExA(root, path, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
 // NULL, &key, NULL): creates every missing key on the path. 0 on failure.
 Handle regCreateKey(Handle root, const std::string& path);
-// RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS): opens only. 0 on failure.
-Handle regOpenKey(Handle root, const std::string& path);
 // RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE): opens an existing key for
 // reading its values only, creating nothing; what a user without write rights
 // (HKLM\Software for every host that is not elevated) may still do. 0 on failure.

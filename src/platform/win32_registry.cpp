@@ -29,14 +29,6 @@ Handle regCreateKey(Handle root, const std::string& path) {
     return 0;
 }
 
-Handle regOpenKey(Handle root, const std::string& path) {
-    HKEY key = nullptr;
-    LONG result = RegOpenKeyExA(asKey(root), path.c_str(), 0, KEY_ALL_ACCESS | keyView, &key);
-    if (result == ERROR_SUCCESS) return reinterpret_cast<Handle>(key);
-    traceHandleFailure("RegOpenKeyExA", result, root, path.c_str(), traceAsIs "KEY_ALL_ACCESS");
-    return 0;
-}
-
 Handle regOpenKeyForReading(Handle root, const std::string& path) {
     HKEY key = nullptr;
     LONG result = RegOpenKeyExA(asKey(root), path.c_str(), 0, KEY_QUERY_VALUE | keyView, &key);

@@ -457,19 +457,16 @@ class Prefix:
         before the program has run at all: such a start is tried once more.
         Any other failure to start is reported at once."""
         args = dict(cwd=cwd, answers=answers, timeout=timeout, raw=raw, step_timeout=step_timeout,
-                    check=check, program=program, env=env, name=name, utf8=utf8)
-        if program != HOSTCMD_WIN or not os.path.exists(self.unix(program)):
-            return self._run_once(cmdline, **args)
-        result = self._run_once(cmdline, **dict(args, check=False))
-        if result.status.startswith("startfail 1359"):
+                    program=program, env=env, name=name, utf8=utf8)
+        result = self._run_once(cmdline, **args)
+        if program == HOSTCMD_WIN and result.status.startswith("startfail 1359"):
             result = self._run_once(cmdline, **args)
-        elif check:
+        if check:
             self._check(result, answers, timeout)
         return result
 
     def _run_once(self, cmdline, cwd=None, answers=None, timeout=10.0, raw=False,
-                  step_timeout=None, check=True, program=HOSTCMD_WIN, env=None,
-                  name="run", utf8=False):
+                  step_timeout=None, program=HOSTCMD_WIN, env=None, name="run", utf8=False):
         """Runs hostcmd.exe once.
 
         cmdline  bytes (or str taken as Latin-1).  Unless raw is true it is
@@ -584,8 +581,6 @@ class Prefix:
             result.exit_code = int(result.status.split()[1])
         result.timed_out = result.status.startswith("timeout") or not result.status
 
-        if check:
-            self._check(result, answers, timeout)
         return result
 
     @staticmethod
