@@ -4,7 +4,7 @@
 // own arguments and a plain result. src/platform/win32*.cpp implements them
 // with the real API (USER32, SHELL32, OLE32 and COMDLG32 bound lazily, by full
 // path from the system directory); the unit tests and hostcmd-sim link
-// memory_platform.cpp, which models files, registry, drives, boxes and dialogs
+// memory_*.cpp (memory_platform.h), which models files, registry, drives, boxes and dialogs
 // in memory and can fail any call.
 // Nothing outside this folder includes <windows.h>.
 //

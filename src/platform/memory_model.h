@@ -1,0 +1,46 @@
+// What the parts of the in-memory platform share (memory_platform.cpp keeps
+// the call log and the failures; memory_files.cpp, memory_registry.cpp,
+// memory_ui.cpp and memory_trace.cpp model what their win32_* twins call).
+// Only those files include this header; tests and hostcmd-sim use the
+// controls of memory_platform.h.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+
+#include "platform/memory_platform.h"
+
+namespace memory {
+// Logs the call in fakeCalls and answers whether it is made to fail
+// (fakeFail, fakeFailCallNumber, fakeFailCallsFrom).
+bool failing(const char* call);
+// Keeps a call that failed on its own as the Windows platform traces it:
+// "    Call(arguments) failed: error N". Arguments starting with "\1" are
+// shown as they stand, the others quoted with their control bytes named.
+void failed(const char* call, unsigned long code, std::initializer_list<std::string> arguments);
+Handle newHandle();
+// ASCII letters to lower case.
+std::string lower(std::string text);
+
+// ---- the file model (memory_files.cpp)
+// The absolute lower-case form of a path: the key of an entry.
+std::string absolute(const std::string& path);
+// The parent of an absolute path ("C:\" for "C:\a"; "" for a root).
+std::string parentOf(const std::string& full);
+bool isDirectory(const std::string& full);
+bool entryExists(const std::string& full);
+// Creates or replaces a file (keeping the name of one that exists).
+void putFile(const std::string& path, const std::string& bytes);
+// Appends bytes to the file at the absolute path, creating it.
+void appendToFile(const std::string& full, const std::string& bytes);
+// Whether the handle is open on the file at the absolute path.
+bool fileOpenAs(Handle file, const std::string& full);
+std::string currentDirectoryNow();
+void moveCurrentDirectory(const std::string& path);
+
+// Each part's state back to a fresh world (fakeReset calls them all).
+void resetFiles();
+void resetRegistry();
+void resetUi();
+void resetTrace();
+}  // namespace memory

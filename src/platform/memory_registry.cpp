@@ -1,0 +1,260 @@
+// The registry and the restart's privilege calls (the model of win32_registry.cpp).
+//
+// Keys and value names are compared without regard to ASCII case and keep
+// the names they were created with.
+#include <cstdio>
+#include <set>
+
+#include "platform/memory_model.h"
+
+using namespace memory;
+
+bool fakeRebootStarted;
+unsigned long fakeRebootReason;
+
+namespace {
+struct Value {
+    std::string name;  // as first set
+    unsigned type;
+    std::string bytes;
+};
+
+std::set<std::string> registryKeys;
+std::map<std::string, std::map<std::string, Value>> registryValues;  // key -> lower name -> value
+std::map<std::string, std::string> keyNames;                         // key -> path as first created
+std::map<Handle, std::string> openKeys;
+std::set<Handle> readingKeys;  // opened with query access only
+std::set<Handle> deniedRoots;
+std::set<std::string> readOnlyKeys;
+bool shutdownDenied;
+
+// Whether full access to the key is refused: its root is denied, or it is a
+// read-only key or lies below one.
+bool writeDenied(Handle root, const std::string& key) {
+    if (deniedRoots.count(root)) return true;
+    for (const std::string& k : readOnlyKeys)
+        if (key == k || key.compare(0, k.size() + 1, k + "\\") == 0) return true;
+    return false;
+}
+
+std::string rootName(Handle root) {
+    switch (root) {
+        case rootClassesRoot: return "\1HKCR";
+        case rootCurrentUser: return "\1HKCU";
+        case rootLocalMachine: return "\1HKLM";
+        case rootUsers: return "\1HKU";
+        default: {
+            char text[32];
+            std::snprintf(text, sizeof text, "\1handle 0x%lX", static_cast<unsigned long>(root));
+            return text;
+        }
+    }
+}
+
+std::string keyPathAsGiven(Handle root, const std::string& path) {
+    std::string key = std::to_string(root);
+    std::string component;
+    for (char c : path + "\\") {
+        if (c != '\\') {
+            component += c;
+        } else if (!component.empty()) {
+            key += "\\" + component;
+            component.clear();
+        }
+    }
+    return key;
+}
+std::string keyPath(Handle root, const std::string& path) { return lower(keyPathAsGiven(root, path)); }
+
+// Creates the key and its missing parents, each named as given.
+void createKeys(Handle root, const std::string& path) {
+    std::string given = keyPathAsGiven(root, path);
+    for (std::string k = given; k.find('\\') != std::string::npos; k = k.substr(0, k.rfind('\\'))) {
+        registryKeys.insert(lower(k));
+        keyNames.emplace(lower(k), k);
+    }
+}
+
+}  // namespace
+
+namespace memory {
+void resetRegistry() {
+    registryKeys.clear();
+    registryValues.clear();
+    keyNames.clear();
+    openKeys.clear();
+    readingKeys.clear();
+    deniedRoots.clear();
+    readOnlyKeys.clear();
+    shutdownDenied = false;
+    fakeRebootStarted = false;
+    fakeRebootReason = 0;
+}
+}  // namespace memory
+
+// ---- controls ------------------------------------------------------------------
+
+void fakeSetRegistryValue(Handle root, const std::string& path, const std::string& name, const std::string& bytes,
+                          unsigned type) {
+    createKeys(root, path);
+    registryValues[keyPath(root, path)][lower(name)] = Value{name, type, bytes};
+}
+bool fakeRegistryValue(Handle root, const std::string& path, const std::string& name, std::string& bytes) {
+    auto key = registryValues.find(keyPath(root, path));
+    if (key == registryValues.end()) return false;
+    auto value = key->second.find(lower(name));
+    if (value == key->second.end()) return false;
+    bytes = value->second.bytes;
+    return true;
+}
+void fakeCreateRegistryKey(Handle root, const std::string& path) { createKeys(root, path); }
+void fakeDeleteRegistryTree(Handle root, const std::string& path) {
+    std::string key = keyPath(root, path);
+    for (auto it = registryKeys.begin(); it != registryKeys.end();) {
+        if (*it == key || it->compare(0, key.size() + 1, key + "\\") == 0) {
+            registryValues.erase(*it);
+            keyNames.erase(*it);
+            it = registryKeys.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+void fakeDeleteRegistryValue(Handle root, const std::string& path, const std::string& name) {
+    auto key = registryValues.find(keyPath(root, path));
+    if (key != registryValues.end()) key->second.erase(lower(name));
+}
+FakeRegistry fakeRegistrySnapshot() {
+    FakeRegistry snapshot;
+    for (auto& key : registryKeys) snapshot.keys[key] = keyNames.count(key) ? keyNames[key] : key;
+    for (auto& key : registryValues)
+        for (auto& value : key.second)
+            snapshot.values[key.first + "\n" + value.first] =
+                FakeRegistryValue{snapshot.keys.count(key.first) ? snapshot.keys[key.first] : key.first, value.second.name,
+                                  value.second.type, value.second.bytes};
+    return snapshot;
+}
+bool fakeRegistryKeyExists(Handle root, const std::string& path) { return registryKeys.count(keyPath(root, path)) > 0; }
+void fakeDenyRegistryRoot(Handle root) { deniedRoots.insert(root); }
+void fakeMakeRegistryKeyReadOnly(Handle root, const std::string& path) { readOnlyKeys.insert(keyPath(root, path)); }
+int fakeOpenKeys() { return static_cast<int>(openKeys.size()); }
+void fakeDenyShutdownPrivilege() { shutdownDenied = true; }
+
+// ---- the platform ------------------------------------------------------------
+
+Handle regCreateKey(Handle root, const std::string& path) {
+    if (failing("regCreateKey")) return 0;
+    std::string key = keyPath(root, path);
+    if (writeDenied(root, key)) {
+        failed("RegCreateKeyExA", 5, {rootName(root), path, "\1KEY_ALL_ACCESS"});
+        return 0;
+    }
+    createKeys(root, path);
+    Handle handle = newHandle();
+    openKeys[handle] = key;
+    return handle;
+}
+
+Handle regOpenKeyForReading(Handle root, const std::string& path) {
+    if (failing("regOpenKeyForReading")) return 0;
+    std::string key = keyPath(root, path);
+    if (key.find('\\') != std::string::npos && !registryKeys.count(key)) return 0;
+    Handle handle = newHandle();
+    openKeys[handle] = key;
+    readingKeys.insert(handle);
+    return handle;
+}
+
+void regCloseKey(Handle key) {
+    fakeCalls.push_back("regCloseKey");
+    openKeys.erase(key);
+    readingKeys.erase(key);
+}
+
+bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, std::string& data) {
+    if (failing("regQueryValue")) return false;
+    if (!openKeys.count(key)) {
+        failed("RegQueryValueExA", 6, {rootName(key), name});  // ERROR_INVALID_HANDLE
+        return false;
+    }
+    auto values = registryValues.find(openKeys[key]);
+    auto value = values == registryValues.end() ? std::map<std::string, Value>::iterator() : values->second.find(lower(name));
+    if (values == registryValues.end() || value == values->second.end()) {
+        failed("RegQueryValueExA", 2, {rootName(key), name});
+        return false;
+    }
+    if (value->second.bytes.size() > bufferSize) {
+        failed("RegQueryValueExA", 234, {rootName(key), name});  // ERROR_MORE_DATA
+        return false;
+    }
+    data = value->second.bytes;
+    return true;
+}
+
+bool regSetStringValue(Handle key, const std::string& name, const std::string& text) {
+    if (failing("regSetStringValue")) return false;
+    if (!openKeys.count(key) || readingKeys.count(key)) {
+        failed("RegSetValueExA", openKeys.count(key) ? 5 : 6, {rootName(key), name, "\1REG_SZ", text});
+        return false;
+    }
+    auto& values = registryValues[openKeys[key]];
+    auto existing = values.find(lower(name));
+    values[lower(name)] = Value{existing == values.end() ? name : existing->second.name, 1, text + std::string(1, '\0')};
+    return true;
+}
+
+bool regDeleteKey(Handle key, const std::string& name) {
+    if (failing("regDeleteKey")) return false;
+    if (!openKeys.count(key) || readingKeys.count(key)) {
+        failed("RegDeleteKeyA", openKeys.count(key) ? 5 : 6, {rootName(key), name});
+        return false;
+    }
+    std::string target = openKeys[key];
+    std::string relative = keyPath(0, name);
+    target += relative.substr(1);
+    if (!registryKeys.count(target) || target.find('\\') == std::string::npos) {
+        failed("RegDeleteKeyA", 2, {rootName(key), name});
+        return false;
+    }
+    for (auto& k : registryKeys)
+        if (k.size() > target.size() && k.compare(0, target.size() + 1, target + "\\") == 0) {
+            failed("RegDeleteKeyA", 5, {rootName(key), name});
+            return false;
+        }
+    registryKeys.erase(target);
+    registryValues.erase(target);
+    keyNames.erase(target);
+    return true;
+}
+
+bool regDeleteValue(Handle key, const std::string& name) {
+    if (failing("regDeleteValue")) return false;
+    if (openKeys.count(key) && readingKeys.count(key)) {
+        failed("RegDeleteValueA", 5, {rootName(key), name});
+        return false;
+    }
+    if (openKeys.count(key) && registryValues[openKeys[key]].erase(lower(name)) > 0) return true;
+    failed("RegDeleteValueA", openKeys.count(key) ? 2 : 6, {rootName(key), name});
+    return false;
+}
+
+bool openProcessToken(Handle& token) {
+    if (failing("openProcessToken")) return false;
+    token = newHandle();
+    return true;
+}
+bool lookupPrivilegeValue(const std::string&, std::uint64_t& luid) {
+    luid = 19;
+    return !failing("lookupPrivilegeValue");
+}
+unsigned long adjustTokenPrivilege(Handle, std::uint64_t) {
+    if (failing("adjustTokenPrivilege")) return 5;  // ERROR_ACCESS_DENIED
+    return shutdownDenied ? 1300 : 0;              // ERROR_NOT_ALL_ASSIGNED
+}
+void closeToken(Handle) { fakeCalls.push_back("closeToken"); }
+bool exitWindowsReboot(unsigned long reason) {
+    if (failing("exitWindowsReboot")) return false;
+    fakeRebootStarted = true;
+    fakeRebootReason = reason;
+    return true;
+}
