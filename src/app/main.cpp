@@ -1,4 +1,5 @@
-// The Windows GUI entry point: one command line per start, exit code 0.
+// The Windows GUI entry point: one command line per start, exit code 0
+// unless the command set another (see setExitCode).
 #include "app/runner.h"
 
 struct HINSTANCE__;
@@ -8,5 +9,5 @@ extern "C" int __stdcall WinMain(HINSTANCE__* instance, HINSTANCE__*, char*, int
     // The tail is computed here from the whole command line: the C runtime's
     // own rules for the tail it passes in differ in corner cases.
     runCommandLine(reinterpret_cast<Handle>(instance), commandLineTail(platformCommandLine()));
-    return 0;
+    return exitCode();
 }

@@ -8,6 +8,7 @@
 namespace {
 int runDepth = 0;
 bool stopped = false;
+int processExitCode = 0;
 
 std::string dropThroughFirstQuote(const std::string& text) {
     std::size_t quote = findText(text, "\"");
@@ -20,7 +21,11 @@ bool runsStopped() { return stopped; }
 void resetRuns() {
     runDepth = 0;
     stopped = false;
+    processExitCode = 0;
 }
+
+void setExitCode(int code) { processExitCode = code; }
+int exitCode() { return processExitCode; }
 
 std::string dropLeadingQuotes(const std::string& line) {
     if (line.empty() || line[0] != '"') return line;

@@ -20,8 +20,14 @@ const int maxRunDepth = 32;
 void runCommandLine(Handle instance, const std::string& commandLine);
 // True once a run went past maxRunDepth: nothing more runs in this start.
 bool runsStopped();
-// Forget a stop (unit tests run many starts in one process).
+// Forget a stop and the exit code (unit tests run many starts in one process).
 void resetRuns();
+
+// The process's exit code: 0, whatever the command did, unless a command
+// whose callers read exit codes (deployment tools, a refused start) sets
+// another. The last code set stands.
+void setExitCode(int code);
+int exitCode();
 
 // What the Windows start-up code leaves of the process command line: leading
 // blanks, the program path (quoted: up to the next quote or tab; unquoted: up
