@@ -20,6 +20,7 @@ import common
 
 
 def main():
+    common.require_wine_run(extra_tools=['/usr/bin/time'])
     large = int(sys.argv[1]) if len(sys.argv) > 1 else 1000000
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 3
     refs = common.build_references()

@@ -30,6 +30,60 @@ WINE = ARCH.wine()
 # The folder inside the prefix where the programs and their files live.
 WORK_WIN = 'C:\\bench'
 
+# The Debian package of each program or file a benchmark may need;
+# scripts/install-deps bench installs them all.
+PACKAGES = {
+    'hyperfine': 'hyperfine',
+    '/usr/bin/time': 'time',
+    'wine': 'wine',
+    'wineserver': 'wine',
+    '/usr/lib/wine/wine64': 'wine64',
+    'i686-w64-mingw32-gcc': 'gcc-mingw-w64-i686',
+    'i686-w64-mingw32-g++': 'g++-mingw-w64-i686',
+    'x86_64-w64-mingw32-gcc': 'gcc-mingw-w64-x86-64',
+    'x86_64-w64-mingw32-g++': 'g++-mingw-w64-x86-64',
+    'cmake': 'cmake',
+    'c++': 'g++',
+    'make': 'make',
+    'git': 'git',
+    '/usr/include/gtest/gtest.h': 'libgtest-dev',
+}
+# What a benchmark that runs hostcmd.exe under Wine needs.
+WINE_TOOLS = ('hyperfine', ARCH.loader, 'wineserver')
+
+
+def build_command(preset):
+    return f'cmake --preset {preset} && cmake --build --preset {preset}'
+
+
+def require(tools=(), files=()):
+    """Stops the benchmark before it starts when something it needs is
+    missing, naming everything missing at once and how to get it. tools:
+    program names (looked up on the PATH) or absolute paths; files: (path,
+    the command that makes it)."""
+    missing = []
+    for tool in tools:
+        if not (os.path.exists(tool) if os.path.isabs(tool) else shutil.which(tool)):
+            missing.append(f'{tool} (Debian package {PACKAGES.get(tool, "?")})')
+    for path, command in files:
+        if not os.path.exists(path):
+            missing.append(f'{os.path.relpath(path, REPO)} ({command})')
+    if not missing:
+        return
+    script = os.path.relpath(os.path.abspath(sys.argv[0]), REPO)
+    lines = [f'{script} cannot run; missing:'] + [f'  {item}' for item in missing]
+    if any('Debian package' in item for item in missing):
+        lines.append('Install the packages with: scripts/install-deps bench (as root, or with sudo)')
+    sys.exit('\n'.join(lines))
+
+
+def require_wine_run(extra_tools=(), references=True):
+    """What every benchmark running hostcmd.exe under Wine needs: hyperfine,
+    Wine, the build this machine runs, and the compiler of the reference
+    programs where it builds them."""
+    require(tools=WINE_TOOLS + ((CC,) if references else ()) + tuple(extra_tools),
+            files=[(os.path.join(BUILD_DIR, 'hostcmd.exe'), build_command(ARCH.build))])
+
 
 def build_references():
     """Compiles bench/refs/*.c into build/bench/refs/; returns {name: path}."""
@@ -54,7 +108,7 @@ def build_references():
 def hostcmd_exe():
     exe = os.path.join(BUILD_DIR, 'hostcmd.exe')
     if not os.path.exists(exe):
-        sys.exit(f'{exe} is missing: cmake --preset {ARCH.build} && cmake --build --preset {ARCH.build}')
+        sys.exit(f'{exe} is missing: {build_command(ARCH.build)}')
     return exe
 
 

@@ -62,6 +62,7 @@ def timed(exe, batch):
 
 
 def main():
+    common.require(tools=['cmake', 'make', 'c++', 'git', '/usr/include/gtest/gtest.h'])
     lines = int(sys.argv[1]) if len(sys.argv) > 1 else 100000
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 5
     old_revision = sys.argv[3] if len(sys.argv) > 3 else '2bd1510'

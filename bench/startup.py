@@ -17,6 +17,7 @@ GOAL = 1.1
 
 
 def main():
+    common.require_wine_run()
     runs = int(sys.argv[1]) if len(sys.argv) > 1 else 10
     rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 12
     refs = common.build_references()

@@ -15,6 +15,7 @@ GOAL = 1.3
 
 
 def main():
+    common.require_wine_run()
     lines = int(sys.argv[1]) if len(sys.argv) > 1 else 10000
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 10
     rounds = int(sys.argv[3]) if len(sys.argv) > 3 else 3

@@ -25,6 +25,7 @@ def line_of(token, out):
 
 
 def main():
+    common.require_wine_run(references=False)
     runs = int(sys.argv[1]) if len(sys.argv) > 1 else 10
     rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 3
     os.makedirs(common.BUILD, exist_ok=True)

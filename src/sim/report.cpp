@@ -140,7 +140,12 @@ int answerBox(const FakeBox& box) {
         std::size_t index = (box.style >> 8) & 0xF;
         id = buttons[index < buttons.size() ? index : 0];
     } else {
-        throw Unanswered{"no answer for the box \"" + box.caption + "\" (" + shown(box.text) + ")"};
+        // The message says how to answer: the option with this caption and a
+        // button the box has, or the default button for every box.
+        std::string names;
+        for (int button : buttons) names += std::string(names.empty() ? "" : ", ") + buttonNames[button];
+        throw Unanswered{"no answer for the box \"" + box.caption + "\" (" + shown(box.text) + "): give --answer \"" +
+                         box.caption + "=BUTTON\" (" + names + "), or --answer-default for its default button"};
     }
     boxAnswers.push_back(buttonNames[id]);
     return id;
@@ -157,7 +162,10 @@ bool answerDialog(const FakeDialog& dialog, std::string& path) {
     std::string caption = dialogCaption(dialog), answer;
     // The folder browser's window is captioned "Browse for Folder"; its title is the text inside.
     if (!takeAnswer(caption, answer) && !(dialog.kind == "browse" && takeAnswer("Browse for Folder", answer))) {
-        if (!answerDefault) throw Unanswered{"no answer for the " + dialog.kind + " dialog \"" + caption + "\""};
+        if (!answerDefault)
+            throw Unanswered{"no answer for the " + dialog.kind + " dialog \"" + caption + "\": give --answer \"" +
+                             caption + "=" + (dialog.kind == "browse" ? "FOLDER" : "NAME") +
+                             "\" (or Cancel), or --answer-default to cancel it"};
         answer = "Cancel";
     }
     if (sameNoCase(answer, "Cancel")) {

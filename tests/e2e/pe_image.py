@@ -26,16 +26,32 @@ class PEImage:
         # the data directories move 16 bytes on.
         self.pe32_plus = self.magic == 0x20B
         self.major_os, self.minor_os = struct.unpack_from('<HH', d, opt + 40)
+        # Where the CheckSum field and the data directories lie in the file:
+        # the bytes an Authenticode signature changes.
+        self.checksum_at = opt + 64
+        self.checksum = struct.unpack_from('<I', d, self.checksum_at)[0]
         self.major_subsystem, self.minor_subsystem = struct.unpack_from('<HH', d, opt + 48)
         self.subsystem, self.dll_characteristics = struct.unpack_from('<HH', d, opt + 68)
         count_at = opt + (108 if self.pe32_plus else 92)
         count = struct.unpack_from('<I', d, count_at)[0]
+        self.directories_at = count_at + 4
         self.directories = [struct.unpack_from('<II', d, count_at + 4 + 8 * i) for i in range(count)]
         self.sections = []
         table = opt + optional_size
         for i in range(sections):
             name, vsize, vaddr, rsize, raddr = struct.unpack_from('<8sIIII', d, table + 40 * i)
             self.sections.append((name.rstrip(b'\0').decode('latin-1'), vaddr, max(vsize, rsize), raddr))
+
+    def computed_checksum(self):
+        """The image checksum as Windows computes it (ImageHlp's CheckSumMappedFile):
+        the 16-bit words of the file summed with their carries folded back,
+        the CheckSum field left out, plus the file's length."""
+        d = self.data
+        words = d[:self.checksum_at] + b'\0\0\0\0' + d[self.checksum_at + 4:] + b'\0' * (len(d) % 2)
+        total = sum(struct.unpack('<%dH' % (len(words) // 2), words))
+        while total >> 16:
+            total = (total & 0xFFFF) + (total >> 16)
+        return total + len(d)
 
     def offset(self, rva):
         for _, vaddr, size, raddr in self.sections:

@@ -359,6 +359,27 @@ class SimulateTest(harness.TestCase):
         self.assertIn(b"created key HKLM\\Software\\DemoSoft\\Notes\\1.0", native[1])
         self.assertEqual(windows[1].replace(b"\r\n", b"\n"), native[1])
 
+    def test_exit_codes_and_what_stopped_the_run(self):
+        """0 after a simulation; 2 when a box or dialog had no answer (stderr
+        names the options that answer it), for wrong arguments and for a file
+        that cannot be read."""
+        cases = [
+            (["message&Hi&There", "--answer-default"], 0, []),
+            (["--answer", "Hi=OK", "message&Hi&There"], 0, []),
+            (["confirm&Sure?&Really&cursor&"], 2, ['no answer for the box "Sure?"', '--answer "Sure?=BUTTON" (OK, Cancel)',
+                                                   "--answer-default"]),
+            (["openPrompt&r.txt&Text&*.txt&none&C:\\&Pick a file"], 2,
+             ['no answer for the open dialog "Pick a file"', '--answer "Pick a file=NAME"', "--answer-default"]),
+            (["--no-such-option", "cursor&"], 2, ["--no-such-option"]),
+            (["--simulate-file", os.path.join(self.stage, "missing.txt")], 2, ["missing.txt"]),
+        ]
+        for argv, code, said in cases:
+            with self.subTest(argv=argv):
+                p = subprocess.run([SIM] + argv, capture_output=True, timeout=60)
+                self.assertEqual(p.returncode, code, p.stderr)
+                for text in said:
+                    self.assertIn(text.encode(), p.stderr)
+
 
 if __name__ == "__main__":
     harness.main()
