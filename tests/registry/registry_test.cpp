@@ -25,7 +25,7 @@ protected:
         return fakeRegistryValue(root, path, name, bytes) ? bytes : "<missing>";
     }
     std::string readVia(const std::string& root, const std::string& path, const std::string& name) {
-        Handle key = openRegistryKey(root, path);
+        Handle key = openRegistryKeyForReading(root, path);
         std::string text = readRegistryValue(key, name);
         closeRegistryKey(key);
         return text;
@@ -42,7 +42,7 @@ TEST_F(Registry, RootNamesAreExact) {
 }
 
 TEST_F(Registry, NullKeyReachesNoWindowsCall) {
-    Handle key = openRegistryKey("hklm", "Software\\A");
+    Handle key = openRegistryKey("hklm", "Software\\A", keyToWrite);
     EXPECT_EQ(nullKey, key);
     writeRegistryValue(key, "v", "t");
     EXPECT_EQ("na", readRegistryValue(key, "v"));
@@ -78,14 +78,15 @@ TEST_F(Registry, ReadsDataOfAnyTypeAsText) {
     }
 }
 
-TEST_F(Registry, ReadOfMissingValueCreatesTheKeyAndGivesNa) {
-    EXPECT_EQ("na", readVia("HKLM", "Software\\New\\Key", "v"));
+TEST_F(Registry, OpenToWriteCreatesTheKeyAndAReadOfAMissingValueGivesNa) {
+    closeRegistryKey(openRegistryKey("HKLM", "Software\\New\\Key", keyToWrite));
     EXPECT_TRUE(fakeRegistryKeyExists(rootLocalMachine, "Software\\New\\Key"));
+    EXPECT_EQ("na", readVia("HKLM", "Software\\New\\Key", "v"));
 }
 
 TEST_F(Registry, DeniedOrFailingOpenGivesNa) {
     fakeSetRegistryValue(rootLocalMachine, "Software\\T", "v", "x" + zero);
-    fakeDenyRegistryRoot(rootLocalMachine);
+    fakeGrantRegistryRights(rootLocalMachine, "Software\\T", keySetValue);  // may write, not read
     EXPECT_EQ("na", readVia("HKLM", "Software\\T", "v"));
     fakeReset();
     fakeSetRegistryValue(rootCurrentUser, "Software\\T", "v", "x" + zero);
