@@ -173,6 +173,40 @@ TEST_F(Registry, DeleteKey) {
     EXPECT_TRUE(fakeRegistryKeyExists(rootCurrentUser, "Software\\Gone\\Path"));
 }
 
+// Keys delegated with some rights only: each command asks for what its one
+// call needs, so a user granted Set Value may write and delete values, and a
+// key delete needs the right to delete the sub-key, not full access to its
+// parent. A read-only key (a standard user under HKLM\Software) stays as it is.
+TEST_F(Registry, DelegatedKeysAllowWhatTheirRightsAllow) {
+    const struct {
+        const char* line;
+        unsigned rights;  // held on HKLM\Software\D and below
+        bool changed;
+    } cases[] = {
+        {"reg&HKLM&Software\\D&v&new", keySetValue, true},
+        {"regDeleteValue&HKLM&Software\\D&v", keySetValue, true},
+        {"regDeleteKey&HKLM&Software&D\\Sub", keyQueryValue | keyEnumerateSubKeys | fakeKeyDelete, true},
+        {"reg&HKLM&Software\\D&v&new", keyQueryValue | keyEnumerateSubKeys, false},
+        {"regDeleteValue&HKLM&Software\\D&v", keyQueryValue | keyEnumerateSubKeys, false},
+        {"regDeleteKey&HKLM&Software&D\\Sub", keyQueryValue | keyEnumerateSubKeys, false},
+        // A missing key is made only with the parent's Create Subkey right.
+        {"reg&HKLM&Software\\D\\New&v&new", keySetValue, false},
+        {"reg&HKLM&Software\\D\\New&v&new", keySetValue | keyCreateSubKey, true},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        fakeSetRegistryValue(rootLocalMachine, "Software\\D", "v", "old" + zero);
+        fakeCreateRegistryKey(rootLocalMachine, "Software\\D\\Sub");
+        fakeGrantRegistryRights(rootLocalMachine, "Software\\D", c.rights);
+        runCommandLine(0, c.line);
+        bool changed = value(rootLocalMachine, "Software\\D", "v") != "old" + zero ||
+                       !fakeRegistryKeyExists(rootLocalMachine, "Software\\D\\Sub") ||
+                       fakeRegistryKeyExists(rootLocalMachine, "Software\\D\\New");
+        EXPECT_EQ(changed, c.changed) << c.line << " with rights " << c.rights;
+        EXPECT_EQ(0, fakeOpenKeys());
+    }
+}
+
 // A delete whose last field is empty, blank or only dots names the base it is
 // appended to: RegDeleteKeyA with "" deletes the key it was given, and
 // RemoveDirectoryA of "<Startup>\" the Startup folder. Such a field deletes
