@@ -32,7 +32,6 @@ struct NewerCall {
 };
 const NewerCall newerCalls[] = {
     {"SetThreadErrorMode", windows7},
-    {"GetFileInformationByHandleEx", windowsVista},
 };
 }  // namespace
 

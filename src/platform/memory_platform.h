@@ -185,8 +185,8 @@ int fakeLiveAllocations();  // shell allocator blocks not freed
 // ---- restart
 extern bool fakeRebootStarted;
 extern unsigned long fakeRebootReason;
-// Restarts that ExitWindowsEx "succeeded" at without restarting: a caller
-// that is not the user at the console (fakeSetConsoleUser(false)).
+// Whether hostcmd runs as the user at the console (yes after fakeReset).
+// Not, ExitWindowsEx succeeds without restarting anything.
 void fakeSetConsoleUser(bool console);
 void fakeDenyShutdownPrivilege();
 
