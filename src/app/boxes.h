@@ -18,8 +18,10 @@ const int answerOk = 1, answerCancel = 2, answerRetry = 4, answerYes = 6, answer
 std::string applyTextEscapes(const std::string& text);
 // Whether anyone can answer a box or dialog: where the process's window
 // station is not visible (a host running as a service, or as a task while
-// nobody is logged on) a window would wait for ever. Then the window, named
-// by its Windows call, counts as failed at once and the trace says so.
+// nobody is logged on), or cannot be asked about, or where the process runs
+// in session 0 on Vista and later, a window would wait for ever. Then the
+// window, named by its Windows call, counts as failed at once and the trace
+// says so.
 bool someoneCanAnswer(const char* call);
 // MessageBoxA; 0 (a failed box) at once, with no window, where no one can answer.
 int askUser(Handle owner, const std::string& text, const std::string& caption, unsigned style);

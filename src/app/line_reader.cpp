@@ -1,5 +1,7 @@
 #include "app/line_reader.h"
 
+#include "app/reply.h"
+
 namespace {
 const char ctrlZ = 0x1A;
 
@@ -46,7 +48,9 @@ void skipByteOrderMark(LineReader& reader) {
 }  // namespace
 
 bool openLineReader(LineReader& reader, const std::string& fileName) {
-    reader.file = openFileForReading(fileName);
+    // A device is never opened: a pipe's server would see the connection
+    // before any check, and a disk's sectors would run as command lines.
+    reader.file = refusedAsDevice(fileName) ? 0 : openFileForReading(fileName);
     // The trace file is never read as a batch, check or installer file: it
     // would read the lines the trace appends as it runs them, for ever.
     if (reader.file && isTraceFile(reader.file)) closeLineReader(reader);

@@ -5,7 +5,9 @@
 struct HINSTANCE__;
 
 extern "C" int __stdcall WinMain(HINSTANCE__* instance, HINSTANCE__*, char*, int) {
-    platformQuietErrorMode();
+    // From Windows 7 only hostcmd's own thread is made quiet: the process
+    // mode, which started programs inherit, stays as the host left it.
+    if (!quietThreadErrorMode()) platformQuietErrorMode();
     // The tail is computed here from the whole command line: the C runtime's
     // own rules for the tail it passes in differ in corner cases.
     runCommandLine(reinterpret_cast<Handle>(instance), commandLineTail(platformCommandLine()));

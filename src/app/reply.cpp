@@ -1,9 +1,17 @@
 #include "app/reply.h"
 
+#include "app/fields.h"
+#include "app/text.h"
 #include "platform/platform.h"
 
+bool refusedAsDevice(const std::string& fileName) {
+    if (!namesDevice(fileName)) return false;
+    if (traceEnabled()) appendTraceLine("    " + shownText(fileName) + " not opened: a device name, not a file");
+    return true;
+}
+
 bool writeTextFile(const std::string& fileName, const std::string& text) {
-    if (fileName.empty()) return false;
+    if (fileName.empty() || refusedAsDevice(fileName)) return false;
     // Every LF becomes CR LF; whole runs between line ends are copied at once,
     // and a text without LF is written as it stands: texts can be megabytes.
     std::string converted;

@@ -8,6 +8,10 @@
 #include <string>
 
 // Creates or truncates the file and writes the text, every LF as CR LF. A
-// file that cannot be opened receives nothing and stays as it was. True when
-// the whole text was written; most callers have no use for the answer.
+// file that cannot be opened receives nothing and stays as it was, and a
+// device name (refusedAsDevice) is not opened at all. True when the whole
+// text was written; most callers have no use for the answer.
 bool writeTextFile(const std::string& fileName, const std::string& text);
+// Whether a name that hostcmd would read or write as a file is a device's
+// (namesDevice): it is then never opened, and the trace says so.
+bool refusedAsDevice(const std::string& fileName);

@@ -54,11 +54,14 @@ const unsigned codePageUtf8 = 65001;
 
 // The UTF-8 build on a Windows that ignored its manifest's request (older
 // than 10 version 1903) works in the ANSI code page: it would read its host's
-// UTF-8 as ANSI and write ANSI where UTF-8 is expected, so it runs nothing.
+// UTF-8 as ANSI and write ANSI where UTF-8 is expected, so it runs nothing,
+// and ends with an exit code of its own so that the host can tell this from a
+// command that failed (every other end is 0).
 bool codePageRefused() {
     if (!processWorksInUtf8()) return false;
     unsigned codePage = activeCodePage();
     if (codePage == codePageUtf8) return false;
+    setExitCode(exitNeedsNewerWindows);
     if (traceEnabled())
         appendTraceLine("hostcmd-utf8.exe runs nothing: the process code page is " + std::to_string(codePage) +
                         ", not UTF-8 (65001); Windows before 10 version 1903 ignores the manifest's request");

@@ -27,6 +27,10 @@ void resetRuns();
 // whose callers read exit codes (deployment tools, a refused start) sets
 // another. The last code set stands.
 void setExitCode(int code);
+// ERROR_OLD_WIN_VERSION, "The specified program requires a newer version of
+// Windows": hostcmd-utf8.exe on a Windows before 10 version 1903, which ran
+// nothing.
+const int exitNeedsNewerWindows = 1150;
 int exitCode();
 
 // What the Windows start-up code leaves of the process command line: leading

@@ -89,6 +89,60 @@ bool namesItemBelow(const std::string& name) {
     return anyPart;
 }
 
+namespace {
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Whether the text holds the prefix at `at`, letters in any case, "/" as "\".
+// The prefix is written in lower case with "\".
+bool holdsAt(const std::string& text, std::size_t at, const char* prefix) {
+    for (std::size_t i = 0; prefix[i]; ++i) {
+        if (at + i >= text.size()) return false;
+        char c = text[at + i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c == '/') c = '\\';
+        if (c != prefix[i]) return false;
+    }
+    return true;
+}
+
+// Whether "server\share..." from `at` names a share that is a server's pipes
+// or mailslots.
+bool namesDeviceShare(const std::string& name, std::size_t at) {
+    std::size_t i = at;
+    while (i < name.size() && !isSeparator(name[i]))
+        i += isLeadByte(static_cast<unsigned char>(name[i])) && i + 1 < name.size() ? 2 : 1;
+    if (i == at || i >= name.size()) return false;
+    ++i;
+    for (const char* share : {"pipe", "mailslot"}) {
+        std::size_t length = std::string(share).size();
+        if (holdsAt(name, i, share) && (i + length == name.size() || isSeparator(name[i + length]))) return true;
+    }
+    return false;
+}
+}  // namespace
+
+bool namesDevice(const std::string& name) {
+    if (name.size() < 3 || !isSeparator(name[0])) return false;
+    // The Win32 device namespace.
+    if (holdsAt(name, 0, "\\\\.") && (name.size() == 3 || isSeparator(name[3]))) return true;
+    // The rest goes to the NT namespace as it stands: a file only as a drive
+    // path, a share or a volume's path; anything else is an object there.
+    if (holdsAt(name, 0, "\\\\?\\") || holdsAt(name, 0, "\\??\\")) {
+        const std::size_t rest = 4;
+        char letter = name.size() > rest ? static_cast<char>(name[rest] | 0x20) : 0;
+        if (name.size() >= rest + 3 && letter >= 'a' && letter <= 'z' && name[rest + 1] == ':' &&
+            isSeparator(name[rest + 2]))
+            return false;
+        if (holdsAt(name, rest, "unc\\")) return namesDeviceShare(name, rest + 4);
+        if (holdsAt(name, rest, "volume{")) {
+            std::size_t close = name.find('}', rest);
+            return close == std::string::npos || close + 1 >= name.size() || !isSeparator(name[close + 1]);
+        }
+        return true;
+    }
+    return isSeparator(name[1]) && namesDeviceShare(name, 2);
+}
+
 bool parseDecimal(const std::string& text, int& value) {
     std::size_t i = 0;
     bool negative = false;

@@ -40,6 +40,16 @@ std::size_t lastCharacterStart(const std::string& text);
 // name would widen a delete to the base.
 bool namesItemBelow(const std::string& name);
 
+// Whether Windows would open the name as a device rather than a file:
+// "\\.\" names (pipes, mailslots, \\.\PhysicalDrive0, \\.\C:, COM ports),
+// "\\?\" and "\??\" names that are not a drive path, a share ("UNC\") or a
+// volume's path ("Volume{...}\") (\\?\GLOBALROOT\Device\..., \\?\PhysicalDrive0),
+// and pipes and mailslots of another machine ("\\server\pipe\x"); "/" is
+// "\" to Windows, and letters count in any case. Opening a pipe connects to
+// its server before any check could refuse it, and an elevated hostcmd reads
+// a disk's raw sectors as a FILE_TYPE_DISK file.
+bool namesDevice(const std::string& name);
+
 // Whether a text is a decimal whole number (optional sign, digits, nothing
 // else) that fits an int; the value goes to `value`.
 bool parseDecimal(const std::string& text, int& value);

@@ -9,12 +9,20 @@ bool pathExists(const std::string& directory, const std::string& name) {
 }
 
 namespace {
-// Whether a file lies on a CD-ROM drive: the drive of its full name ("E:\"),
-// asked of Windows. A network name ("\\server\share") is none.
+// Whether a file lies on a CD-ROM drive or on a volume whose file system is
+// read-only: the volume of its full name, asked of Windows. The volume, not
+// the first two characters: "\\?\E:\x", a disc mounted in a folder
+// ("C:\mnt\cd\x") and a disc shared over the network ("\\server\cd\x",
+// whose file system says read-only) are all on one. Where Windows cannot
+// name the volume, the drive of the full name ("E:\") is asked.
 bool onCdromDrive(const std::string& file) {
     std::string full = fullPathName(file);
-    if (full.size() < 2 || full[1] != ':') return false;
-    return getDriveType(full.substr(0, 2) + "\\") == driveCdrom;
+    std::string root;
+    if (!volumePathName(full, root)) {
+        if (full.size() < 2 || full[1] != ':') return false;
+        root = full.substr(0, 2) + "\\";
+    }
+    return getDriveType(root) == driveCdrom || volumeReadOnly(root);
 }
 
 // CopyFileA copies the attributes, and every file on a CD is read-only: a
@@ -22,6 +30,7 @@ bool onCdromDrive(const std::string& file) {
 // or update of it would fail. Only such a copy is made writable; a read-only
 // file copied from a hard disk keeps its attribute. True when the copy was made.
 bool copyWritable(const std::string& source, const std::string& destination, bool keepExisting) {
+    if (refusedAsDevice(source) || refusedAsDevice(destination)) return false;
     if (!copyFile(source, destination, keepExisting)) return false;
     if (onCdromDrive(source)) clearReadOnly(destination);
     return true;

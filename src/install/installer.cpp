@@ -124,7 +124,7 @@ std::string makeDirectoryChain(const std::string& targetBase, const std::string&
 // when the record holds exactly the installed directory.
 bool recordInstalledDirectory(const InstallerSettings& settings, const std::string& installedDirectory) {
     std::string keyTail = installKeyTail(settings.line[keyPart1], settings.line[keyPart2], settings.line[keyPart3]);
-    Handle key = openRegistryKey("HKLM", "Software\\" + keyTail);
+    Handle key = openRegistryKey("HKLM", "Software\\" + keyTail, keyToWrite);
     writeRegistryValue(key, "isDir", installedDirectory);
     closeRegistryKey(key);
     std::string recorded = readInstallValue(keyTail, "isDir");
@@ -139,7 +139,12 @@ void restartWindows() {
     std::uint64_t luid = 0;
     bool granted = lookupPrivilegeValue("SeShutdownPrivilege", luid) && adjustTokenPrivilege(token, luid) == 0;
     closeToken(token);
-    if (granted) exitWindowsReboot(restartForInstallation);
+    if (!granted) return;
+    // ExitWindowsEx "can succeed without actually shutting down" when hostcmd
+    // is not the user at the console, as when a standard user typed an
+    // administrator's password for the elevated start; the system shutdown
+    // call restarts for any caller holding the privilege (XP and later).
+    if (initiateSystemReboot(restartForInstallation) == callMissing) exitWindowsReboot(restartForInstallation);
 }
 
 // Everything after the file is open; returning ends the installer.

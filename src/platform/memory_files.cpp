@@ -29,9 +29,21 @@ bool utf8Process;
 unsigned fakeActiveCodePage;
 std::string windowsDirectory, tempDirectory, systemDirectory;
 std::map<char, unsigned> driveTypes;
-bool errorModeQuiet;
+struct Volume {
+    unsigned type;
+    bool readOnly;
+};
+std::map<std::string, Volume> volumes;  // by lower-case root ending in "\"
+bool processQuiet, threadQuiet;         // the error modes
+
+// "\\?\C:\x" names what "C:\x" names.
+bool longDrivePath(const std::string& path) {
+    return path.size() >= 7 && path.compare(0, 4, "\\\\?\\") == 0 && path[5] == ':' && path[6] == '\\';
+}
+
 // The absolute form of a path as given, without a trailing "\" (but "C:\").
-std::string absoluteAsGiven(const std::string& path) {
+std::string absoluteAsGiven(const std::string& given) {
+    std::string path = longDrivePath(given) ? given.substr(4) : given;
     std::string full;
     if (path.size() >= 2 && path[1] == ':') full = path;
     else if (!path.empty() && path[0] == '\\') full = currentDirectory.substr(0, 2) + path;
@@ -102,11 +114,17 @@ bool fileOpenAs(Handle file, const std::string& full) {
 std::string currentDirectoryNow() { return currentDirectory; }
 void moveCurrentDirectory(const std::string& path) { currentDirectory = path; }
 
+void modelStartUp() {
+    threadQuiet = present("SetThreadErrorMode");
+    processQuiet = !threadQuiet;
+}
+
 void resetFiles() {
     entries.clear();
     openFiles.clear();
     driveTypes.clear();
-    errorModeQuiet = true;
+    volumes.clear();
+    modelStartUp();
     codePage = 1252;
     utf8Process = false;
     fakeActiveCodePage = 1252;
@@ -182,19 +200,33 @@ std::map<std::string, FakeEntry> fakeEntrySnapshot() {
     return snapshot;
 }
 void fakeSetDriveType(char letter, unsigned type) { driveTypes[letter] = type; }
+void fakeSetVolume(const std::string& root, unsigned type, bool readOnly) {
+    std::string full = absolute(root);
+    volumes[full.size() > 3 ? full + "\\" : full] = Volume{type, readOnly};
+}
 std::string fakeCurrentDirectory() { return currentDirectory; }
-bool fakeErrorModeQuiet() { return errorModeQuiet; }
+bool fakeErrorModeQuiet() { return processQuiet || threadQuiet; }
+
+namespace memory {
+bool processErrorModeQuiet() { return processQuiet; }
+bool threadErrorModeQuiet() { return threadQuiet; }
+}  // namespace memory
 
 // ---- the platform ------------------------------------------------------------
 
 std::string platformCommandLine() { return ""; }
+bool quietThreadErrorMode() {
+    if (failing("quietThreadErrorMode") || !present("SetThreadErrorMode")) return false;
+    threadQuiet = true;
+    return true;
+}
 void platformQuietErrorMode() {
     fakeCalls.push_back("platformQuietErrorMode");
-    errorModeQuiet = true;
+    processQuiet = true;
 }
 void platformStartErrorMode() {
     fakeCalls.push_back("platformStartErrorMode");
-    errorModeQuiet = false;
+    processQuiet = false;
 }
 
 bool processWorksInUtf8() { return utf8Process; }
@@ -376,7 +408,7 @@ bool findFirstFile(const std::string& pattern) {
 
 std::string fullPathName(const std::string& name) {
     if (failing("fullPathName") || name.empty()) return name;
-    if (name.size() >= 2 && name[1] == ':') return name;
+    if ((name.size() >= 2 && name[1] == ':') || name.compare(0, 4, "\\\\?\\") == 0) return name;
     if (name[0] == '\\') return currentDirectory.substr(0, 2) + name;
     return currentDirectory + "\\" + name;
 }
@@ -399,7 +431,29 @@ bool getSystemDirectory(std::string& directory) {
 
 unsigned getDriveType(const std::string& root) {
     if (failing("getDriveType") || root.empty()) return 0;
+    auto volume = volumes.find(lower(root));
+    if (volume != volumes.end()) return volume->second.type;
+    // Only a root is a drive's: "E:\" or "E:" (DRIVE_NO_ROOT_DIR otherwise).
+    if (root.size() > 3 || root.size() < 2 || root[1] != ':') return 1;
     char letter = root[0] >= 'a' && root[0] <= 'z' ? static_cast<char>(root[0] - 'a' + 'A') : root[0];
     auto it = driveTypes.find(letter);
     return it == driveTypes.end() ? 1 : it->second;
+}
+
+bool volumePathName(const std::string& path, std::string& root) {
+    if (failing("volumePathName") || !present("GetVolumePathNameA") || path.empty()) return false;
+    // The deepest mounted folder the path lies in, else its drive's root.
+    std::string full = absolute(path) + "\\";
+    root = full.substr(0, 3);
+    for (auto& volume : volumes)
+        if (full.compare(0, volume.first.size(), volume.first) == 0 && volume.first.size() > root.size())
+            root = volume.first;
+    if (root[0] >= 'a' && root[0] <= 'z') root[0] = static_cast<char>(root[0] - 'a' + 'A');
+    return true;
+}
+
+bool volumeReadOnly(const std::string& root) {
+    if (failing("volumeReadOnly")) return false;
+    auto volume = volumes.find(lower(root));
+    return volume != volumes.end() && volume->second.readOnly;
 }

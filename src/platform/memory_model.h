@@ -21,6 +21,13 @@ void failed(const char* call, unsigned long code, std::initializer_list<std::str
 Handle newHandle();
 // ASCII letters to lower case.
 std::string lower(std::string text);
+// Whether the Windows modelled has the call (fakeSetWindowsVersion,
+// fakeRemoveFunction), by its Windows name.
+bool present(const char* windowsFunction);
+unsigned long sessionNow();
+// The error modes as hostcmd's start leaves them on this Windows
+// (memory_files.cpp).
+void modelStartUp();
 
 // ---- the file model (memory_files.cpp)
 // The absolute lower-case form of a path: the key of an entry.
@@ -36,7 +43,14 @@ void appendToFile(const std::string& full, const std::string& bytes);
 // Whether the handle is open on the file at the absolute path.
 bool fileOpenAs(Handle file, const std::string& full);
 std::string currentDirectoryNow();
+bool processErrorModeQuiet();
+bool threadErrorModeQuiet();
 void moveCurrentDirectory(const std::string& path);
+
+// ---- the registry model (memory_registry.cpp)
+// The text of a Shell Folders value of HKCU (up to its zero byte), as
+// Explorer recorded it; nothing is logged.
+bool explorerRecord(const std::string& name, std::string& path);
 
 // Each part's state back to a fresh world (fakeReset calls them all).
 void resetFiles();

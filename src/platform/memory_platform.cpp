@@ -6,6 +6,7 @@
 // memory_trace.cpp (win32_trace.cpp).
 #include <cstdio>
 #include <map>
+#include <set>
 
 #include "platform/memory_model.h"
 
@@ -18,6 +19,20 @@ std::map<std::string, int> failRules;  // name -> nth (0 = all)
 int failNumber;
 int failFrom;
 Handle nextHandle;
+
+unsigned long version;
+unsigned long session;
+std::set<std::string> removed;
+
+// The calls newer than XP that the platform looks up, and the Windows that
+// brought each; every other call is there from XP on.
+struct NewerCall {
+    const char* name;
+    unsigned long since;
+};
+const NewerCall newerCalls[] = {
+    {"SetThreadErrorMode", windows7},
+};
 }  // namespace
 
 namespace memory {
@@ -60,6 +75,15 @@ bool failing(const char* call) {
     return rule != failRules.end() && (rule->second == 0 || rule->second == count);
 }
 
+bool present(const char* windowsFunction) {
+    if (removed.count(windowsFunction)) return false;
+    for (const NewerCall& call : newerCalls)
+        if (std::string(call.name) == windowsFunction) return version >= call.since;
+    return true;
+}
+
+unsigned long sessionNow() { return session; }
+
 std::string lower(std::string text) {
     for (char& c : text)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -75,6 +99,9 @@ void fakeReset() {
     failNumber = 0;
     failFrom = 0;
     nextHandle = 0x1000;
+    version = windows10 | 19045;  // 10 22H2
+    session = 1;
+    removed.clear();
     memory::resetFiles();
     memory::resetRegistry();
     memory::resetUi();
@@ -84,3 +111,23 @@ void fakeReset() {
 void fakeFail(const std::string& call, int nth) { failRules[call] = nth; }
 void fakeFailCallNumber(int k) { failNumber = k; }
 void fakeFailCallsFrom(int k) { failFrom = k; }
+
+void fakeSetWindowsVersion(unsigned long windows) {
+    version = windows;
+    memory::modelStartUp();
+}
+void fakeSetSession(unsigned long id) { session = id; }
+void fakeRemoveFunction(const std::string& windowsFunction) {
+    removed.insert(windowsFunction);
+    memory::modelStartUp();
+}
+
+unsigned long windowsVersion() {
+    fakeCalls.push_back("windowsVersion");
+    return version;
+}
+bool processSession(unsigned long& id) {
+    if (memory::failing("processSession")) return false;
+    id = session;
+    return true;
+}

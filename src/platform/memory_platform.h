@@ -20,9 +20,24 @@
 
 #include "platform/platform.h"
 
-// A fresh world: C:\ and the current directory C:\work exist, code page 1252,
-// an empty registry, no CD drives, every box answered OK, every dialog cancelled.
+// A fresh world: Windows 10 (22H2) in session 1, C:\ and the current
+// directory C:\work exist, code page 1252, an empty registry, no CD drives,
+// every box answered OK, every dialog cancelled.
 void fakeReset();
+
+// ---- the Windows it is
+// The version windowsVersion() answers (windowsXp, windowsVista, windows7,
+// windows10Version1903, ... of platform.h). It decides the calls that exist
+// (SetThreadErrorMode from 7, the others from XP), and the error mode is set
+// as hostcmd's start sets it there: on 7 and later for hostcmd's own thread,
+// before that for the whole process.
+void fakeSetWindowsVersion(unsigned long version);
+// The session hostcmd runs in: 0 for a service or a task run as SYSTEM.
+void fakeSetSession(unsigned long session);
+// A call this Windows lacks, or whose library cannot be bound, by its Windows
+// name: "SetThreadErrorMode", "InitiateSystemShutdownExA", "SHGetFolderPathA",
+// "GetVolumePathNameA".
+void fakeRemoveFunction(const std::string& windowsFunction);
 
 void fakeUseCodePage932(bool on);
 // Makes the process the UTF-8 build's (processWorksInUtf8), with the code page
@@ -75,17 +90,27 @@ struct FakeRegistry {
 FakeRegistry fakeRegistrySnapshot();
 bool fakeRegistryValue(Handle root, const std::string& path, const std::string& name, std::string& bytes);
 bool fakeRegistryKeyExists(Handle root, const std::string& path);
-// Opening keys with full access below this root fails, as for a user without
-// rights; opening an existing key for reading still works.
+// Opening keys to write or delete (regCreateKey) below this root fails, as
+// for a user without rights; opening an existing key for reading still works.
 void fakeDenyRegistryRoot(Handle root);
-// The same for one key and the keys below it: the user may read them but not
-// write (as a standard user under HKLM\Software). Keys opened for reading
-// never set or delete anything.
+// The user may read this key and the keys below it but not write them (as a
+// standard user under HKLM\Software): an open asking for more than
+// keyQueryValue | keyEnumerateSubKeys fails, and so does every delete.
 void fakeMakeRegistryKeyReadOnly(Handle root, const std::string& path);
+// The user holds exactly these rights (platform.h's key rights, and
+// fakeKeyDelete) on this key and the keys below it, as after a delegation:
+// an open asking for any other right fails with error 5 (access denied).
+const unsigned fakeKeyDelete = 0x00010000;  // DELETE
+void fakeGrantRegistryRights(Handle root, const std::string& path, unsigned rights);
+// The access every regCreateKey asked for, in order.
+extern std::vector<unsigned> fakeKeyAccess;
 int fakeOpenKeys();
 
-// ---- drives
+// ---- drives and volumes
 void fakeSetDriveType(char letter, unsigned type);
+// A volume mounted in a folder ("C:\mnt\cd"), or a drive's volume
+// ("E:\"), with its drive type and whether its file system is read-only.
+void fakeSetVolume(const std::string& root, unsigned type, bool readOnly);
 
 // ---- boxes and dialogs
 struct FakeBox {
@@ -117,7 +142,8 @@ void fakeDialogsMoveCurrentDirectory(const std::string& path);
 std::string fakeCurrentDirectory();
 // The window station is not visible (a service, a task nobody watches).
 void fakeHideWindowStation();
-// Whether the error mode is the quiet one hostcmd sets (on after fakeReset).
+// Whether hostcmd's own thread runs with the quiet error mode hostcmd sets,
+// by its thread mode or the process mode (on after fakeReset).
 bool fakeErrorModeQuiet();
 
 // ---- shell and shortcuts
@@ -126,7 +152,10 @@ struct FakeShellCall {
     std::string verb, file;
     bool hasParameters;
     std::string parameters;
-    bool comInitialised, quietErrorMode;  // at the time of the call
+    unsigned mask;  // the SEE_MASK_ flags
+    // At the time of the call: COM, the process error mode (which the
+    // started program inherits) and hostcmd's own thread's error mode.
+    bool comInitialised, quietErrorMode, quietThread;
     std::size_t callNumber;
 };
 extern std::vector<FakeShellCall> fakeShellCalls;
@@ -139,8 +168,16 @@ struct FakeShortcut {
     int iconIndex;
 };
 extern std::map<std::string, FakeShortcut> fakeShortcuts;  // by lower-case absolute path
-// What SHGetFolderPathA answers for a CSIDL; without an answer the call fails.
+// What SHGetFolderPathA answers for a CSIDL. Without an answer of its own it
+// answers what the Shell Folders key holds (Explorer keeps the two in step),
+// and fails where that is missing. A folder that does not exist is made only
+// with folderCreate; without it the answer is S_FALSE, a failure.
 void fakeSetShellFolder(int folder, const std::string& path);
+// Every CSIDL value SHGetFolderPathA was asked for, flags included.
+extern std::vector<int> fakeShellFolderRequests;
+// CoInitialize answers RPC_E_CHANGED_MODE: the thread is in the
+// multithreaded apartment already (COM works, and is not to be undone).
+void fakeComMultithreaded();
 int fakeComBalance();  // CoInitialize minus CoUninitialize calls
 int fakeLiveComObjects();
 int fakeLiveAllocations();  // shell allocator blocks not freed
@@ -148,6 +185,9 @@ int fakeLiveAllocations();  // shell allocator blocks not freed
 // ---- restart
 extern bool fakeRebootStarted;
 extern unsigned long fakeRebootReason;
+// Whether hostcmd runs as the user at the console (yes after fakeReset).
+// Not, ExitWindowsEx succeeds without restarting anything.
+void fakeSetConsoleUser(bool console);
 void fakeDenyShutdownPrivilege();
 
 // ---- calls and failures

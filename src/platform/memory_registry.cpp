@@ -11,6 +11,7 @@ using namespace memory;
 
 bool fakeRebootStarted;
 unsigned long fakeRebootReason;
+std::vector<unsigned> fakeKeyAccess;
 
 namespace {
 struct Value {
@@ -23,18 +24,35 @@ std::set<std::string> registryKeys;
 std::map<std::string, std::map<std::string, Value>> registryValues;  // key -> lower name -> value
 std::map<std::string, std::string> keyNames;                         // key -> path as first created
 std::map<Handle, std::string> openKeys;
-std::set<Handle> readingKeys;  // opened with query access only
+std::map<Handle, unsigned> keyAccess;  // what each open key was opened with
 std::set<Handle> deniedRoots;
-std::set<std::string> readOnlyKeys;
+std::map<std::string, unsigned> grantedRights;  // key -> the rights held there and below
 bool shutdownDenied;
+bool consoleUser;
 
-// Whether full access to the key is refused: its root is denied, or it is a
-// read-only key or lies below one.
-bool writeDenied(Handle root, const std::string& key) {
-    if (deniedRoots.count(root)) return true;
-    for (const std::string& k : readOnlyKeys)
-        if (key == k || key.compare(0, k.size() + 1, k + "\\") == 0) return true;
-    return false;
+const unsigned allRights = keyQueryValue | keySetValue | keyCreateSubKey | keyEnumerateSubKeys | fakeKeyDelete;
+const unsigned readRights = keyQueryValue | keyEnumerateSubKeys;
+
+// The rights the user holds on a key: those of the nearest key at or above
+// it that has a grant of its own, else all.
+unsigned rightsOn(const std::string& key) {
+    unsigned rights = allRights;
+    std::size_t matched = 0;
+    for (auto& grant : grantedRights)
+        if ((key == grant.first || key.compare(0, grant.first.size() + 1, grant.first + "\\") == 0) &&
+            grant.first.size() >= matched) {
+            matched = grant.first.size();
+            rights = grant.second;
+        }
+    return rights;
+}
+
+std::string accessNames(unsigned access) {
+    std::string names;
+    const char* const all[] = {"KEY_QUERY_VALUE", "KEY_SET_VALUE", "KEY_CREATE_SUB_KEY", "KEY_ENUMERATE_SUB_KEYS"};
+    for (unsigned bit = 0; bit < 4; ++bit)
+        if (access & (1u << bit)) names += (names.empty() ? "" : " | ") + std::string(all[bit]);
+    return names;
 }
 
 std::string rootName(Handle root) {
@@ -83,10 +101,12 @@ void resetRegistry() {
     registryValues.clear();
     keyNames.clear();
     openKeys.clear();
-    readingKeys.clear();
+    keyAccess.clear();
     deniedRoots.clear();
-    readOnlyKeys.clear();
+    grantedRights.clear();
+    fakeKeyAccess.clear();
     shutdownDenied = false;
+    consoleUser = true;
     fakeRebootStarted = false;
     fakeRebootReason = 0;
 }
@@ -136,22 +156,44 @@ FakeRegistry fakeRegistrySnapshot() {
 }
 bool fakeRegistryKeyExists(Handle root, const std::string& path) { return registryKeys.count(keyPath(root, path)) > 0; }
 void fakeDenyRegistryRoot(Handle root) { deniedRoots.insert(root); }
-void fakeMakeRegistryKeyReadOnly(Handle root, const std::string& path) { readOnlyKeys.insert(keyPath(root, path)); }
+void fakeMakeRegistryKeyReadOnly(Handle root, const std::string& path) { grantedRights[keyPath(root, path)] = readRights; }
+void fakeGrantRegistryRights(Handle root, const std::string& path, unsigned rights) {
+    grantedRights[keyPath(root, path)] = rights;
+}
+void fakeSetConsoleUser(bool console) { consoleUser = console; }
+
+namespace memory {
+bool explorerRecord(const std::string& name, std::string& path) {
+    std::string bytes;
+    if (name.empty() || !fakeRegistryValue(rootCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                                           name, bytes))
+        return false;
+    path = bytes.substr(0, bytes.find('\0'));
+    return !path.empty();
+}
+}  // namespace memory
 int fakeOpenKeys() { return static_cast<int>(openKeys.size()); }
 void fakeDenyShutdownPrivilege() { shutdownDenied = true; }
 
 // ---- the platform ------------------------------------------------------------
 
-Handle regCreateKey(Handle root, const std::string& path) {
+Handle regCreateKey(Handle root, const std::string& path, unsigned access) {
     if (failing("regCreateKey")) return 0;
+    fakeKeyAccess.push_back(access);
     std::string key = keyPath(root, path);
-    if (writeDenied(root, key)) {
-        failed("RegCreateKeyExA", 5, {rootName(root), path, "\1KEY_ALL_ACCESS"});
+    // Each missing key asks its parent for KEY_CREATE_SUB_KEY; the key itself
+    // refuses any right the user does not hold.
+    bool refused = deniedRoots.count(root) || (access & ~rightsOn(key)) != 0;
+    for (std::string k = key; !refused && k.find('\\') != std::string::npos; k = k.substr(0, k.rfind('\\')))
+        if (!registryKeys.count(k)) refused = (rightsOn(k.substr(0, k.rfind('\\'))) & keyCreateSubKey) == 0;
+    if (refused) {
+        failed("RegCreateKeyExA", 5, {rootName(root), path, "\1" + accessNames(access)});
         return 0;
     }
     createKeys(root, path);
     Handle handle = newHandle();
     openKeys[handle] = key;
+    keyAccess[handle] = access;
     return handle;
 }
 
@@ -159,22 +201,26 @@ Handle regOpenKeyForReading(Handle root, const std::string& path) {
     if (failing("regOpenKeyForReading")) return 0;
     std::string key = keyPath(root, path);
     if (key.find('\\') != std::string::npos && !registryKeys.count(key)) return 0;
+    if (!(rightsOn(key) & keyQueryValue)) {
+        failed("RegOpenKeyExA", 5, {rootName(root), path, "\1KEY_QUERY_VALUE"});
+        return 0;
+    }
     Handle handle = newHandle();
     openKeys[handle] = key;
-    readingKeys.insert(handle);
+    keyAccess[handle] = keyQueryValue;
     return handle;
 }
 
 void regCloseKey(Handle key) {
     fakeCalls.push_back("regCloseKey");
     openKeys.erase(key);
-    readingKeys.erase(key);
+    keyAccess.erase(key);
 }
 
 bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, std::string& data) {
     if (failing("regQueryValue")) return false;
-    if (!openKeys.count(key)) {
-        failed("RegQueryValueExA", 6, {rootName(key), name});  // ERROR_INVALID_HANDLE
+    if (!openKeys.count(key) || !(keyAccess[key] & keyQueryValue)) {
+        failed("RegQueryValueExA", openKeys.count(key) ? 5 : 6, {rootName(key), name});  // 6: ERROR_INVALID_HANDLE
         return false;
     }
     auto values = registryValues.find(openKeys[key]);
@@ -193,7 +239,7 @@ bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, 
 
 bool regSetStringValue(Handle key, const std::string& name, const std::string& text) {
     if (failing("regSetStringValue")) return false;
-    if (!openKeys.count(key) || readingKeys.count(key)) {
+    if (!openKeys.count(key) || !(keyAccess[key] & keySetValue)) {
         failed("RegSetValueExA", openKeys.count(key) ? 5 : 6, {rootName(key), name, "\1REG_SZ", text});
         return false;
     }
@@ -205,8 +251,8 @@ bool regSetStringValue(Handle key, const std::string& name, const std::string& t
 
 bool regDeleteKey(Handle key, const std::string& name) {
     if (failing("regDeleteKey")) return false;
-    if (!openKeys.count(key) || readingKeys.count(key)) {
-        failed("RegDeleteKeyA", openKeys.count(key) ? 5 : 6, {rootName(key), name});
+    if (!openKeys.count(key)) {
+        failed("RegDeleteKeyA", 6, {rootName(key), name});
         return false;
     }
     std::string target = openKeys[key];
@@ -216,11 +262,14 @@ bool regDeleteKey(Handle key, const std::string& name) {
         failed("RegDeleteKeyA", 2, {rootName(key), name});
         return false;
     }
+    // Windows opens the sub-key itself for DELETE; the parent's access plays no part.
+    bool refused = !(rightsOn(target) & fakeKeyDelete);
     for (auto& k : registryKeys)
-        if (k.size() > target.size() && k.compare(0, target.size() + 1, target + "\\") == 0) {
-            failed("RegDeleteKeyA", 5, {rootName(key), name});
-            return false;
-        }
+        if (k.size() > target.size() && k.compare(0, target.size() + 1, target + "\\") == 0) refused = true;
+    if (refused) {
+        failed("RegDeleteKeyA", 5, {rootName(key), name});
+        return false;
+    }
     registryKeys.erase(target);
     registryValues.erase(target);
     keyNames.erase(target);
@@ -229,7 +278,7 @@ bool regDeleteKey(Handle key, const std::string& name) {
 
 bool regDeleteValue(Handle key, const std::string& name) {
     if (failing("regDeleteValue")) return false;
-    if (openKeys.count(key) && readingKeys.count(key)) {
+    if (openKeys.count(key) && !(keyAccess[key] & keySetValue)) {
         failed("RegDeleteValueA", 5, {rootName(key), name});
         return false;
     }
@@ -252,9 +301,18 @@ unsigned long adjustTokenPrivilege(Handle, std::uint64_t) {
     return shutdownDenied ? 1300 : 0;              // ERROR_NOT_ALL_ASSIGNED
 }
 void closeToken(Handle) { fakeCalls.push_back("closeToken"); }
+CallOutcome initiateSystemReboot(unsigned long reason) {
+    if (failing("initiateSystemReboot")) return callFailed;
+    if (!present("InitiateSystemShutdownExA")) return callMissing;
+    fakeRebootStarted = true;
+    fakeRebootReason = reason;
+    return callSucceeded;
+}
 bool exitWindowsReboot(unsigned long reason) {
     if (failing("exitWindowsReboot")) return false;
-    fakeRebootStarted = true;
+    // It "can succeed without actually shutting down" for a caller that is
+    // not the interactive user.
+    fakeRebootStarted = consoleUser;
     fakeRebootReason = reason;
     return true;
 }

@@ -15,6 +15,7 @@ std::function<bool(const FakeDialog&, std::string&)> fakeDialogAnswerer;
 std::vector<FakeDialog> fakeDialogs;
 std::vector<FakeShellCall> fakeShellCalls;
 std::map<std::string, FakeShortcut> fakeShortcuts;
+std::vector<int> fakeShellFolderRequests;
 
 namespace {
 struct LinkObject {
@@ -32,7 +33,19 @@ std::map<Handle, LinkObject> links;
 int comBalance;
 bool stationHidden;
 bool shellNeedsFiles;
+bool comMultithreaded;
 std::map<int, std::string> shellFolders;
+
+// The Shell Folders value name Explorer records each folder under.
+const char* explorerName(int csidl) {
+    switch (csidl) {
+        case folderDesktop: return "Desktop";
+        case folderPrograms: return "Programs";
+        case folderStartMenu: return "Start Menu";
+        case folderStartup: return "Startup";
+        default: return "";
+    }
+}
 }  // namespace
 
 namespace memory {
@@ -53,7 +66,9 @@ void resetUi() {
     comBalance = 0;
     stationHidden = false;
     shellNeedsFiles = false;
+    comMultithreaded = false;
     shellFolders.clear();
+    fakeShellFolderRequests.clear();
 }
 }  // namespace memory
 
@@ -65,6 +80,7 @@ void fakeDialogsMoveCurrentDirectory(const std::string& path) { dialogDirectory 
 void fakeHideWindowStation() { stationHidden = true; }
 void fakeShellNeedsFiles(bool on) { shellNeedsFiles = on; }
 void fakeSetShellFolder(int folder, const std::string& path) { shellFolders[folder] = path; }
+void fakeComMultithreaded() { comMultithreaded = true; }
 int fakeComBalance() { return comBalance; }
 int fakeLiveComObjects() { return static_cast<int>(links.size()); }
 int fakeLiveAllocations() { return static_cast<int>(allocations.size()); }
@@ -82,34 +98,49 @@ int messageBox(Handle owner, const std::string& text, const std::string& caption
 }
 
 std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::string& file, bool hasParameters,
-                           const std::string& parameters) {
+                           const std::string& parameters, unsigned mask) {
     if (failing("shellExecute")) return 2;
     // A name that names nothing is not found (SE_ERR_FNF); only a bare program name may be on the PATH.
     bool program = lower(file).size() > 4 && lower(file).compare(file.size() - 4, 4, ".exe") == 0;
     bool onPath = program && file.find_first_of("\\:") == std::string::npos;
     if (shellNeedsFiles && !onPath && (file.empty() || !entryExists(absolute(file)))) {
-        failed("ShellExecuteA", 2, {verb, file, hasParameters ? parameters : "\1NULL"});
+        failed("ShellExecuteExA", 2, {verb, file, hasParameters ? parameters : "\1NULL"});
         return 2;
     }
-    fakeShellCalls.push_back(
-        FakeShellCall{owner, verb, file, hasParameters, parameters, comBalance > 0, fakeErrorModeQuiet(), fakeCalls.size()});
+    fakeShellCalls.push_back(FakeShellCall{owner, verb, file, hasParameters, parameters, mask, comBalance > 0,
+                                           processErrorModeQuiet(), threadErrorModeQuiet(), fakeCalls.size()});
     return 42;
 }
 
 bool windowStationVisible() {
-    // A check that cannot be made tells nothing: the window counts as visible.
-    return failing("windowStationVisible") || !stationHidden;
+    // A check that cannot be made counts as a station nobody sees.
+    return !failing("windowStationVisible") && !stationHidden;
 }
+
+bool shellFolderCallBound() { return !failing("shellFolderCallBound") && present("SHGetFolderPathA"); }
 
 bool shGetFolderPath(int folder, std::string& path) {
     if (failing("shGetFolderPath")) return false;
-    if (!shellFolders.count(folder)) {
-        char csidl[16];
-        std::snprintf(csidl, sizeof csidl, "\1CSIDL 0x%02X", folder);
+    fakeShellFolderRequests.push_back(folder);
+    char csidl[24];
+    std::snprintf(csidl, sizeof csidl, "\1CSIDL 0x%04X", folder);
+    int which = folder & 0xFF;
+    std::string answer;
+    if (!present("SHGetFolderPathA")) return false;
+    if (shellFolders.count(which)) answer = shellFolders[which];
+    else if (!explorerRecord(explorerName(which), answer)) {
         failed("SHGetFolderPathA", 0x80004005UL, {"\1NULL", csidl});  // E_FAIL
         return false;
     }
-    path = shellFolders[folder];
+    if (!isDirectory(absolute(answer))) {
+        // A folder the user has not got yet: made only when asked to.
+        if (!(folder & folderCreate)) {
+            failed("SHGetFolderPathA", 1, {"\1NULL", csidl});  // S_FALSE
+            return false;
+        }
+        fakeAddDirectory(answer);
+    }
+    path = answer;
     return true;
 }
 
@@ -181,6 +212,7 @@ bool getSaveFileName(Handle owner, const std::string& filter, std::string& file,
 
 long coInitialize() {
     if (failing("coInitialize")) return static_cast<long>(0x80004005L);
+    if (comMultithreaded) return comChangedMode;
     ++comBalance;
     return 0;
 }

@@ -23,13 +23,29 @@ typedef std::uintptr_t Handle;
 
 // The whole process command line as GetCommandLineA gives it.
 std::string platformCommandLine();
-// SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX):
-// no "insert a disk" or crash dialog may ever block the host waiting for us.
-// The mode found at the first call is kept for the programs the shell starts.
+// SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX)
+// where kernel32 has it (looked up: Windows 7 and Server 2008 R2 on): hostcmd's
+// own thread never shows an "insert a disk" or crash dialog, while the process
+// mode, which started programs inherit, stays as the host left it. False where
+// the call is missing (XP, Vista) or fails.
+bool quietThreadErrorMode();
+// SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX),
+// for the whole process: where there is no thread error mode, no such dialog
+// may ever block the host waiting for us. The mode found at the first call is
+// kept for the programs the shell starts.
 void platformQuietErrorMode();
 // SetErrorMode(the mode kept by platformQuietErrorMode): a started program
 // inherits the error mode, and with it Windows' own missing-DLL and crash reports.
 void platformStartErrorMode();
+// The Windows version as one number, major << 24 | minor << 16 | build
+// (GetVersionExA: the manifest's supportedOS entries keep the answer true on
+// 8.1, 10 and 11, which report 10.0 with builds from 22000). 0 when unknown.
+const unsigned long windowsXp = 0x05010000, windowsVista = 0x06000000, windows7 = 0x06010000,
+                    windows10 = 0x0A000000, windows10Version1903 = 0x0A000000 | 18362;
+unsigned long windowsVersion();
+// ProcessIdToSessionId(GetCurrentProcessId()): the session the process runs
+// in; 0 is the services' session on Vista and later.
+bool processSession(unsigned long& session);
 // IsDBCSLeadByte: whether the byte opens a double-byte character in the ANSI code page.
 bool isLeadByte(unsigned char byte);
 // Whether the process works in UTF-8: only hostcmd-utf8.exe does, whose
@@ -55,6 +71,9 @@ unsigned activeCodePage();
 // GetFileType: anything but a disk file (a device such as COM1 or CON, a
 // pipe) is closed again and counts as a file that cannot be opened. A
 // directory does not open (no FILE_FLAG_BACKUP_SEMANTICS). Returns 0 on failure.
+// Every CreateFileA of hostcmd passes SECURITY_SQOS_PRESENT |
+// SECURITY_IDENTIFICATION: a pipe server behind a name may learn who opened
+// it, never act as that user (an elevated hostcmd above all).
 Handle openFileForReading(const std::string& name);
 // CreateFileA(GENERIC_WRITE, share read, CREATE_ALWAYS): creates or truncates.
 // Fails (0) on an empty name, a missing directory, a read-only or hidden file.
@@ -94,9 +113,20 @@ bool getWindowsDirectory(std::string& directory);
 bool getTempPath(std::string& directory);
 bool getSystemDirectory(std::string& directory);
 
-// GetDriveTypeA on a root such as "E:\"; 5 is DRIVE_CDROM.
+// GetDriveTypeA on a root such as "E:\" (or a volume root GetVolumePathNameA
+// gave); 5 is DRIVE_CDROM.
 const unsigned driveCdrom = 5;
 unsigned getDriveType(const std::string& root);
+// GetVolumePathNameA (looked up, so that a kernel32 without it still runs):
+// the root of the volume a full path lies on, "E:\", "C:\mnt\cd\" for a
+// volume mounted in a folder, "\\server\share\" over the network. A
+// "\\?\" form of a drive or share root is given in its plain form. False
+// when the call is missing or fails.
+bool volumePathName(const std::string& path, std::string& root);
+// GetVolumeInformationA on a volume root: whether the file system says
+// FILE_READ_ONLY_VOLUME (a CD or DVD file system, also through a share, a
+// read-only mounted image). False when it cannot be told.
+bool volumeReadOnly(const std::string& root);
 
 // ---- registry (advapi32) ---------------------------------------------------
 
@@ -106,9 +136,15 @@ const Handle rootCurrentUser = 0x80000001u;
 const Handle rootLocalMachine = 0x80000002u;
 const Handle rootUsers = 0x80000003u;
 
-// RegCreateKeyExA(root, path, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-// NULL, &key, NULL): creates every missing key on the path. 0 on failure.
-Handle regCreateKey(Handle root, const std::string& path);
+// Access rights as Windows numbers them. Each open asks for what its one
+// call needs: KEY_ALL_ACCESS holds WRITE_DAC and WRITE_OWNER too, which a key
+// delegated with Set Value alone refuses, and the open would fail.
+const unsigned keyQueryValue = 0x0001, keySetValue = 0x0002, keyCreateSubKey = 0x0004,
+               keyEnumerateSubKeys = 0x0008;
+// RegCreateKeyExA(root, path, 0, NULL, REG_OPTION_NON_VOLATILE, access, NULL,
+// &key, NULL): creates every missing key on the path (creating asks the
+// parent's rights, whatever the access asked for the key). 0 on failure.
+Handle regCreateKey(Handle root, const std::string& path, unsigned access);
 // RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE): opens an existing key for
 // reading its values only, creating nothing; what a user without write rights
 // (HKLM\Software for every host that is not elevated) may still do. 0 on failure.
@@ -121,9 +157,10 @@ void regCloseKey(Handle key);
 bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, std::string& data);
 // RegSetValueExA(key, name, 0, REG_SZ, text, length + 1): the text and its zero byte.
 bool regSetStringValue(Handle key, const std::string& name, const std::string& text);
-// RegDeleteKeyA: refuses a key that still has sub-keys.
+// RegDeleteKeyA: refuses a key that still has sub-keys. Windows opens the
+// sub-key for DELETE itself; the parent's own access plays no part.
 bool regDeleteKey(Handle key, const std::string& name);
-// RegDeleteValueA.
+// RegDeleteValueA: the key must be open with KEY_SET_VALUE.
 bool regDeleteValue(Handle key, const std::string& name);
 
 // ---- restart (advapi32, user32) --------------------------------------------
@@ -137,8 +174,15 @@ bool lookupPrivilegeValue(const std::string& name, std::uint64_t& luid);
 unsigned long adjustTokenPrivilege(Handle token, std::uint64_t luid);
 // CloseHandle on the token.
 void closeToken(Handle token);
-// ExitWindowsEx(EWX_REBOOT, reason): only starts the restart. The reason is
-// what Windows records (and the Shutdown Event Tracker shows) for it.
+// What became of a call that may be missing from the Windows it runs on.
+enum CallOutcome { callSucceeded, callFailed, callMissing };
+// InitiateSystemShutdownExA(NULL, NULL, 0, FALSE, TRUE, reason) (advapi32 of
+// XP and later, looked up): restarts the machine for whoever asks with the
+// shutdown privilege, also when that is not the user at the console. The
+// reason is what Windows records (and the Shutdown Event Tracker shows).
+CallOutcome initiateSystemReboot(unsigned long reason);
+// ExitWindowsEx(EWX_REBOOT, reason): only starts the restart, and "can succeed
+// without actually shutting down" when the caller is not the interactive user.
 bool exitWindowsReboot(unsigned long reason);
 
 // ---- boxes (user32) ----------------------------------------------------------
@@ -149,22 +193,35 @@ bool exitWindowsReboot(unsigned long reason);
 int messageBox(Handle owner, const std::string& text, const std::string& caption, unsigned style);
 // GetProcessWindowStation, then GetUserObjectInformationA(UOI_FLAGS): whether
 // WSF_VISIBLE is set, i.e. whether a window made here can be seen by anyone
-// (not for a service, nor a task run while nobody is logged on). True when
-// it cannot be told.
+// (not for a service, nor a task run while nobody is logged on). False when
+// it cannot be told: a box nobody may see would hold the host for ever.
 bool windowStationVisible();
 
 // ---- shell (shell32) ---------------------------------------------------------
 
-// ShellExecuteA(owner, verb, file, parameters or NULL, NULL, SW_SHOWNORMAL).
-// With hasParameters false the parameters pointer is NULL; an empty text is "".
-// Returns the instance value Windows answers (> 32 is success).
+// ShellExecuteExA with a SHELLEXECUTEINFOA of: the mask, owner, verb, file,
+// parameters or NULL, directory NULL, SW_SHOWNORMAL. No process handle is
+// asked for and nothing is waited for beyond what the mask says. With
+// hasParameters false the parameters pointer is NULL; an empty text is "".
+// Returns the instance value as ShellExecuteA would (> 32 is success, else an
+// SE_ERR_ code).
+// SEE_MASK_NOASYNC (Vista and later: every asynchronous start, a DDE
+// conversation above all, is complete when the call returns), which hostcmd
+// needs as it has no message loop and ends at once; XP's shell reads the same
+// bit as SEE_MASK_FLAG_DDEWAIT (the DDE conversation is complete).
+// SEE_MASK_FLAG_NO_UI: no "no program is associated" box where nobody may see it.
+const unsigned shellNoAsync = 0x0100, shellNoUi = 0x0400;
 std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::string& file,
-                           bool hasParameters, const std::string& parameters);
+                           bool hasParameters, const std::string& parameters, unsigned mask);
 
 // SHGetFolderPathA(NULL, folder, NULL, SHGFP_TYPE_CURRENT) into 260 bytes,
-// folder a CSIDL value; true only on S_OK.
+// folder a CSIDL value; true only on S_OK. Without folderCreate
+// (CSIDL_FLAG_CREATE) a folder the user has not got yet answers S_FALSE.
 const int folderDesktop = 0x10, folderPrograms = 0x02, folderStartMenu = 0x0B, folderStartup = 0x07;
+const int folderCreate = 0x8000;
 bool shGetFolderPath(int folder, std::string& path);
+// Whether shell32 and its SHGetFolderPathA can be bound at all.
+bool shellFolderCallBound();
 
 // SHGetMalloc: the shell's allocator, 0 on failure.
 Handle shGetMalloc();
@@ -194,6 +251,10 @@ bool getSaveFileName(Handle owner, const std::string& filter, std::string& file,
 // ---- shortcuts (ole32, kernel32) ---------------------------------------------
 
 // HRESULT values are returned as long; negative is failure.
+// CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)
+// where ole32 has it (NT 4 on), else CoInitialize(NULL). comChangedMode
+// (RPC_E_CHANGED_MODE): the thread is in the multithreaded apartment already.
+const long comChangedMode = static_cast<long>(0x80010106UL);
 long coInitialize();
 void coUninitialize();
 // CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA).
@@ -226,7 +287,9 @@ bool traceEnabled();
 // the call, its arguments and the error code (GetLastError or the code the
 // call returned).
 void appendTraceLine(const std::string& line);
-// Whether an open file is the trace file itself, under whatever name
-// (GetFileInformationByHandle: the same volume and file index); false when
-// tracing is off. What the trace appends must never be read back as commands.
+// Whether an open file is the trace file itself, under whatever name (the
+// same volume and file id: GetFileInformationByHandleEx(FileIdInfo) where
+// Windows has it, else GetFileInformationByHandle's 64-bit index); false when
+// tracing is off, and when either id is unknown (0). What the trace appends
+// must never be read back as commands.
 bool isTraceFile(Handle file);

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
+#include "platform/win32_lazy.h"
 #include "platform/win32_trace.h"
 
 std::string platformCommandLine() {
@@ -12,10 +13,26 @@ std::string platformCommandLine() {
 namespace {
 UINT foundErrorMode;
 bool errorModeKept;
+const UINT quietErrorMode = SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX;
+
+// Every file hostcmd opens: a pipe's server may identify the caller, never
+// impersonate it (without the flags it gets impersonation, and an elevated
+// hostcmd would lend it an administrator's token).
+const DWORD openFlags = FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
 }  // namespace
 
+// SetErrorMode is one mode for the whole process, and a program the shell
+// starts inherits it: switched quiet, the started programs would lose their
+// crash and missing-DLL reports; switched back for the start, hostcmd's own
+// thread could raise the "No Disk" box the host cannot see. Windows 7 brought
+// a mode per thread that ends the trade.
+bool quietThreadErrorMode() {
+    auto setThreadMode = lookedUp<BOOL(WINAPI*)(DWORD, LPDWORD)>("kernel32.dll", "SetThreadErrorMode");
+    return setThreadMode && setThreadMode(quietErrorMode, nullptr);
+}
+
 void platformQuietErrorMode() {
-    UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    UINT previous = SetErrorMode(quietErrorMode);
     if (errorModeKept) return;
     foundErrorMode = previous;
     errorModeKept = true;
@@ -26,6 +43,24 @@ void platformStartErrorMode() { SetErrorMode(foundErrorMode); }
 
 bool isLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
+unsigned long windowsVersion() {
+    OSVERSIONINFOA info;
+    info.dwOSVersionInfoSize = sizeof info;
+    // Without the manifest's supportedOS entries 8.1 and later would say 6.2.
+    if (!GetVersionExA(&info)) return 0;
+    return (info.dwMajorVersion & 0xFF) << 24 | (info.dwMinorVersion & 0xFF) << 16 | (info.dwBuildNumber & 0xFFFF);
+}
+
+bool processSession(unsigned long& session) {
+    DWORD id = 0;
+    if (!ProcessIdToSessionId(GetCurrentProcessId(), &id)) {
+        traceFailure("ProcessIdToSessionId", GetLastError(), traceAsIs "GetCurrentProcessId()");
+        return false;
+    }
+    session = id;
+    return true;
+}
+
 #ifdef HOSTCMD_UTF8
 // Windows before 10 version 1903 ignores the manifest's activeCodePage and keeps the ANSI code page.
 // Only the UTF-8 build asks, so only it imports GetACP (an unused import would stay in hostcmd.exe).
@@ -34,7 +69,7 @@ unsigned activeCodePage() { return GetACP(); }
 
 Handle openFileForReading(const std::string& name) {
     HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                              OPEN_EXISTING, openFlags, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         traceFailure("CreateFileA", GetLastError(), name.c_str(), traceAsIs "GENERIC_READ", traceAsIs "OPEN_EXISTING");
         return 0;
@@ -48,8 +83,8 @@ Handle openFileForReading(const std::string& name) {
 }
 
 Handle createFileForWriting(const std::string& name) {
-    HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, openFlags,
+                              nullptr);
     if (file != INVALID_HANDLE_VALUE) return reinterpret_cast<Handle>(file);
     traceFailure("CreateFileA", GetLastError(), name.c_str(), traceAsIs "GENERIC_WRITE", traceAsIs "CREATE_ALWAYS");
     return 0;
@@ -175,3 +210,33 @@ bool getSystemDirectory(std::string& directory) {
 }
 
 unsigned getDriveType(const std::string& root) { return GetDriveTypeA(root.c_str()); }
+
+bool volumePathName(const std::string& path, std::string& root) {
+    auto getVolumePath = lookedUp<BOOL(WINAPI*)(LPCSTR, LPSTR, DWORD)>("kernel32.dll", "GetVolumePathNameA");
+    if (!getVolumePath) return false;
+    char buffer[MAX_PATH + 1] = "";
+    if (!getVolumePath(path.c_str(), buffer, sizeof buffer)) {
+        traceFailure("GetVolumePathNameA", GetLastError(), path.c_str());
+        return false;
+    }
+    buffer[MAX_PATH] = 0;
+    root = buffer;
+    // A "\\?\" name keeps its prefix in the answer ("\\?\E:\"): the plain
+    // drive or share root is what every GetDriveTypeA of XP to 11 reads.
+    if (root.compare(0, 4, "\\\\?\\") == 0) {
+        if (root.size() >= 7 && root[5] == ':' && root[6] == '\\') root.erase(0, 4);
+        else if (root.size() > 8 && (root[4] | 0x20) == 'u' && (root[5] | 0x20) == 'n' && (root[6] | 0x20) == 'c' &&
+                 root[7] == '\\')
+            root = "\\\\" + root.substr(8);
+    }
+    return !root.empty();
+}
+
+bool volumeReadOnly(const std::string& root) {
+    DWORD flags = 0;
+    if (!GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) {
+        traceFailure("GetVolumeInformationA", GetLastError(), root.c_str());
+        return false;
+    }
+    return (flags & FILE_READ_ONLY_VOLUME) != 0;
+}

@@ -24,16 +24,12 @@ bool restrictSearchPath() {
     static bool done = false;
     if (done) return restricted;
     done = true;
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (!kernel) return false;
-    auto setDefault = reinterpret_cast<BOOL(WINAPI*)(DWORD)>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    auto setDefault = lookedUp<BOOL(WINAPI*)(DWORD)>("kernel32.dll", "SetDefaultDllDirectories");
     if (setDefault && setDefault(searchSystem32)) {
         restricted = true;
         return true;
     }
-    auto setDirectory = reinterpret_cast<BOOL(WINAPI*)(LPCSTR)>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
+    auto setDirectory = lookedUp<BOOL(WINAPI*)(LPCSTR)>("kernel32.dll", "SetDllDirectoryA");
     if (setDirectory) setDirectory("");
     return false;
 }
@@ -65,5 +61,10 @@ HMODULE loadFromSystemDirectory(LazyLibrary library) {
 
 void* bindFunction(LazyLibrary library, const char* name) {
     HMODULE module = loadFromSystemDirectory(library);
+    return module ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
+}
+
+void* presentFunction(const char* library, const char* name) {
+    HMODULE module = GetModuleHandleA(library);
     return module ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
 }

@@ -17,3 +17,14 @@ template <typename Function>
 Function bound(LazyLibrary library, const char* name) {
     return reinterpret_cast<Function>(bindFunction(library, name));
 }
+
+// A function of a library every hostcmd process has loaded from its start
+// ("kernel32.dll", "advapi32.dll"), or null where this Windows lacks it. Calls
+// newer than Windows XP are looked up so, never imported: an import missing
+// from the system stops the program before it runs.
+void* presentFunction(const char* library, const char* name);
+// `auto f = lookedUp<Type>("kernel32.dll", "Name");`
+template <typename Function>
+Function lookedUp(const char* library, const char* name) {
+    return reinterpret_cast<Function>(presentFunction(library, name));
+}

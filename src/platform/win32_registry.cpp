@@ -20,12 +20,31 @@ const REGSAM keyView = 0;
 #endif
 }  // namespace
 
-Handle regCreateKey(Handle root, const std::string& path) {
+namespace {
+// The access rights by their names, as the trace shows them.
+std::string accessNames(unsigned access) {
+    static const struct {
+        unsigned right;
+        const char* name;
+    } rights[] = {{KEY_QUERY_VALUE, "KEY_QUERY_VALUE"},
+                  {KEY_SET_VALUE, "KEY_SET_VALUE"},
+                  {KEY_CREATE_SUB_KEY, "KEY_CREATE_SUB_KEY"},
+                  {KEY_ENUMERATE_SUB_KEYS, "KEY_ENUMERATE_SUB_KEYS"}};
+    std::string names;
+    for (const auto& right : rights)
+        if (access & right.right) names += (names.empty() ? "" : " | ") + std::string(right.name);
+    return names;
+}
+}  // namespace
+
+Handle regCreateKey(Handle root, const std::string& path, unsigned access) {
     HKEY key = nullptr;
-    LONG result = RegCreateKeyExA(asKey(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | keyView,
+    // Only the rights the one call needs: a key delegated with some rights
+    // only (Set Value, say) refuses any open that asks for more.
+    LONG result = RegCreateKeyExA(asKey(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access | keyView,
                                   nullptr, &key, nullptr);
     if (result == ERROR_SUCCESS) return reinterpret_cast<Handle>(key);
-    traceHandleFailure("RegCreateKeyExA", result, root, path.c_str(), traceAsIs "KEY_ALL_ACCESS");
+    if (traceEnabled()) traceHandleFailure("RegCreateKeyExA", result, root, path.c_str(), traceAsIs accessNames(access).c_str());
     return 0;
 }
 
@@ -66,8 +85,7 @@ bool regDeleteKey(Handle key, const std::string& name) {
     // needs RegDeleteKeyExA (advapi32 of every 64-bit Windows, looked up so a
     // missing export falls back instead of stopping the program at load).
     using DeleteKeyEx = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
-    DeleteKeyEx deleteKeyEx = reinterpret_cast<DeleteKeyEx>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("advapi32.dll"), "RegDeleteKeyExA")));
+    DeleteKeyEx deleteKeyEx = lookedUp<DeleteKeyEx>("advapi32.dll", "RegDeleteKeyExA");
     LONG result = deleteKeyEx ? deleteKeyEx(asKey(key), name.c_str(), keyView, 0) : RegDeleteKeyA(asKey(key), name.c_str());
 #else
     LONG result = RegDeleteKeyA(asKey(key), name.c_str());
@@ -116,6 +134,18 @@ unsigned long adjustTokenPrivilege(Handle token, std::uint64_t luid) {
 }
 
 void closeToken(Handle token) { CloseHandle(reinterpret_cast<HANDLE>(token)); }
+
+CallOutcome initiateSystemReboot(unsigned long reason) {
+    using InitiateShutdown = BOOL(WINAPI*)(LPSTR, LPSTR, DWORD, BOOL, BOOL, DWORD);
+    auto initiate = lookedUp<InitiateShutdown>("advapi32.dll", "InitiateSystemShutdownExA");
+    if (!initiate) return callMissing;
+    // This machine (no name), no message and no time-out: no countdown box
+    // before the restart, which the user has just asked for. FALSE: programs
+    // holding unsaved work are asked, not forced, as without EWX_FORCE.
+    if (initiate(nullptr, nullptr, 0, FALSE, TRUE, reason)) return callSucceeded;
+    traceFailure("InitiateSystemShutdownExA", GetLastError(), traceAsIs "NULL", traceAsIs "restart");
+    return callFailed;
+}
 
 bool exitWindowsReboot(unsigned long reason) {
     auto exitWindows = bound<BOOL(WINAPI*)(UINT, DWORD)>(libraryUser32, "ExitWindowsEx");

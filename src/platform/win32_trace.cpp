@@ -3,6 +3,7 @@
 // once, on first use; without it no file is ever opened.
 #include <windows.h>
 
+#include "platform/win32_lazy.h"
 #include "platform/win32_trace.h"
 
 namespace {
@@ -36,8 +37,9 @@ void appendTraceLine(const std::string& line) {
     if (!traceEnabled()) return;
     // The trace must not change what the traced program sees afterwards.
     DWORD error = GetLastError();
+    // As every open of hostcmd: a pipe's server may identify the caller, never impersonate it.
     HANDLE file = CreateFileA(traceFile, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+                              FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         std::string bytes = line + "\r\n";
         DWORD written = 0;
@@ -48,20 +50,64 @@ void appendTraceLine(const std::string& line) {
     SetLastError(error);
 }
 
+namespace {
+// A file's identity: its volume and its id on that volume.
+struct FileIdentity {
+    bool wide;  // from FileIdInfo: a 64-bit volume serial and a 128-bit id
+    unsigned long long volume;
+    unsigned char id[16];
+};
+
+// FILE_ID_INFO, for GetFileInformationByHandleEx's class FileIdInfo (18).
+struct FileIdInformation {
+    unsigned long long volumeSerialNumber;
+    unsigned char fileId[16];
+};
+const int fileIdInfo = 18;
+
+// The identity of an open file; false when it cannot be told. The 64-bit
+// index of GetFileInformationByHandle is not unique on ReFS (Windows 11's Dev
+// Drive, servers): FileIdInfo (Windows 8 and Server 2012 on; the Vista and 7
+// GetFileInformationByHandleEx refuse the class) gives the 128-bit id. Some
+// SMB servers answer an id of 0 for every file: no identity at all.
+bool identify(HANDLE file, FileIdentity& identity) {
+    identity = FileIdentity();
+    using ByHandleEx = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+    auto byHandleEx = lookedUp<ByHandleEx>("kernel32.dll", "GetFileInformationByHandleEx");
+    FileIdInformation wide;
+    if (byHandleEx && byHandleEx(file, fileIdInfo, &wide, sizeof wide)) {
+        identity.wide = true;
+        identity.volume = wide.volumeSerialNumber;
+        for (int i = 0; i < 16; ++i) identity.id[i] = wide.fileId[i];
+    } else {
+        BY_HANDLE_FILE_INFORMATION information;
+        if (!GetFileInformationByHandle(file, &information)) return false;
+        identity.volume = information.dwVolumeSerialNumber;
+        unsigned long long index =
+            static_cast<unsigned long long>(information.nFileIndexHigh) << 32 | information.nFileIndexLow;
+        for (int i = 0; i < 8; ++i) identity.id[i] = static_cast<unsigned char>(index >> (8 * i));
+    }
+    for (unsigned char byte : identity.id)
+        if (byte) return true;
+    return false;
+}
+}  // namespace
+
 bool isTraceFile(Handle file) {
     if (!traceEnabled()) return false;
     // The same file whatever its name (another case, a short name, a link):
-    // the same volume and the same file index.
+    // the same volume and the same file id. An id that cannot be told never
+    // makes a real batch file the trace file.
     DWORD error = GetLastError();
     bool same = false;
     HANDLE trace = CreateFileA(traceFile, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
+                               nullptr);
     if (trace != INVALID_HANDLE_VALUE) {
-        BY_HANDLE_FILE_INFORMATION opened, traced;
-        same = GetFileInformationByHandle(reinterpret_cast<HANDLE>(file), &opened) &&
-               GetFileInformationByHandle(trace, &traced) &&
-               opened.dwVolumeSerialNumber == traced.dwVolumeSerialNumber &&
-               opened.nFileIndexHigh == traced.nFileIndexHigh && opened.nFileIndexLow == traced.nFileIndexLow;
+        FileIdentity opened, traced;
+        same = identify(reinterpret_cast<HANDLE>(file), opened) && identify(trace, traced) &&
+               opened.wide == traced.wide && opened.volume == traced.volume;
+        for (int i = 0; same && i < 16; ++i) same = opened.id[i] == traced.id[i];
         CloseHandle(trace);
     }
     SetLastError(error);

@@ -4,7 +4,7 @@
 // on. The caller takes the code (GetLastError or the returned code) first.
 // Arguments are texts, always shown in double quotes with their control
 // bytes named (<CR>, <LF>, <0x01>), or flags the call site spells out with
-// traceAsIs ("KEY_ALL_ACCESS", "NULL"), shown as they stand. The two are told
+// traceAsIs ("KEY_SET_VALUE", "NULL"), shown as they stand. The two are told
 // apart by their type, never by their bytes: no text from a command line can
 // pass for a flag and so put raw line ends, or lines of its own, into the
 // trace. The line is built only when it is written.

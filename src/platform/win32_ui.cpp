@@ -46,34 +46,74 @@ bool windowStationVisible() {
     auto station = bound<HWINSTA(WINAPI*)()>(libraryUser32, "GetProcessWindowStation");
     auto information = bound<BOOL(WINAPI*)(HANDLE, int, PVOID, DWORD, LPDWORD)>(libraryUser32,
                                                                                  "GetUserObjectInformationA");
-    if (!station || !information) return true;
+    // A station that cannot be asked about counts as unseen: a box shown
+    // there might wait for ever, with the host waiting on it.
+    if (!station || !information) return false;
     HWINSTA current = station();  // not to be closed
     USEROBJECTFLAGS flags;
     DWORD needed = 0;
     if (!current || !information(current, UOI_FLAGS, &flags, sizeof flags, &needed)) {
         traceFailure("GetUserObjectInformationA", GetLastError(), traceAsIs "GetProcessWindowStation()",
                      traceAsIs "UOI_FLAGS");
-        return true;
+        return false;
     }
     return (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
+namespace {
+// The SE_ERR_ code ShellExecuteA answers for a failure ShellExecuteExA
+// reports only through GetLastError; 0 (out of resources) for the others.
+std::intptr_t shellErrorCode(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: case ERROR_ACCESS_DENIED: case ERROR_NOT_ENOUGH_MEMORY:
+            return static_cast<std::intptr_t>(error);
+        case ERROR_SHARING_VIOLATION: return SE_ERR_SHARE;
+        case ERROR_NO_ASSOCIATION: return SE_ERR_NOASSOC;
+        case ERROR_DDE_FAIL: return SE_ERR_DDEFAIL;
+        case ERROR_DLL_NOT_FOUND: return SE_ERR_DLLNOTFOUND;
+        default: return 0;
+    }
+}
+}  // namespace
+
 std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::string& file, bool hasParameters,
-                           const std::string& parameters) {
-    auto execute = bound<HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT)>(libraryShell32,
-                                                                                          "ShellExecuteA");
+                           const std::string& parameters, unsigned mask) {
+    // ShellExecuteA cannot pass a mask: without SEE_MASK_NOASYNC a DDE verb
+    // needs the caller's message loop to finish after the call returns, and
+    // hostcmd has none and ends at once.
+    auto execute = bound<BOOL(WINAPI*)(SHELLEXECUTEINFOA*)>(libraryShell32, "ShellExecuteExA");
     if (!execute) return 0;
-    HINSTANCE result = execute(ownerWindow(owner), verb.c_str(), file.c_str(),
-                               hasParameters ? parameters.c_str() : nullptr, nullptr, SW_SHOWNORMAL);
-    std::intptr_t answer = reinterpret_cast<std::intptr_t>(result);
-    if (answer <= 32)  // the answer itself is the error code
-        traceFailure("ShellExecuteA", static_cast<unsigned long>(answer), verb.c_str(), file.c_str(),
-                     hasParameters ? parameters.c_str() : traceAsIs "NULL");
+    SHELLEXECUTEINFOA info;
+    std::memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    info.fMask = mask;
+    info.hwnd = ownerWindow(owner);
+    info.lpVerb = verb.c_str();
+    info.lpFile = file.c_str();
+    info.lpParameters = hasParameters ? parameters.c_str() : nullptr;
+    info.lpDirectory = nullptr;  // the current directory
+    info.nShow = SW_SHOWNORMAL;
+    BOOL started = execute(&info);
+    DWORD error = started ? 0 : GetLastError();
+    // hInstApp holds the value ShellExecuteA would answer; Windows documents
+    // it as set only with SEE_MASK_NOCLOSEPROCESS, so each side is made sure of.
+    std::intptr_t answer = reinterpret_cast<std::intptr_t>(info.hInstApp);
+    if (started) return answer > 32 ? answer : 33;
+    if (answer <= 0 || answer > 32) answer = shellErrorCode(error);
+    traceFailure("ShellExecuteExA", static_cast<unsigned long>(answer), verb.c_str(), file.c_str(),
+                 hasParameters ? parameters.c_str() : traceAsIs "NULL");
     return answer;
 }
 
+namespace {
+using GetFolderPath = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+GetFolderPath folderPathCall() { return bound<GetFolderPath>(libraryShell32, "SHGetFolderPathA"); }
+}  // namespace
+
+bool shellFolderCallBound() { return folderPathCall() != nullptr; }
+
 bool shGetFolderPath(int folder, std::string& path) {
-    auto getFolder = bound<HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR)>(libraryShell32, "SHGetFolderPathA");
+    GetFolderPath getFolder = folderPathCall();
     if (!getFolder) return false;
     char buffer[MAX_PATH] = "";
     // S_FALSE: a folder the shell knows but that does not exist (the ANSI form only).
@@ -172,6 +212,10 @@ bool getSaveFileName(Handle owner, const std::string& filter, std::string& file,
 }
 
 long coInitialize() {
+    // COINIT_DISABLE_OLE1DDE: no OLE 1 DDE window on this thread, which has
+    // no message loop to serve it.
+    auto initializeEx = bound<HRESULT(WINAPI*)(LPVOID, DWORD)>(libraryOle32, "CoInitializeEx");
+    if (initializeEx) return initializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     auto initialize = bound<HRESULT(WINAPI*)(LPVOID)>(libraryOle32, "CoInitialize");
     return initialize ? initialize(nullptr) : notBound;
 }

@@ -1,8 +1,8 @@
 // The registry commands. Each opens its key through the registry layer, does
 // one thing and closes the key; only "regToFile"/"regGetValue" answers,
-// through its reply file. Writes and deletes open with full access, creating
-// every missing key on the path; the read opens an existing key for reading
-// only.
+// through its reply file. Writes and deletes open with the rights their one
+// call needs, creating every missing key on the path; the read opens an
+// existing key for reading only.
 #include "app/reply.h"
 #include "app/text.h"
 #include "registry/registry.h"
@@ -13,7 +13,7 @@ void commandRegSetValue(Handle, const std::string&, const std::string& arguments
     std::string root = takeField(rest);
     std::string path = takeField(rest);
     std::string valueName = takeField(rest);
-    Handle key = openRegistryKey(root, path);
+    Handle key = openRegistryKey(root, path, keyToWrite);
     writeRegistryValue(key, valueName, rest);
     closeRegistryKey(key);
 }
@@ -35,7 +35,7 @@ void commandRegToFile(Handle, const std::string&, const std::string& arguments) 
 void commandRegCreateKey(Handle, const std::string&, const std::string& arguments) {
     std::string rest = arguments;
     std::string root = takeField(rest);
-    closeRegistryKey(openRegistryKey(root, rest));
+    closeRegistryKey(openRegistryKey(root, rest, keyToCreate));
 }
 
 // "regDeleteKey": root&parent key path&sub-key to delete. Windows deletes only
@@ -46,7 +46,7 @@ void commandRegDeleteKey(Handle, const std::string&, const std::string& argument
     std::string root = takeField(rest);
     std::string parent = takeField(rest);
     if (!namesItemBelow(rest)) return;
-    Handle key = openRegistryKey(root, parent);
+    Handle key = openRegistryKey(root, parent, keyToDeleteSubKey);
     deleteRegistryKey(key, rest);
     closeRegistryKey(key);
 }
@@ -56,7 +56,7 @@ void commandRegDeleteValue(Handle, const std::string&, const std::string& argume
     std::string rest = arguments;
     std::string root = takeField(rest);
     std::string path = takeField(rest);
-    Handle key = openRegistryKey(root, path);
+    Handle key = openRegistryKey(root, path, keyToDeleteValue);
     deleteRegistryValue(key, rest);
     closeRegistryKey(key);
 }

@@ -25,10 +25,14 @@ Handle rootKeyByName(const std::string& rootName) {
     return nullKey;
 }
 
-Handle openRegistryKey(const std::string& rootName, const std::string& path) {
+Handle openRegistryKey(const std::string& rootName, const std::string& path, KeyPurpose purpose) {
     Handle root = rootKeyByName(rootName);
     if (root == nullKey) return nullKey;
-    return regCreateKey(root, path);
+    // RegSetValueExA and RegDeleteValueA need KEY_SET_VALUE on the key, no
+    // more. A key delete asks nothing of the parent's handle (Windows opens
+    // the sub-key for DELETE itself): the least rights any reader holds.
+    static const unsigned rights[] = {keySetValue, keyQueryValue, keySetValue, keyEnumerateSubKeys | keyQueryValue};
+    return regCreateKey(root, path, rights[purpose]);
 }
 
 Handle openRegistryKeyForReading(const std::string& rootName, const std::string& path) {

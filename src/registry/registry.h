@@ -1,8 +1,9 @@
 // Registry access and the registry commands.
 //
 // The layer names the four roots "HKCR", "HKCU", "HKLM" and "HKU" (exactly;
-// nothing else), opens keys for writing and deleting by creating them with
-// full access and keys for reading with query access only, creating nothing,
+// nothing else), opens keys for writing and deleting by creating them, asking
+// for the rights of the one call each open serves, and keys for reading with
+// query access only, creating nothing,
 // and reads and writes values as text (REG_SZ on writing, the bytes up to the
 // first zero on reading, fewer than 260 characters, "na" when a value cannot
 // be read).
@@ -20,9 +21,16 @@ const Handle nullKey = 0;
 
 // The root key a root name stands for, or the null key.
 Handle rootKeyByName(const std::string& rootName);
-// Opens the key below the named root, creating every missing key on the path,
-// with full access; the null key when the name is unknown or the open fails.
-Handle openRegistryKey(const std::string& rootName, const std::string& path);
+// What a key is opened for. Each asks Windows for that call's rights only
+// (keyToWrite: KEY_SET_VALUE; keyToCreate: KEY_QUERY_VALUE, the key only has
+// to come about; keyToDeleteValue: KEY_SET_VALUE; keyToDeleteSubKey, the
+// parent: KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE), never full access,
+// whose WRITE_DAC and WRITE_OWNER a delegated key refuses.
+enum KeyPurpose { keyToWrite, keyToCreate, keyToDeleteValue, keyToDeleteSubKey };
+// Opens the key below the named root, creating every missing key on the path
+// (which Windows allows by the parent's Create Subkey right, whatever is
+// asked for the key); the null key when the name is unknown or the open fails.
+Handle openRegistryKey(const std::string& rootName, const std::string& path, KeyPurpose purpose);
 // Opens an existing key below the named root for reading its values only,
 // creating nothing: reads need no write access. The null key when the name
 // is unknown, the key does not exist or may not be read.

@@ -22,9 +22,10 @@
 // never balanced by CoUninitialize; every one that succeeded (S_FALSE too) is.
 bool comFailed(long result);
 
-// ShellExecuteA with the verb; parameters "none" pass no parameters at all.
-// COM is initialised around it, and the started program gets the error mode
-// hostcmd found at start.
+// ShellExecuteExA with the verb; parameters "none" pass no parameters at
+// all. COM is initialised around it, the start is complete when it returns
+// (SEE_MASK_NOASYNC) and shows no box of the shell's (SEE_MASK_FLAG_NO_UI),
+// and the started program gets the error mode hostcmd found at start.
 bool runShellVerb(Handle owner, const std::string& verb, const std::string& file, const std::string& parameters);
 
 void commandOpen(Handle instance, const std::string& word, const std::string& arguments);

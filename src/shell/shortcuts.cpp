@@ -4,7 +4,8 @@
 
 namespace {
 // Where Explorer records the per-user folders (HKCU), for old programs only:
-// the key may be missing or stale after folder redirection.
+// the key may be missing, or name a folder from before a redirection or a
+// move to OneDrive. Read only where the shell cannot be asked at all.
 const char* const shellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 // The value names and shell folder ids of icon folders 0 to 3; any other
@@ -26,12 +27,15 @@ int shellFolderId(int folderNumber) {
     }
 }
 
-// The icon folder's path as the shell gives it, or else as Explorer recorded
-// it in the registry, or "na". The key is opened for reading (never created),
-// read once and closed again.
+// The icon folder's path as the shell gives it, or "na". The shell makes a
+// folder the user has not got yet (CSIDL_FLAG_CREATE; without it the answer
+// would be S_FALSE, a failure). Only where shell32 cannot be bound is the
+// folder taken from what Explorer recorded in the registry: the key is opened
+// for reading (never created), read once and closed again.
 std::string iconFolderPath(int folderNumber) {
     std::string path;
-    if (shGetFolderPath(shellFolderId(folderNumber), path)) return path;
+    if (shellFolderCallBound())
+        return shGetFolderPath(shellFolderId(folderNumber) | folderCreate, path) ? path : std::string(notAvailable);
     Handle key = openRegistryKeyForReading("HKCU", shellFoldersKey);
     path = readRegistryValue(key, shellFolderName(folderNumber));
     closeRegistryKey(key);
@@ -100,9 +104,13 @@ long writeShellLink(const std::string& target, const std::string& shortcutPath, 
                     const std::string& arguments, const std::string& iconFile, int iconIndex,
                     const std::string& workingDirectory) {
     // COM is held only for this one shortcut. A CoInitialize that failed must
-    // not be balanced by CoUninitialize, and nothing could be created anyway.
+    // not be balanced by CoUninitialize, and nothing could be created anyway;
+    // but RPC_E_CHANGED_MODE means the thread is in the multithreaded
+    // apartment already (a library that was loaded into the process first),
+    // where the shell link object works as well.
     long result = coInitialize();
-    if (comFailed(result)) return result;
+    bool initialised = !comFailed(result);
+    if (!initialised && result != comChangedMode) return result;
     Handle link = 0;
     result = createShellLink(link);
     if (!comFailed(result)) {
@@ -124,7 +132,7 @@ long writeShellLink(const std::string& target, const std::string& shortcutPath, 
         comRelease(link);
     }
     // Every successful CoInitialize (S_FALSE included) is balanced.
-    coUninitialize();
+    if (initialised) coUninitialize();
     return result;
 }
 

@@ -124,7 +124,8 @@ TEST_F(RunnerTest, ConfirmNestingEndsAtTheLimit) {
     EXPECT_FALSE(runsStopped());
 }
 // The UTF-8 build runs only when Windows gave it UTF-8 as its code page; on
-// an older Windows it runs nothing, not even a batch, and the trace says why.
+// an older Windows it runs nothing, not even a batch, the trace says why, and
+// the exit code (ERROR_OLD_WIN_VERSION) tells the host.
 TEST_F(RunnerTest, Utf8BuildRunsNothingUnderAnotherCodePage) {
     struct CodePageCase {
         bool utf8Build;
@@ -146,6 +147,7 @@ TEST_F(RunnerTest, Utf8BuildRunsNothingUnderAnotherCodePage) {
                                      (c.utf8Build ? " utf-8 build" : " ansi build");
             EXPECT_EQ(c.runs, fakeFileExists("C:\\out.txt")) << name;
             EXPECT_EQ(!c.runs, runsStopped()) << name;
+            EXPECT_EQ(c.runs ? 0 : 1150, exitCode()) << name;
             int refusals = 0;
             for (const std::string& traced : fakeTraceLines)
                 refusals += traced.find("runs nothing: the process code page is " + std::to_string(c.codePage)) !=

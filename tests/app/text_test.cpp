@@ -113,4 +113,29 @@ TEST_F(TextTest, DecimalNumbers) {
         if (c.ok) EXPECT_EQ(value, c.value) << c.text;
     }
 }
+
+TEST_F(TextTest, DeviceNames) {
+    struct Case {
+        const char* name;
+        bool device;
+    } cases[] = {
+        {"\\\\.\\pipe\\x", true},           {"\\\\.\\PhysicalDrive0", true},  {"\\\\.\\C:", true},
+        {"//./COM1", true},                 {"\\/.\\mailslot\\m", true},      {"\\\\.", true},
+        {"\\\\?\\GLOBALROOT\\Device\\Harddisk0\\Partition1\\x", true},        {"\\\\?\\globalroot\\x", true},
+        {"\\\\?\\PhysicalDrive0", true},    {"\\\\?\\C:", true},              {"\\??\\PhysicalDrive0", true},
+        {"\\\\?\\Volume{1234}", true},      {"\\\\server\\pipe\\x", true},    {"\\\\server\\PIPE", true},
+        {"\\\\?\\UNC\\server\\pipe\\x", true},  {"\\\\server\\MailSlot\\m", true},
+        // Files, however they are spelled.
+        {"\\\\?\\C:\\work\\b.bat", false},  {"\\\\?\\c:/work/b.bat", false}, {"\\??\\C:\\x", false},
+        {"\\\\?\\UNC\\server\\share\\x", false},  {"\\\\?\\Volume{1234}\\x", false},
+        {"\\\\server\\share\\pipe\\x", false},     {"\\\\server\\pipes\\x", false},
+        {"C:\\work\\b.bat", false},         {"\\work\\b.bat", false},         {".\\pipe\\x", false},
+        {"b.bat", false},                   {"", false},                      {"\\\\", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(namesDevice(c.name), c.device) << c.name;
+    // In code page 932 a "\" that is a trail byte belongs to the server's name.
+    fakeUseCodePage932(true);
+    EXPECT_FALSE(namesDevice("\\\\\x83\\pipe\\x"));
+    EXPECT_TRUE(namesDevice("\\\\\x83\\\\pipe\\x"));
+}
 }  // namespace

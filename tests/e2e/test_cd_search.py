@@ -78,6 +78,8 @@ class CdSearchTest(harness.TestCase):
             ("move", "move&E:\\data\\moved.ini&moved.ini&", "moved.ini", True),
             # Drive-relative: the drive is that of the full name.
             ("drive-relative source", "copy&E:setup.ini&relative.ini&", "relative.ini", True),
+            # The volume of the name tells, not its first two characters.
+            ("long name", "copy&\\\\?\\E:\\setup.ini&long.ini&", "long.ini", True),
             ("from the hard disk", "copy&ro.txt&copied.txt&", "copied.txt", False),
         ]
         for label, line, destination, writable in cases:

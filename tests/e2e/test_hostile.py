@@ -328,14 +328,27 @@ class BatchFileTest(HostileTest):
     def test_device_names_as_files(self):
         # A batch, check or installer file that is a device (a serial port
         # blocks ReadFile for ever) counts as a file that cannot be opened:
-        # the run ends at once and does nothing.
+        # the run ends at once and does nothing. A "\\.\" name is not even
+        # opened (a pipe's server would see the connection): the trace shows
+        # no CreateFileA on it, only the refusal.
+        trace_win = "C:\\trace-out\\devices.txt"
+        trace_unix = self.wine.unix(trace_win)
+        os.makedirs(os.path.dirname(trace_unix), exist_ok=True)
         for command in ("batch", "installCheck", "install"):
-            for device in ("COM1", "\\\\.\\COM1", "AUX", "CON", "CONIN$", "NUL"):
+            for device in ("COM1", "\\\\.\\COM1", "\\\\.\\pipe\\hostcmd-none", "//./PhysicalDrive0", "AUX", "CON",
+                           "CONIN$", "NUL"):
                 with self.subTest(command=command, device=device):
                     d = self.dir()
                     d.write("kw.ini", "c\r\nHostile\r\nDevice\r\n1.0\r\nm\r\nsave&six.txt&6\r\nsave&seven.txt&7\r\n")
-                    self.run_clean(d, "%s&%s" % (command, device), seconds=10.0)
+                    if os.path.exists(trace_unix):
+                        os.remove(trace_unix)
+                    self.run_clean(d, "%s&%s" % (command, device), seconds=10.0, env={"HOSTCMD_TRACE": trace_win})
                     self.assertFiles(d, {"kw.ini": d.read("kw.ini")})
+                    if device.replace("/", "\\").startswith("\\\\.\\"):
+                        with open(trace_unix, "rb") as f:
+                            traced = f.read().decode("latin-1").split("\r\n")[:-1]
+                        self.assertEqual([line for line in traced if "CreateFileA" in line or "GetFileType" in line], [])
+                        self.assertIn('    "%s" not opened: a device name, not a file' % device, traced)
 
     def batch_peak(self, lines):
         d = self.dir()

@@ -5,7 +5,9 @@ the UTF-8 build hostcmd-utf8.exe of each.
 * Imports: a GUI program (PE32 i386, or PE32+ x86-64 for the twin) importing
   exactly KERNEL32, ADVAPI32 and msvcrt, no C++ runtime DLLs, and only
   functions listed in packaging/xp_imports.txt (checked to exist on Windows
-  XP); the same for the functions bound at run time.
+  XP); the same for the functions bound at run time. Functions newer than XP
+  are looked up where present, each listed there with its Windows, and none
+  of them is imported.
 * Version resource and manifest, read from the executable; the manifest
   names the build's own processor, and asks for UTF-8 as the process code
   page in hostcmd-utf8.exe only.
@@ -103,6 +105,26 @@ def lazily_bound():
     return found
 
 
+def looked_up():
+    """{'KERNEL32.dll!SetThreadErrorMode', ...} from the platform sources' lookedUp<...>("lib.dll", "Name") calls."""
+    found = set()
+    platform = os.path.join(REPO, 'src', 'platform')
+    for name in sorted(os.listdir(platform)):
+        if not name.endswith('.cpp'):
+            continue
+        with open(os.path.join(platform, name), encoding='latin-1') as f:
+            text = f.read()
+        for library, function in re.findall(r'lookedUp<.*?>\(\s*"(\w+)\.dll"\s*,\s*"(\w+)"\s*\)', text, re.S):
+            found.add(f'{library.upper()}.dll!{function}')
+    return found
+
+
+def listed_as_looked_up():
+    """The "lookup DLL!Name <Windows>" lines of packaging/xp_imports.txt."""
+    with open(os.path.join(HERE, 'packaging', 'xp_imports.txt')) as f:
+        return {words[1] for words in (line.split() for line in f) if len(words) >= 3 and words[0] == 'lookup'}
+
+
 def project_version():
     with open(os.path.join(REPO, 'CMakeLists.txt')) as f:
         text = f.read()
@@ -156,9 +178,18 @@ class ImportCases(BuildChecks):
         self.assertEqual(sorted(imported - allowed), [],
                          'imports not checked against Windows XP (see packaging/xp_imports.txt)')
 
+    def test_looked_up_functions_are_listed_and_never_imported(self):
+        found = looked_up()
+        self.assertIn('KERNEL32.dll!SetThreadErrorMode', found, 'the scan of the platform sources found nothing')
+        self.assertEqual(sorted(found - listed_as_looked_up()), [],
+                         'functions looked up at run time without their Windows in packaging/xp_imports.txt')
+        imported = {f'{dll.upper()}!{function}'.replace('.DLL!', '.dll!')
+                    for dll, functions in self.image.imports().items() for function in functions}
+        self.assertEqual(sorted(found & imported), [], 'a function newer than XP is imported: XP would not start it')
+
     def test_lazily_bound_functions_exist_on_xp(self):
         bound = lazily_bound()
-        self.assertIn('shell32.dll!ShellExecuteA', bound, 'the scan of the platform sources found nothing')
+        self.assertIn('shell32.dll!ShellExecuteExA', bound, 'the scan of the platform sources found nothing')
         self.assertEqual(sorted(bound - allowed_functions()), [],
                          'run-time bound functions not checked against Windows XP (see packaging/xp_imports.txt)')
 
@@ -220,8 +251,16 @@ class ResourceCases(BuildChecks):
             '{1f676c76-80e1-4239-95bb-83d0f6d0da78}',  # 8.1
             '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}',  # 10 and 11
         })
-        dpi = [e.text for e in root.iter() if e.tag.endswith('}dpiAware')]
+        # Per-monitor v2 (Windows 10 1703 on: boxes and dialogs scaled sharp on
+        # every monitor), else System: dpiAwareness for 10 1607 on, which reads
+        # the first mode it knows; dpiAware "true" (System) for Vista to 10
+        # 1511, where "true/pm" would be per-monitor v1, whose boxes and
+        # dialogs keep the size of the first monitor's DPI on any other.
+        dpi = [e.text for e in root.iter() if e.tag == '{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware']
         self.assertEqual(dpi, ['true'])
+        awareness = [e.text for e in root.iter()
+                     if e.tag == '{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness']
+        self.assertEqual(awareness, ['PerMonitorV2, System'])
         # UTF-8 as the process code page (Windows 10 1903 and later), in the
         # namespace that introduced it; only the UTF-8 build asks for it.
         pages = [(e.tag, e.text) for e in root.iter() if e.tag.endswith('}activeCodePage')]

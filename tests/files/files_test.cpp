@@ -89,26 +89,39 @@ TEST_F(FilesTest, CopiesFromACdAreWritable) {
         const char* calls;       // the platform calls in order, "," between them
     } cases[] = {
         {"copy&E:\\setup.ini&C:\\new.ini&", "C:\\work", nullptr, "C:\\new.ini", true, false,
-         "copyFile,fullPathName,getDriveType,clearReadOnly"},
+         "copyFile,fullPathName,volumePathName,getDriveType,clearReadOnly"},
         {"copy&setup.ini&C:\\new.ini&", "E:\\data", nullptr, "C:\\new.ini", true, false,
-         "copyFile,fullPathName,getDriveType,clearReadOnly"},
+         "copyFile,fullPathName,volumePathName,getDriveType,clearReadOnly"},
+        // The volume, not the first two characters, tells: a long name, a
+        // disc mounted in a folder, a read-only file system on another drive.
+        {"copy&\\\\?\\E:\\setup.ini&C:\\new.ini&", "C:\\work", nullptr, "C:\\new.ini", true, false,
+         "copyFile,fullPathName,volumePathName,getDriveType,clearReadOnly"},
+        {"copy&C:\\mnt\\cd\\setup.ini&C:\\new.ini&", "C:\\work", nullptr, "C:\\new.ini", true, false,
+         "copyFile,fullPathName,volumePathName,getDriveType,clearReadOnly"},
+        {"copy&F:\\setup.ini&C:\\new.ini&", "C:\\work", nullptr, "C:\\new.ini", true, false,
+         "copyFile,fullPathName,volumePathName,getDriveType,volumeReadOnly,clearReadOnly"},
+        // Where Windows cannot name the volume, the drive of the full name.
+        {"copy&E:\\setup.ini&C:\\new.ini&", "C:\\work", "volumePathName", "C:\\new.ini", true, false,
+         "copyFile,fullPathName,volumePathName,getDriveType,clearReadOnly"},
         // The source on the disc cannot be deleted: the copy stays, and is writable.
         {"move&E:\\setup.ini&C:\\new.ini&", "C:\\work", nullptr, "C:\\new.ini", true, false,
-         "copyFile,fullPathName,getDriveType,clearReadOnly,deleteFile"},
+         "copyFile,fullPathName,volumePathName,getDriveType,clearReadOnly,deleteFile"},
         {"copyM&Done&ok&E:\\setup.ini&C:\\new.ini&", "C:\\work", nullptr, "C:\\new.ini", true, false,
-         "copyFile,fullPathName,getDriveType,clearReadOnly,windowStationVisible,messageBox"},
+         "copyFile,fullPathName,volumePathName,getDriveType,clearReadOnly,windowStationVisible,windowsVersion,"
+         "processSession,messageBox"},
         // A read-only file copied from a hard disk keeps its attribute.
         {"copy&C:\\ro.txt&C:\\new.ini&", "C:\\work", nullptr, "C:\\new.ini", true, true,
-         "copyFile,fullPathName,getDriveType"},
+         "copyFile,fullPathName,volumePathName,getDriveType,volumeReadOnly"},
         {"move&C:\\ro.txt&C:\\new.ini&", "C:\\work", nullptr, "C:\\new.ini", true, true,
-         "copyFile,fullPathName,getDriveType,deleteFile"},
+         "copyFile,fullPathName,volumePathName,getDriveType,volumeReadOnly,deleteFile"},
         // A failed copy leaves the existing destination as it was, attribute and all.
         {"copy&E:\\setup.ini&C:\\ro.txt&TRUE", "C:\\work", nullptr, "C:\\ro.txt", false, true, "copyFile"},
         // A copy that cannot be made writable is still a copy.
         {"copyM&Done&ok&E:\\setup.ini&C:\\new.ini&", "C:\\work", "clearReadOnly", "C:\\new.ini", true, true,
-         "copyFile,fullPathName,getDriveType,clearReadOnly,windowStationVisible,messageBox"},
+         "copyFile,fullPathName,volumePathName,getDriveType,clearReadOnly,windowStationVisible,windowsVersion,"
+         "processSession,messageBox"},
         {"copy&E:\\setup.ini&C:\\new.ini&", "C:\\work", "getDriveType", "C:\\new.ini", true, true,
-         "copyFile,fullPathName,getDriveType"},
+         "copyFile,fullPathName,volumePathName,getDriveType,volumeReadOnly"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
@@ -121,6 +134,12 @@ TEST_F(FilesTest, CopiesFromACdAreWritable) {
         fakeSetReadOnly("E:\\data\\setup.ini");
         fakeAddFile("C:\\ro.txt", "read-only");
         fakeSetReadOnly("C:\\ro.txt");
+        for (const char* disc : {"C:\\mnt\\cd\\setup.ini", "F:\\setup.ini"}) {
+            fakeAddFile(disc, "from the disc");
+            fakeSetReadOnly(disc);
+        }
+        fakeSetVolume("C:\\mnt\\cd", driveCdrom, true);
+        fakeSetVolume("F:\\", 4, true);  // DRIVE_REMOTE: a disc shared by another machine
         fakeSetCurrentDirectory(c.currentDirectory);
         if (c.failing) fakeFail(c.failing);
         fakeCalls.clear();

@@ -392,7 +392,7 @@ TEST_F(Installer, RestartGivesUpAtEachPrivilegeStep) {
                  {"lookupPrivilegeValue", true},
                  {"adjustTokenPrivilege", true},
                  {"privilege not granted", true},
-                 {"exitWindowsReboot", true}};
+                 {"initiateSystemReboot", true}};
     for (const Case& c : cases) {
         SetUp();
         if (std::string(c.failing) == "privilege not granted") fakeDenyShutdownPrivilege();

@@ -25,7 +25,7 @@ protected:
         return fakeRegistryValue(root, path, name, bytes) ? bytes : "<missing>";
     }
     std::string readVia(const std::string& root, const std::string& path, const std::string& name) {
-        Handle key = openRegistryKey(root, path);
+        Handle key = openRegistryKeyForReading(root, path);
         std::string text = readRegistryValue(key, name);
         closeRegistryKey(key);
         return text;
@@ -42,7 +42,7 @@ TEST_F(Registry, RootNamesAreExact) {
 }
 
 TEST_F(Registry, NullKeyReachesNoWindowsCall) {
-    Handle key = openRegistryKey("hklm", "Software\\A");
+    Handle key = openRegistryKey("hklm", "Software\\A", keyToWrite);
     EXPECT_EQ(nullKey, key);
     writeRegistryValue(key, "v", "t");
     EXPECT_EQ("na", readRegistryValue(key, "v"));
@@ -78,14 +78,15 @@ TEST_F(Registry, ReadsDataOfAnyTypeAsText) {
     }
 }
 
-TEST_F(Registry, ReadOfMissingValueCreatesTheKeyAndGivesNa) {
-    EXPECT_EQ("na", readVia("HKLM", "Software\\New\\Key", "v"));
+TEST_F(Registry, OpenToWriteCreatesTheKeyAndAReadOfAMissingValueGivesNa) {
+    closeRegistryKey(openRegistryKey("HKLM", "Software\\New\\Key", keyToWrite));
     EXPECT_TRUE(fakeRegistryKeyExists(rootLocalMachine, "Software\\New\\Key"));
+    EXPECT_EQ("na", readVia("HKLM", "Software\\New\\Key", "v"));
 }
 
 TEST_F(Registry, DeniedOrFailingOpenGivesNa) {
     fakeSetRegistryValue(rootLocalMachine, "Software\\T", "v", "x" + zero);
-    fakeDenyRegistryRoot(rootLocalMachine);
+    fakeGrantRegistryRights(rootLocalMachine, "Software\\T", keySetValue);  // may write, not read
     EXPECT_EQ("na", readVia("HKLM", "Software\\T", "v"));
     fakeReset();
     fakeSetRegistryValue(rootCurrentUser, "Software\\T", "v", "x" + zero);
@@ -170,6 +171,40 @@ TEST_F(Registry, DeleteKey) {
     // Deleting below a path that does not exist leaves that path behind.
     runCommandLine(0, "regDeleteKey&HKCU&Software\\Gone\\Path&X");
     EXPECT_TRUE(fakeRegistryKeyExists(rootCurrentUser, "Software\\Gone\\Path"));
+}
+
+// Keys delegated with some rights only: each command asks for what its one
+// call needs, so a user granted Set Value may write and delete values, and a
+// key delete needs the right to delete the sub-key, not full access to its
+// parent. A read-only key (a standard user under HKLM\Software) stays as it is.
+TEST_F(Registry, DelegatedKeysAllowWhatTheirRightsAllow) {
+    const struct {
+        const char* line;
+        unsigned rights;  // held on HKLM\Software\D and below
+        bool changed;
+    } cases[] = {
+        {"reg&HKLM&Software\\D&v&new", keySetValue, true},
+        {"regDeleteValue&HKLM&Software\\D&v", keySetValue, true},
+        {"regDeleteKey&HKLM&Software&D\\Sub", keyQueryValue | keyEnumerateSubKeys | fakeKeyDelete, true},
+        {"reg&HKLM&Software\\D&v&new", keyQueryValue | keyEnumerateSubKeys, false},
+        {"regDeleteValue&HKLM&Software\\D&v", keyQueryValue | keyEnumerateSubKeys, false},
+        {"regDeleteKey&HKLM&Software&D\\Sub", keyQueryValue | keyEnumerateSubKeys, false},
+        // A missing key is made only with the parent's Create Subkey right.
+        {"reg&HKLM&Software\\D\\New&v&new", keySetValue, false},
+        {"reg&HKLM&Software\\D\\New&v&new", keySetValue | keyCreateSubKey, true},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        fakeSetRegistryValue(rootLocalMachine, "Software\\D", "v", "old" + zero);
+        fakeCreateRegistryKey(rootLocalMachine, "Software\\D\\Sub");
+        fakeGrantRegistryRights(rootLocalMachine, "Software\\D", c.rights);
+        runCommandLine(0, c.line);
+        bool changed = value(rootLocalMachine, "Software\\D", "v") != "old" + zero ||
+                       !fakeRegistryKeyExists(rootLocalMachine, "Software\\D\\Sub") ||
+                       fakeRegistryKeyExists(rootLocalMachine, "Software\\D\\New");
+        EXPECT_EQ(changed, c.changed) << c.line << " with rights " << c.rights;
+        EXPECT_EQ(0, fakeOpenKeys());
+    }
 }
 
 // A delete whose last field is empty, blank or only dots names the base it is

@@ -267,13 +267,15 @@ TEST(FailureInjection, UnopenableReplyKeepsTheOldOne) {
     EXPECT_EQ(fakeFileBytes("C:\\work\\reply.txt"), oldReply);
 }
 // A shell folder that cannot be read is no folder: nothing is made or
-// deleted below a relative "na" directory that happens to exist.
+// deleted below a relative "na" directory that happens to exist. The
+// registry is read where shell32 cannot be bound.
 TEST(FailureInjection, UnreadableShellFolderTouchesNothing) {
-    for (const char* failing : {"regQueryValue", "regOpenKeyForReading"}) {
+    for (const char* failing : {"regQueryValue", "regOpenKeyForReading", "shGetFolderPath"}) {
         SCOPED_TRACE(failing);
         buildWorld();
         fakeAddFile("C:\\work\\na\\Old.lnk", "shortcut");
         fakeAddDirectory("C:\\work\\na\\Group");
+        if (std::string(failing) != "shGetFolderPath") fakeRemoveFunction("SHGetFolderPathA");
         fakeFail(failing);
         runCommandLine(instance, "deleteIcon&0&Old.lnk");
         runCommandLine(instance, "deleteIconDir&0&Group");
@@ -303,109 +305,222 @@ TEST(FailureInjection, BatchThatRewritesOrDeletesItselfEnds) {
 }
 }  // namespace
 
-// What hostcmd wraps around a platform call, in order: COM (a single-threaded
-// apartment) and the error mode found at start around the shell; the current
-// directory kept across every dialog; no box or dialog at all where the
-// window station is not visible; and a restart recorded as a planned one for
-// an installation. A wrapping call that fails leaves the rest as it was.
+// What hostcmd wraps around a platform call, and what it asks of Windows, in
+// order: COM (a single-threaded apartment) around the shell, which starts
+// without async work or boxes of its own; the error mode, kept quiet for
+// hostcmd's own thread from Windows 7 on and switched for the whole process
+// before; the current directory kept across every dialog; no box or dialog
+// where the window station is not visible or cannot be asked about, nor in
+// session 0 from Vista on; shell folders made when missing, the registry
+// record of them read only without shell32; a restart recorded as a planned
+// one for an installation, through the call that restarts for any caller;
+// registry keys opened with the rights of their one call; device names never
+// opened; a shortcut made in a multithreaded apartment too. A wrapping call
+// that fails leaves the rest as it was.
 namespace {
-const char* const wrappingCalls[] = {"coInitialize", "coUninitialize", "platformStartErrorMode",
-                                     "platformQuietErrorMode", "shellExecute", "windowStationVisible",
-                                     "messageBox", "getCurrentDirectory", "setCurrentDirectory",
-                                     "shBrowseForFolder", "getOpenFileName", "getSaveFileName",
-                                     "exitWindowsReboot"};
+const char* const wrappingCalls =
+    "coInitialize coUninitialize quietThreadErrorMode platformStartErrorMode platformQuietErrorMode shellExecute "
+    "windowStationVisible processSession messageBox getCurrentDirectory setCurrentDirectory shBrowseForFolder "
+    "getOpenFileName getSaveFileName shGetFolderPath initiateSystemReboot exitWindowsReboot";
 
-std::string wrappingSequence() {
+std::string keyAccessNames(unsigned access) {
+    std::string names;
+    const char* const all[] = {"KEY_QUERY_VALUE", "KEY_SET_VALUE", "KEY_CREATE_SUB_KEY", "KEY_ENUMERATE_SUB_KEYS"};
+    for (unsigned bit = 0; bit < 4; ++bit)
+        if (access & (1u << bit)) names += (names.empty() ? "" : " | ") + std::string(all[bit]);
+    return names;
+}
+
+// The calls named in `shown`, in order; the shell's start with its mask, a
+// shell folder with its CSIDL and flags, a key with the access it asked for.
+std::string wrappingSequence(const char* shown) {
+    std::string names = std::string(" ") + shown + " ";
     std::string sequence;
+    std::size_t shell = 0, folder = 0, key = 0;
     for (const std::string& call : fakeCalls) {
-        if (std::find(std::begin(wrappingCalls), std::end(wrappingCalls), call) == std::end(wrappingCalls)) continue;
-        sequence += sequence.empty() ? "" : " ";
-        if (call == "exitWindowsReboot") {
-            char reason[32];
-            std::snprintf(reason, sizeof reason, "(0x%08lX)", fakeRebootReason);
-            sequence += call + reason;
-        } else {
-            sequence += call;
-        }
+        std::string shownCall = call;
+        char argument[32] = "";
+        if (call == "shellExecute" && shell < fakeShellCalls.size())
+            std::snprintf(argument, sizeof argument, "(0x%04X)", fakeShellCalls[shell++].mask);
+        if (call == "shGetFolderPath" && folder < fakeShellFolderRequests.size())
+            std::snprintf(argument, sizeof argument, "(0x%04X)", fakeShellFolderRequests[folder++]);
+        if (call == "regCreateKey" && key < fakeKeyAccess.size()) shownCall += "(" + keyAccessNames(fakeKeyAccess[key++]) + ")";
+        if (names.find(" " + call + " ") == std::string::npos) continue;
+        sequence += (sequence.empty() ? "" : " ") + shownCall + argument;
     }
     return sequence;
 }
 
-// The shell start and its wrappers.
-#define SHELL_START "coInitialize platformStartErrorMode shellExecute platformQuietErrorMode coUninitialize"
-#define SHELL_START_WITHOUT_COM "coInitialize platformStartErrorMode shellExecute platformQuietErrorMode"
-#define BOX "windowStationVisible messageBox"
-#define BROWSER "windowStationVisible getCurrentDirectory coInitialize shBrowseForFolder coUninitialize setCurrentDirectory"
-#define SHORTCUT "coInitialize coUninitialize"
-#define PLANNED_INSTALLATION_RESTART "exitWindowsReboot(0x80040002)"
+// The world's changes a row names, each a word: "xp", "vista", "7" (the
+// Windows), "session0", "hidden" (a window station nobody sees),
+// "missing:<Windows call>", "mta" (the thread is in the multithreaded
+// apartment), "elsewhere" (not the user at the console).
+void changeWorld(const std::string& words) {
+    std::size_t from = 0;
+    while (from < words.size()) {
+        std::size_t end = words.find(' ', from);
+        std::string word = words.substr(from, end == std::string::npos ? std::string::npos : end - from);
+        from = end == std::string::npos ? words.size() : end + 1;
+        if (word == "xp") fakeSetWindowsVersion(windowsXp | 2600);
+        else if (word == "vista") fakeSetWindowsVersion(windowsVista | 6002);
+        else if (word == "7") fakeSetWindowsVersion(windows7 | 7601);
+        else if (word == "session0") fakeSetSession(0);
+        else if (word == "hidden") fakeHideWindowStation();
+        else if (word.compare(0, 8, "missing:") == 0) fakeRemoveFunction(word.substr(8));
+        else if (word == "mta") fakeComMultithreaded();
+        else if (word == "elsewhere") fakeSetConsoleUser(false);
+        else ADD_FAILURE() << "no such change: " << word;
+    }
+}
+
+// The shell start and its wrappers: from Windows 7 hostcmd's own thread is
+// quiet and the process mode is never switched; before, the process mode is.
+#define SHELL_START "coInitialize quietThreadErrorMode shellExecute(0x0500) coUninitialize"
+#define SHELL_START_SWITCHING \
+    "coInitialize quietThreadErrorMode platformStartErrorMode shellExecute(0x0500) platformQuietErrorMode coUninitialize"
+#define SHELL_START_WITHOUT_COM "coInitialize quietThreadErrorMode shellExecute(0x0500)"
+#define BOX "windowStationVisible processSession messageBox"
+#define BOX_XP "windowStationVisible messageBox"
+#define NOBODY_IN_SESSION_0 "windowStationVisible processSession"
+#define BROWSER \
+    "windowStationVisible processSession getCurrentDirectory coInitialize shBrowseForFolder coUninitialize " \
+    "setCurrentDirectory"
+#define SHORTCUT "shGetFolderPath(0x800B) coInitialize coUninitialize"
+#define RESTART "initiateSystemReboot"
+#define DESK_ICON "deskIcon&Viewer&C:\\v.exe&&Desc&none&0&none&none&none&none"
+#define FILE_CALLS "openFileForReading createFileForWriting copyFile"
 
 TEST(PlatformCallOrder, WhatIsWrappedAroundTheShellDialogsBoxesAndRestart) {
     struct Order {
         const char* commandLine;
         std::vector<int> boxes;
-        bool stationHidden;
+        const char* world;    // changeWorld's words, or ""
         const char* failing;  // a call made to fail every time, or null
         const char* sequence;
+        const char* shown = wrappingCalls;
+        bool restarted = false;
     };
     const Order orders[] = {
-        {"open&C:\\work\\a.txt", {}, false, nullptr, SHELL_START},
-        {"run&%WIN%notepad.exe&none", {}, false, nullptr, SHELL_START},
-        {"print&a.txt", {}, true, nullptr, SHELL_START},  // a service may start programs
-        {"explore&C:\\", {}, false, "coInitialize", SHELL_START_WITHOUT_COM},
-        {"run&x.exe&none", {}, false, "shellExecute", SHELL_START},
-        {"saveME&C:\\work\\reply.txt&none&C:\\work\\reply.txt&x", {}, false, nullptr, SHELL_START},
-        {"message&T&Hi", {}, false, nullptr, BOX},
-        {"message&T&Hi", {}, true, nullptr, "windowStationVisible"},
-        {"message&T&Hi", {}, false, "windowStationVisible", BOX},  // cannot tell: shown as before
-        {"copyM&Done&ok&a.txt&new.txt&", {}, true, nullptr, "windowStationVisible"},
-        {"confirm&T&Sure?&run&x.exe&none", {}, false, nullptr, BOX " " SHELL_START},
-        {"confirm&T&Sure?&run&x.exe&none", {}, true, nullptr, "windowStationVisible"},
-        {"pathToCDR&Insert&Insert disk 2&disk2.id&C:\\work\\reply.txt", {4, 2}, false, nullptr, BOX " " BOX},
-        {"pathToCDR&Insert&Insert disk 2&disk2.id&C:\\work\\reply.txt", {4, 2}, true, nullptr,
+        {"open&C:\\work\\a.txt", {}, "", nullptr, SHELL_START},
+        {"run&%WIN%notepad.exe&none", {}, "", nullptr, SHELL_START},
+        {"print&a.txt", {}, "hidden", nullptr, SHELL_START},  // a service may start programs
+        {"explore&C:\\", {}, "", "coInitialize", SHELL_START_WITHOUT_COM},
+        {"run&x.exe&none", {}, "", "shellExecute", "coInitialize quietThreadErrorMode shellExecute coUninitialize"},
+        {"saveME&C:\\work\\reply.txt&none&C:\\work\\reply.txt&x", {}, "", nullptr, SHELL_START},
+        // The thread error mode from Windows 7; the process mode before, or
+        // where the call cannot be had.
+        {"open&C:\\work\\a.txt", {}, "7", nullptr, SHELL_START},
+        {"open&C:\\work\\a.txt", {}, "vista", nullptr, SHELL_START_SWITCHING},
+        {"open&C:\\work\\a.txt", {}, "xp", nullptr, SHELL_START_SWITCHING},
+        {"open&C:\\work\\a.txt", {}, "missing:SetThreadErrorMode", nullptr, SHELL_START_SWITCHING},
+        {"open&C:\\work\\a.txt", {}, "", "quietThreadErrorMode", SHELL_START_SWITCHING},
+        {"message&T&Hi", {}, "", nullptr, BOX},
+        {"message&T&Hi", {}, "hidden", nullptr, "windowStationVisible"},
+        {"message&T&Hi", {}, "", "windowStationVisible", "windowStationVisible"},  // cannot tell: nobody sees it
+        // Session 0 is the services' from Vista on; on XP it is the console's.
+        {"message&T&Hi", {}, "session0", nullptr, NOBODY_IN_SESSION_0},
+        {"message&T&Hi", {}, "vista session0", nullptr, NOBODY_IN_SESSION_0},
+        {"message&T&Hi", {}, "xp session0", nullptr, BOX_XP},
+        {"message&T&Hi", {}, "", "processSession", NOBODY_IN_SESSION_0},
+        {"copyM&Done&ok&a.txt&new.txt&", {}, "hidden", nullptr, "windowStationVisible"},
+        {"confirm&T&Sure?&run&x.exe&none", {}, "", nullptr, BOX " " SHELL_START},
+        {"confirm&T&Sure?&run&x.exe&none", {}, "hidden", nullptr, "windowStationVisible"},
+        {"confirm&T&Sure?&run&x.exe&none", {}, "session0", nullptr, NOBODY_IN_SESSION_0},
+        {"pathToCDR&Insert&Insert disk 2&disk2.id&C:\\work\\reply.txt", {4, 2}, "", nullptr, BOX " " BOX},
+        {"pathToCDR&Insert&Insert disk 2&disk2.id&C:\\work\\reply.txt", {4, 2}, "hidden", nullptr,
          "windowStationVisible"},
-        {"getUserDir&reply.txt&Choose", {}, false, nullptr, BROWSER},
-        {"getUserDir&reply.txt&Choose", {}, false, "coInitialize",
-         "windowStationVisible getCurrentDirectory coInitialize shBrowseForFolder setCurrentDirectory"},
-        {"getUserDir&reply.txt&Choose", {}, false, "getCurrentDirectory",
-         "windowStationVisible getCurrentDirectory coInitialize shBrowseForFolder coUninitialize"},
-        {"getUserDir&reply.txt&Choose", {}, true, nullptr, "windowStationVisible"},
-        {"savePrompt&reply.txt&Text&*.txt&none&C:\\&Save as", {}, false, nullptr,
-         "windowStationVisible getCurrentDirectory getSaveFileName setCurrentDirectory"},
-        {"openPrompt&reply.txt&Text&*.txt&none&C:\\&Open", {}, false, "getOpenFileName",
-         "windowStationVisible getCurrentDirectory getOpenFileName setCurrentDirectory"},
-        {"openPrompt&reply.txt&Text&*.txt&none&C:\\&Open", {}, true, nullptr, "windowStationVisible"},
+        {"getUserDir&reply.txt&Choose", {}, "", nullptr, BROWSER},
+        {"getUserDir&reply.txt&Choose", {}, "", "coInitialize",
+         "windowStationVisible processSession getCurrentDirectory coInitialize shBrowseForFolder setCurrentDirectory"},
+        {"getUserDir&reply.txt&Choose", {}, "", "getCurrentDirectory",
+         "windowStationVisible processSession getCurrentDirectory coInitialize shBrowseForFolder coUninitialize"},
+        {"getUserDir&reply.txt&Choose", {}, "hidden", nullptr, "windowStationVisible"},
+        {"getUserDir&reply.txt&Choose", {}, "session0", nullptr, NOBODY_IN_SESSION_0},
+        {"savePrompt&reply.txt&Text&*.txt&none&C:\\&Save as", {}, "", nullptr,
+         "windowStationVisible processSession getCurrentDirectory getSaveFileName setCurrentDirectory"},
+        {"openPrompt&reply.txt&Text&*.txt&none&C:\\&Open", {}, "", "getOpenFileName",
+         "windowStationVisible processSession getCurrentDirectory getOpenFileName setCurrentDirectory"},
+        {"openPrompt&reply.txt&Text&*.txt&none&C:\\&Open", {}, "hidden", nullptr, "windowStationVisible"},
         // Welcome, path dialog (Yes), the command list (a shortcut), the restart prompt (OK).
-        {"install&setup.txt", {1, 6, 1}, false, nullptr,
-         BOX " " BOX " " SHORTCUT " " BOX " " PLANNED_INSTALLATION_RESTART},
+        {"install&setup.txt", {1, 6, 1}, "", nullptr, BOX " " BOX " " SHORTCUT " " BOX " " RESTART,
+         wrappingCalls, true},
         // Path dialog No: the browser, then Yes.
-        {"install&setup.txt", {1, 7, 6, 2}, false, nullptr, BOX " " BOX " " BROWSER " " BOX " " SHORTCUT " " BOX},
+        {"install&setup.txt", {1, 7, 6, 2}, "", nullptr, BOX " " BOX " " BROWSER " " BOX " " SHORTCUT " " BOX},
         // Nobody can answer the welcome box: nothing is installed, nothing restarted.
-        {"install&setup.txt", {}, true, nullptr, "windowStationVisible"},
+        {"install&setup.txt", {}, "hidden", nullptr, "windowStationVisible"},
+        {"install&setup.txt", {}, "session0", nullptr, NOBODY_IN_SESSION_0},
+        // The restart for any caller with the privilege, ExitWindowsEx only
+        // where that call is missing, which restarts nothing for a caller
+        // that is not the user at the console.
+        {"install&setup.txt", {1, 6, 1}, "elsewhere", nullptr, BOX " " BOX " " SHORTCUT " " BOX " " RESTART,
+         wrappingCalls, true},
+        {"install&setup.txt", {1, 6, 1}, "missing:InitiateSystemShutdownExA", nullptr,
+         BOX " " BOX " " SHORTCUT " " BOX " " RESTART " exitWindowsReboot", wrappingCalls, true},
+        {"install&setup.txt", {1, 6, 1}, "elsewhere missing:InitiateSystemShutdownExA", nullptr,
+         BOX " " BOX " " SHORTCUT " " BOX " " RESTART " exitWindowsReboot"},
+        // Shell folders: made when the user has none yet; the Shell Folders
+        // key only where shell32 cannot be bound, and a shell that fails
+        // is not second-guessed by it.
+        {DESK_ICON, {}, "", nullptr, "shellFolderCallBound shGetFolderPath(0x8010)",
+         "shellFolderCallBound shGetFolderPath regOpenKeyForReading"},
+        {DESK_ICON, {}, "missing:SHGetFolderPathA", nullptr, "shellFolderCallBound regOpenKeyForReading",
+         "shellFolderCallBound shGetFolderPath regOpenKeyForReading"},
+        {DESK_ICON, {}, "", "shGetFolderPath", "shellFolderCallBound shGetFolderPath",
+         "shellFolderCallBound shGetFolderPath regOpenKeyForReading"},
+        // RPC_E_CHANGED_MODE: the shortcut is made, and COM not undone.
+        {DESK_ICON, {}, "mta", nullptr, "coInitialize createShellLink persistFileSave",
+         "coInitialize createShellLink persistFileSave coUninitialize"},
+        {DESK_ICON, {}, "", "coInitialize", "coInitialize", "coInitialize createShellLink persistFileSave coUninitialize"},
+        // The rights each registry call asks for: never full access.
+        {"reg&HKCU&Software\\Acme&Name&v", {}, "", nullptr, "regCreateKey(KEY_SET_VALUE)", "regCreateKey"},
+        {"regDeleteValue&HKCU&Software\\Acme&Name", {}, "", nullptr, "regCreateKey(KEY_SET_VALUE)", "regCreateKey"},
+        {"regDeleteKey&HKCU&Software\\Acme&Old", {}, "", nullptr,
+         "regCreateKey(KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS)", "regCreateKey"},
+        {"regCreateKey&HKCU&Software\\Acme\\New", {}, "", nullptr, "regCreateKey(KEY_QUERY_VALUE)", "regCreateKey"},
+        {"install&setup.txt", {1, 6, 1}, "", nullptr, "regCreateKey(KEY_SET_VALUE)", "regCreateKey", true},
+        // Device names, read or written, are never opened; long names of files are.
+        {"batch&\\\\.\\pipe\\x", {}, "", nullptr, "", FILE_CALLS},
+        {"installCheck&//./PhysicalDrive0", {}, "", nullptr, "", FILE_CALLS},
+        {"install&\\\\?\\GLOBALROOT\\Device\\Harddisk0\\Partition1\\setup.txt", {}, "", nullptr, "", FILE_CALLS},
+        {"save&\\\\.\\PhysicalDrive0&x", {}, "", nullptr, "", FILE_CALLS},
+        {"regToFile&HKCU&Software\\Acme&Name&\\\\.\\pipe\\reply", {}, "", nullptr, "", FILE_CALLS},
+        {"copy&\\\\.\\PhysicalDrive0&C:\\work\\disk.bin&", {}, "", nullptr, "", FILE_CALLS},
+        {"copy&a.txt&\\\\server\\pipe\\x&", {}, "", nullptr, "", FILE_CALLS},
+        {"batch&\\\\?\\C:\\work\\b2.bat", {}, "", nullptr, "openFileForReading copyFile", FILE_CALLS},
+        {"regToFile&HKCU&Software\\Acme&Name&\\\\?\\C:\\work\\reply.txt", {}, "", nullptr, "createFileForWriting",
+         FILE_CALLS},
     };
     for (const Order& o : orders) {
-        SCOPED_TRACE(std::string(o.commandLine) + (o.stationHidden ? ", window station not visible" : "") +
+        SCOPED_TRACE(std::string(o.commandLine) + (*o.world ? std::string(", ") + o.world : "") +
                      (o.failing ? std::string(", failing ") + o.failing : ""));
         buildWorld();
         fakeAnswerBoxes(o.boxes);
-        if (o.stationHidden) fakeHideWindowStation();
+        changeWorld(o.world);
         if (o.failing) fakeFail(o.failing);
         runCommandLine(instance, o.commandLine);
-        EXPECT_EQ(wrappingSequence(), o.sequence);
+        EXPECT_EQ(wrappingSequence(o.shown), o.sequence);
         EXPECT_EQ(fakeComBalance(), 0);
         EXPECT_TRUE(fakeErrorModeQuiet());
+        EXPECT_EQ(fakeOpenFiles(), 0);
         if (std::string(o.failing ? o.failing : "") != "getCurrentDirectory") {
             EXPECT_EQ(fakeCurrentDirectory(), "C:\\work");
         }
+        bool switching = std::string(o.sequence).find("platformStartErrorMode") != std::string::npos;
         for (const FakeShellCall& call : fakeShellCalls) {
             EXPECT_EQ(call.comInitialised, std::string(o.failing ? o.failing : "") != "coInitialize");
-            EXPECT_FALSE(call.quietErrorMode);
+            EXPECT_FALSE(call.quietErrorMode);  // what the started program inherits
+            // hostcmd's own thread is quiet wherever the process mode is not switched.
+            if (!switching) EXPECT_TRUE(call.quietThread);
+            else if (!o.failing) EXPECT_FALSE(call.quietThread);
         }
-        if (o.stationHidden) {
+        EXPECT_EQ(fakeRebootStarted, o.restarted);
+        if (fakeRebootStarted) EXPECT_EQ(fakeRebootReason, 0x80040002UL);  // planned, application installation
+        if (std::string(o.sequence) == "windowStationVisible" || std::string(o.sequence) == NOBODY_IN_SESSION_0) {
             EXPECT_TRUE(fakeBoxes.empty());
             EXPECT_TRUE(fakeDialogs.empty());
-            EXPECT_FALSE(fakeRebootStarted);
             EXPECT_FALSE(fakeDirectoryExists("C:\\Apps\\ExampleSoft"));
         }
+        if (std::string(o.world) == "mta") EXPECT_EQ(fakeShortcuts.size(), 1u);
     }
 }
 }  // namespace

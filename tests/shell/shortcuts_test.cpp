@@ -53,8 +53,11 @@ protected:
 };
 
 TEST_F(ShortcutTest, EachCommandWritesIntoItsShellFolder) {
-    // The shell's answer (SHGetFolderPathA) wins over the registry's, which is
-    // only the fallback: after folder redirection the registry may be stale.
+    // The shell's answer (SHGetFolderPathA, asked to make a folder the user
+    // has not got yet) is the folder; the Shell Folders key, stale after a
+    // redirection or a move to OneDrive, is read only where shell32 cannot be
+    // bound, and a shell that fails makes no shortcut anywhere.
+    enum Source { shellAnswers, shellMakesTheFolder, shellMissing, shellFails };
     struct Case {
         const char* word;
         int shellFolder;  // CSIDL
@@ -67,17 +70,26 @@ TEST_F(ShortcutTest, EachCommandWritesIntoItsShellFolder) {
         {"startUpIcon", 0x07, "C:\\Users\\ann\\Start Menu\\Programs\\Startup"},
     };
     for (const Case& c : cases) {
-        for (bool shellAnswers : {false, true}) {
-            SCOPED_TRACE(std::string(c.word) + (shellAnswers ? " from the shell" : " from the registry"));
+        for (Source source : {shellAnswers, shellMakesTheFolder, shellMissing, shellFails}) {
+            SCOPED_TRACE(std::string(c.word) + " source " + std::to_string(source));
             SetUp();
             std::string redirected = std::string("D:\\Redirected") + (c.folder + 2);
-            fakeAddDirectory(redirected);
-            if (shellAnswers) fakeSetShellFolder(c.shellFolder, redirected);
+            if (source == shellAnswers) fakeAddDirectory(redirected);
+            if (source == shellAnswers || source == shellMakesTheFolder) fakeSetShellFolder(c.shellFolder, redirected);
+            if (source == shellMissing) fakeRemoveFunction("SHGetFolderPathA");
+            if (source == shellFails) fakeFail("shGetFolderPath");
             run(c.word, "App.lnk&C:\\App\\&app.exe&The app&none&0&none&none&none&none");
-            ASSERT_EQ(1u, fakeShortcuts.size());
-            EXPECT_NE(nullptr, shortcut((shellAnswers ? redirected : std::string(c.folder)) + "\\App.lnk"));
-            // The registry is read only when the shell cannot answer.
-            EXPECT_EQ(shellAnswers ? 0 : 1, std::count(fakeCalls.begin(), fakeCalls.end(), "regQueryValue"));
+            if (source == shellFails) {
+                EXPECT_TRUE(fakeShortcuts.empty());
+            } else {
+                ASSERT_EQ(1u, fakeShortcuts.size());
+                EXPECT_NE(nullptr, shortcut((source == shellMissing ? std::string(c.folder) : redirected) + "\\App.lnk"));
+            }
+            EXPECT_EQ(source == shellMissing ? 1 : 0, std::count(fakeCalls.begin(), fakeCalls.end(), "regQueryValue"));
+            if (source != shellMissing && source != shellFails) {
+                ASSERT_EQ(1u, fakeShellFolderRequests.size());
+                EXPECT_EQ(c.shellFolder | folderCreate, fakeShellFolderRequests[0]);
+            }
             expectComClean();
         }
     }
@@ -232,12 +244,17 @@ TEST_F(ShortcutTest, EveryFailingCallLeavesComAndKeysClean) {
 }
 
 TEST_F(ShortcutTest, MissingShellFolderMakesNoShortcut) {
-    fakeReset();
-    fakeAddDirectory("C:\\work\\na");
-    run("startIcon", "a.lnk&t.exe&&d&none&0&none&none&none&none");
-    // Not below a relative "na" directory that happens to exist.
-    EXPECT_EQ(nullptr, shortcut("C:\\work\\na\\a.lnk"));
-    EXPECT_FALSE(fakeRegistryKeyExists(rootCurrentUser, "Software\\Microsoft"));  // reading creates nothing
+    for (bool shellBound : {true, false}) {
+        SCOPED_TRACE(shellBound ? "the shell knows no such folder" : "no shell, no record");
+        fakeReset();
+        if (!shellBound) fakeRemoveFunction("SHGetFolderPathA");
+        fakeAddDirectory("C:\\work\\na");
+        run("startIcon", "a.lnk&t.exe&&d&none&0&none&none&none&none");
+        // Not below a relative "na" directory that happens to exist.
+        EXPECT_EQ(nullptr, shortcut("C:\\work\\na\\a.lnk"));
+        EXPECT_TRUE(fakeShortcuts.empty());
+        EXPECT_FALSE(fakeRegistryKeyExists(rootCurrentUser, "Software\\Microsoft"));  // reading creates nothing
+    }
 }
 
 TEST_F(ShortcutTest, DeleteIconAndDeleteIconDir) {
