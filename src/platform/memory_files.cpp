@@ -28,6 +28,9 @@ unsigned codePage;
 bool utf8Process;
 unsigned fakeActiveCodePage;
 std::string windowsDirectory, tempDirectory, systemDirectory;
+std::string programPath;
+std::map<Handle, std::string> heldMutexes;        // this process's, by handle
+std::vector<std::string> mutexesHeldElsewhere;
 std::map<char, unsigned> driveTypes;
 bool errorModeQuiet;
 // The absolute form of a path as given, without a trailing "\" (but "C:\").
@@ -114,6 +117,9 @@ void resetFiles() {
     windowsDirectory = "C:\\WINDOWS";
     tempDirectory = "C:\\TEMP\\";
     systemDirectory = "C:\\WINDOWS\\system32";
+    programPath = "C:\\hostcmd\\hostcmd.exe";
+    heldMutexes.clear();
+    mutexesHeldElsewhere.clear();
     entries["c:\\"] = Entry{true, false, "", "C:\\"};
     entries["c:\\work"] = Entry{true, false, "", "C:\\work"};
     driveTypes['C'] = 3;
@@ -121,6 +127,14 @@ void resetFiles() {
 }  // namespace memory
 
 // ---- controls ------------------------------------------------------------------
+
+void fakeSetProgramPath(const std::string& path) { programPath = path; }
+void fakeHoldNamedMutex(const std::string& name) { mutexesHeldElsewhere.push_back(name); }
+std::vector<std::string> fakeHeldMutexes() {
+    std::vector<std::string> names;
+    for (auto& held : heldMutexes) names.push_back(held.second);
+    return names;
+}
 
 void fakeUseCodePage932(bool on) { codePage = on ? 932 : 1252; }
 void fakeSetCodePage(unsigned page) { codePage = page; }
@@ -402,4 +416,29 @@ unsigned getDriveType(const std::string& root) {
     char letter = root[0] >= 'a' && root[0] <= 'z' ? static_cast<char>(root[0] - 'a' + 'A') : root[0];
     auto it = driveTypes.find(letter);
     return it == driveTypes.end() ? 1 : it->second;
+}
+
+bool ownProgramPath(std::string& path) {
+    if (failing("ownProgramPath")) return false;
+    path = programPath;
+    return true;
+}
+
+// Names are compared byte for byte: hostcmd makes them, always the same way.
+bool claimNamedMutex(const std::string& name, Handle& mutex) {
+    if (failing("claimNamedMutex")) {
+        mutex = 0;  // none could be made: the caller goes on without one
+        return true;
+    }
+    bool exists = std::find(mutexesHeldElsewhere.begin(), mutexesHeldElsewhere.end(), name) != mutexesHeldElsewhere.end();
+    for (auto& held : heldMutexes) exists = exists || held.second == name;
+    if (exists) return false;
+    mutex = newHandle();
+    heldMutexes[mutex] = name;
+    return true;
+}
+
+void releaseNamedMutex(Handle mutex) {
+    fakeCalls.push_back("releaseNamedMutex");
+    heldMutexes.erase(mutex);
 }

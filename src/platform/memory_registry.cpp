@@ -27,6 +27,7 @@ std::set<Handle> readingKeys;  // opened with query access only
 std::set<Handle> deniedRoots;
 std::set<std::string> readOnlyKeys;
 bool shutdownDenied;
+FakeToken token;
 
 // Whether full access to the key is refused: its root is denied, or it is a
 // read-only key or lies below one.
@@ -87,6 +88,7 @@ void resetRegistry() {
     deniedRoots.clear();
     readOnlyKeys.clear();
     shutdownDenied = false;
+    token = FakeToken();
     fakeRebootStarted = false;
     fakeRebootReason = 0;
 }
@@ -139,6 +141,7 @@ void fakeDenyRegistryRoot(Handle root) { deniedRoots.insert(root); }
 void fakeMakeRegistryKeyReadOnly(Handle root, const std::string& path) { readOnlyKeys.insert(keyPath(root, path)); }
 int fakeOpenKeys() { return static_cast<int>(openKeys.size()); }
 void fakeDenyShutdownPrivilege() { shutdownDenied = true; }
+void fakeSetToken(const FakeToken& kind) { token = kind; }
 
 // ---- the platform ------------------------------------------------------------
 
@@ -256,5 +259,19 @@ bool exitWindowsReboot(unsigned long reason) {
     if (failing("exitWindowsReboot")) return false;
     fakeRebootStarted = true;
     fakeRebootReason = reason;
+    return true;
+}
+
+bool tokenElevation(int& elevationType, bool& elevated) {
+    if (failing("tokenElevation")) return false;
+    if (!token.elevationType) return false;  // XP: ERROR_INVALID_PARAMETER, not traced
+    elevationType = token.elevationType;
+    elevated = token.elevated;
+    return true;
+}
+
+bool tokenIsAdministrator(bool& member) {
+    if (failing("tokenIsAdministrator")) return false;
+    member = token.administrator;
     return true;
 }
