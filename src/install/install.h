@@ -31,7 +31,9 @@ bool readDescriptionLines(const std::string& fileName, std::string* lines, int c
 std::string installKeyTail(const std::string& part1, const std::string& part2, const std::string& part3);
 
 // The value under HKLM\Software\<key tail>, or under HKCU\Software\<key tail>
-// when HKLM has none; keys are opened, never created. "na" when neither has it.
+// when HKLM has none (the other way round while an installation for the
+// current user runs its command lines, see preferInstallRecordsOf); keys are
+// opened, never created. "na" when neither has it.
 std::string readInstallValue(const std::string& installKeyTail, const std::string& valueName);
 // The same below one root only ("HKLM" or "HKCU").
 std::string readInstallValueUnder(const char* root, const std::string& installKeyTail, const std::string& valueName);
@@ -54,6 +56,9 @@ enum InstallResult : int {
     installResultNotOpened = 1619,      // the installer file cannot be opened or read
     installResultRestartNeeded = 3010,  // installed; line 7 asks for a restart
 };
+// Which root readInstallValue reads first: HKLM, but HKCU while the command
+// lines of an installation for the current user run. Returns the one before.
+InstallScope preferInstallRecordsOf(InstallScope scope);
 // Runs the installer file in this process (no elevation is asked for). Quiet:
 // no box and no dialog; the welcome message counts as OK, the path dialog as
 // Yes, the restart prompt as Cancel.

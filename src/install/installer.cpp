@@ -24,6 +24,7 @@
 #include <cstdint>
 
 #include "app/boxes.h"
+#include "app/fields.h"
 #include "app/line_reader.h"
 #include "app/runner.h"
 #include "app/text.h"
@@ -60,6 +61,10 @@ struct Installation {
     std::string targetBase;          // the base directory, then the one the user confirmed
     std::string installedDirectory;  // known once the directory chain is made
 };
+
+void trace(const std::string& line) {
+    if (traceEnabled()) appendTraceLine("    " + line);
+}
 
 const char* recordRoot(const Installation& installation) {
     return installation.scope == InstallScope::user ? "HKCU" : "HKLM";
@@ -165,18 +170,33 @@ void restartWindows() {
     if (granted) exitWindowsReboot(restartForInstallation);
 }
 
+// The command list, then the final command; a run that stops ends them.
+void runCommandLists(Handle instance, LineReader& reader, const InstallerSettings& settings) {
+    // A line that did not fit reads empty and ends the list without running.
+    for (;;) {
+        std::string line = readLine(reader);
+        if (line.empty()) break;
+        runCommandLine(instance, line);
+        if (runsStopped()) return;
+    }
+    if (settings.line[finalCommand] != "NO") runCommandLine(instance, settings.line[finalCommand]);
+}
+
 // Everything after the file is open; returning ends the installer.
 InstallResult install(Handle instance, LineReader& reader, Installation& installation) {
     InstallerSettings settings;
     if (!readSettings(instance, reader, settings)) return installResultNotOpened;
     installation.keyTail = installKeyTail(settings.line[keyPart1], settings.line[keyPart2], settings.line[keyPart3]);
     installation.targetBase = settings.line[baseDirectory];
-    if (installation.scope == InstallScope::user &&
-        !perUserBaseDirectory(settings.line[baseDirectory], installation.targetBase)) {
-        if (traceEnabled())
-            appendTraceLine("    the user's programs folder is not known (no local application-data folder): the base "
-                            "directory cannot move out of Program Files, and nothing is installed");
-        return installResultFailed;
+    if (installation.scope == InstallScope::user) {
+        if (!perUserBaseDirectory(settings.line[baseDirectory], installation.targetBase)) {
+            trace("the user's programs folder is not known (no local application-data folder): the base directory "
+                  "cannot move out of Program Files, and nothing is installed");
+            return installResultFailed;
+        }
+        if (installation.targetBase != settings.line[baseDirectory])
+            trace("for the current user the base directory " + shownText(settings.line[baseDirectory]) +
+                  " moves to " + shownText(installation.targetBase));
     }
 
     if (!talkToUser(instance, settings, installation.quiet, installation.targetBase)) return installResultCancelled;
@@ -186,17 +206,13 @@ InstallResult install(Handle instance, LineReader& reader, Installation& install
     installation.installedDirectory = makeDirectoryChain(installation.targetBase, settings.line[subdirectory]);
     if (!recordInstalledDirectory(installation)) return installResultFailed;
 
-    // A line that did not fit reads empty and ends the list without running.
-    for (;;) {
-        std::string line = readLine(reader);
-        if (line.empty()) break;
-        runCommandLine(instance, line);
-        if (runsStopped()) return installResultFailed;
-    }
-    if (settings.line[finalCommand] != "NO") {
-        runCommandLine(instance, settings.line[finalCommand]);
-        if (runsStopped()) return installResultFailed;
-    }
+    // While the lines run, the lookups read this installation's root first:
+    // %APP% names the directory just recorded, also where the same product
+    // is installed for every user too.
+    InstallScope lookupsBefore = preferInstallRecordsOf(installation.scope);
+    runCommandLists(instance, reader, settings);
+    preferInstallRecordsOf(lookupsBefore);
+    if (runsStopped()) return installResultFailed;
     if (settings.line[restartSwitch] == "NO") return installResultInstalled;
     // Only OK restarts: Cancel, and a box that failed (0, or -1 under Wine
     // without a display), must never take the machine down. The quiet forms
@@ -217,9 +233,7 @@ InstallResult installForEveryUser(Handle instance, const std::string& word, cons
     LineReader reader;
     if (!openLineReader(reader, fileName)) return installResultNotOpened;
     closeLineReader(reader);
-    if (traceEnabled())
-        appendTraceLine(std::string("    ") + word + ": the process token is " + describeTokenKind(token) +
-                        ": it may not write Program Files or HKLM");
+    trace(word + ": the process token is " + describeTokenKind(token) + ": it may not write Program Files or HKLM");
     unsigned long exitCode = 0;
     switch (startElevatedInstall(word, fileName, exitCode)) {
         case ElevatedStart::ran: return static_cast<InstallResult>(static_cast<int>(exitCode));

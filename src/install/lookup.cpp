@@ -31,12 +31,25 @@ std::string readInstallValueUnder(const char* root, const std::string& installKe
     return value;
 }
 
+namespace {
+InstallScope preferred = InstallScope::machine;
+}  // namespace
+
+InstallScope preferInstallRecordsOf(InstallScope scope) {
+    InstallScope before = preferred;
+    preferred = scope;
+    return before;
+}
+
 // An installation for every user wins over one for the current user, so that
 // a check file finds either kind and a machine-wide install, once made, is
-// the one that counts.
+// the one that counts; only the command lines of an installation for the
+// current user see their own record first.
 std::string readInstallValue(const std::string& installKeyTail, const std::string& valueName) {
-    std::string value = readInstallValueUnder("HKLM", installKeyTail, valueName);
-    return value != notAvailable ? value : readInstallValueUnder("HKCU", installKeyTail, valueName);
+    const char* first = preferred == InstallScope::user ? "HKCU" : "HKLM";
+    const char* second = preferred == InstallScope::user ? "HKLM" : "HKCU";
+    std::string value = readInstallValueUnder(first, installKeyTail, valueName);
+    return value != notAvailable ? value : readInstallValueUnder(second, installKeyTail, valueName);
 }
 
 std::string lookupInstalledLocation(Handle, const std::string& fileName) {

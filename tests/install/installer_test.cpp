@@ -742,3 +742,30 @@ TEST_F(InstallForms, ForTheCurrentUserTheBaseMovesOutOfProgramFiles) {
     EXPECT_FALSE(fakeDirectoryExists(programs));
 }
 }  // namespace
+
+namespace {
+// %APP% in the command lines of an installation for the current user names
+// the directory it just recorded, even where the same product is installed
+// for every user too; afterwards the installation for every user counts again.
+TEST_F(InstallForms, AppTokenNamesTheInstallationThatRuns) {
+    fakeAddFile("C:\\work\\kw.ini", "c\r\nExampleSoft\r\nViewer\r\n2.0\r\nm\r\nx&y\r\nx&y\r\n");
+    fakeAddDirectory("D:\\Machine");
+    fakeSetRegistryValue(rootLocalMachine, installKey, "isDir", std::string("D:\\Machine") + '\0');
+    InstallerFile file;
+    file.switches("NO", "NO", "NO").set(17, "save&%APP%final.txt&x").set(15, "C:\\Apps\\");
+    // A nested installation for every user, of another product, hands the
+    // lookups back as they were.
+    file.commands = {"save&%APP%listed.txt&x", "installQuiet&other.txt", "save&%APP%after.txt&x"};
+    InstallerFile other;
+    other.switches("NO", "NO", "NO").set(2, "Other").set(16, "Other\\");
+    other.commands.clear();
+    fakeAddFile("C:\\work\\other.txt", other.text());
+    EXPECT_EQ(start("installUserQuiet", file), 0);
+    EXPECT_TRUE(fakeDirectoryExists("C:\\Apps\\Other"));
+    for (const char* name : {"listed.txt", "after.txt", "final.txt"}) {
+        EXPECT_TRUE(fakeFileExists(std::string("C:\\Apps\\Vendor\\Product\\") + name)) << name;
+        EXPECT_FALSE(fakeFileExists(std::string("D:\\Machine\\") + name)) << name;
+    }
+    EXPECT_EQ(lookupInstalledLocation(0, "kw.ini"), "D:\\Machine");
+}
+}  // namespace
