@@ -1,4 +1,4 @@
-// The installer: "install" runs an installer file.
+// The installer: "install" and "installUser" run an installer file.
 //
 // Lines 1 to 17 are settings (key parts, three switches, the dialog texts, the
 // base and sub-directory, the final command), lines 18 to 37 are skipped, and
@@ -9,6 +9,13 @@
 // the final command, and offers a restart. Nothing changes on the machine
 // before the user has passed the welcome message and the path dialog.
 //
+// For every user the record goes below HKLM, and a process that may not
+// write there first asks for an elevated start of hostcmd.exe (elevation.cpp)
+// and ends when that has run. For the current user ("installUser") the record
+// goes below HKCU and a base directory in Program Files moves to the user's
+// own programs folder (per_user.cpp); nothing is elevated. The "Quiet" forms
+// show no box or dialog and set the exit code.
+//
 // The file is opened once and stays open until the installer returns, also
 // while the command list runs (those lines may nest further runs; the runner's
 // depth limit stops an installer that leads back to itself).
@@ -17,6 +24,7 @@
 #include <cstdint>
 
 #include "app/boxes.h"
+#include "app/fields.h"
 #include "app/line_reader.h"
 #include "app/runner.h"
 #include "app/text.h"
@@ -43,6 +51,24 @@ enum SettingLine {
     baseDirectory,  // path tokens expanded when read
     subdirectory, finalCommand
 };
+
+// One installation: what it installs for whom, where its record goes and
+// where the product went, all in one place from the settings on.
+struct Installation {
+    InstallScope scope;
+    bool quiet;
+    std::string keyTail;             // <part 1>\<part 2>\<part 3>
+    std::string targetBase;          // the base directory, then the one the user confirmed
+    std::string installedDirectory;  // known once the directory chain is made
+};
+
+void trace(const std::string& line) {
+    if (traceEnabled()) appendTraceLine("    " + line);
+}
+
+const char* recordRoot(const Installation& installation) {
+    return installation.scope == InstallScope::user ? "HKCU" : "HKLM";
+}
 
 // Reads lines 1 to 37. False when one of them did not fit or could not be
 // read: every line after it would read empty (an empty final command runs
@@ -71,8 +97,10 @@ int askPath(Handle instance, const InstallerSettings& settings, const std::strin
 }
 
 // The welcome message and the path dialog. False when the user ends the
-// installer; otherwise targetBase holds the directory to install under.
-bool talkToUser(Handle instance, const InstallerSettings& settings, std::string& targetBase) {
+// installer; otherwise targetBase holds the directory to install under. The
+// quiet forms ask nothing: the welcome counts as OK, the path dialog as Yes.
+bool talkToUser(Handle instance, const InstallerSettings& settings, bool quiet, std::string& targetBase) {
+    if (quiet) return true;
     if (settings.line[welcomeSwitch] != "NO" &&
         askUser(instance, applyTextEscapes(settings.line[welcomeText]), settings.line[welcomeCaption], styleOkCancel) !=
             answerOk)
@@ -120,15 +148,15 @@ std::string makeDirectoryChain(const std::string& targetBase, const std::string&
     return last == std::string::npos ? installPath : installPath.substr(0, last);
 }
 
-// Writes "isDir" under HKLM\Software\<key tail> and reads it back; true only
-// when the record holds exactly the installed directory.
-bool recordInstalledDirectory(const InstallerSettings& settings, const std::string& installedDirectory) {
-    std::string keyTail = installKeyTail(settings.line[keyPart1], settings.line[keyPart2], settings.line[keyPart3]);
-    Handle key = openRegistryKey("HKLM", "Software\\" + keyTail, keyToWrite);
-    writeRegistryValue(key, "isDir", installedDirectory);
+// Writes "isDir" under the record's root and reads it back from there; true
+// only when the record holds exactly the installed directory.
+bool recordInstalledDirectory(const Installation& installation) {
+    const char* root = recordRoot(installation);
+    Handle key = openRegistryKey(root, "Software\\" + installation.keyTail, keyToWrite);
+    writeRegistryValue(key, "isDir", installation.installedDirectory);
     closeRegistryKey(key);
-    std::string recorded = readInstallValue(keyTail, "isDir");
-    return recorded != notAvailable && recorded == installedDirectory;
+    std::string recorded = readInstallValueUnder(root, installation.keyTail, "isDir");
+    return recorded != notAvailable && recorded == installation.installedDirectory;
 }
 
 // Enables the shutdown privilege and starts a restart; gives up silently at
@@ -147,17 +175,8 @@ void restartWindows() {
     if (initiateSystemReboot(restartForInstallation) == callMissing) exitWindowsReboot(restartForInstallation);
 }
 
-// Everything after the file is open; returning ends the installer.
-void install(Handle instance, LineReader& reader) {
-    InstallerSettings settings;
-    if (!readSettings(instance, reader, settings)) return;
-
-    std::string targetBase = settings.line[baseDirectory];
-    if (!talkToUser(instance, settings, targetBase)) return;
-
-    std::string installedDirectory = makeDirectoryChain(targetBase, settings.line[subdirectory]);
-    if (!recordInstalledDirectory(settings, installedDirectory)) return;
-
+// The command list, then the final command; a run that stops ends them.
+void runCommandLists(Handle instance, LineReader& reader, const InstallerSettings& settings) {
     // A line that did not fit reads empty and ends the list without running.
     for (;;) {
         std::string line = readLine(reader);
@@ -165,26 +184,88 @@ void install(Handle instance, LineReader& reader) {
         runCommandLine(instance, line);
         if (runsStopped()) return;
     }
-    if (settings.line[finalCommand] != "NO") {
-        runCommandLine(instance, settings.line[finalCommand]);
-        if (runsStopped()) return;
+    if (settings.line[finalCommand] != "NO") runCommandLine(instance, settings.line[finalCommand]);
+}
+
+// Everything after the file is open; returning ends the installer.
+InstallResult install(Handle instance, LineReader& reader, Installation& installation) {
+    InstallerSettings settings;
+    if (!readSettings(instance, reader, settings)) return installResultNotOpened;
+    installation.keyTail = installKeyTail(settings.line[keyPart1], settings.line[keyPart2], settings.line[keyPart3]);
+    installation.targetBase = settings.line[baseDirectory];
+    if (installation.scope == InstallScope::user) {
+        if (!perUserBaseDirectory(settings.line[baseDirectory], installation.targetBase)) {
+            trace("the user's programs folder is not known (no local application-data folder): the base directory "
+                  "cannot move out of Program Files, and nothing is installed");
+            return installResultFailed;
+        }
+        if (installation.targetBase != settings.line[baseDirectory])
+            trace("for the current user the base directory " + shownText(settings.line[baseDirectory]) +
+                  " moves to " + shownText(installation.targetBase));
     }
+
+    if (!talkToUser(instance, settings, installation.quiet, installation.targetBase)) return installResultCancelled;
+
+    // The installation begins: from here on the machine changes.
+    if (installation.scope == InstallScope::user) makeUserBaseDirectory(installation.targetBase);
+    installation.installedDirectory = makeDirectoryChain(installation.targetBase, settings.line[subdirectory]);
+    if (!recordInstalledDirectory(installation)) return installResultFailed;
+
+    // While the lines run, the lookups read this installation's root first:
+    // %APP% names the directory just recorded, also where the same product
+    // is installed for every user too.
+    InstallScope lookupsBefore = preferInstallRecordsOf(installation.scope);
+    runCommandLists(instance, reader, settings);
+    preferInstallRecordsOf(lookupsBefore);
+    if (runsStopped()) return installResultFailed;
+    if (settings.line[restartSwitch] == "NO") return installResultInstalled;
     // Only OK restarts: Cancel, and a box that failed (0, or -1 under Wine
-    // without a display), must never take the machine down.
-    if (settings.line[restartSwitch] != "NO" &&
+    // without a display), must never take the machine down. The quiet forms
+    // count as Cancel and leave the restart to the deployment tool.
+    if (!installation.quiet &&
         askUser(instance, applyTextEscapes(settings.line[restartText]), settings.line[restartCaption], styleOkCancel) ==
             answerOk)
         restartWindows();
+    return installResultRestartNeeded;
+}
+
+// An installation for every user: in this process when its token may write
+// Program Files and HKLM, otherwise through an elevated start of hostcmd.exe.
+InstallResult installForEveryUser(Handle instance, const std::string& word, const std::string& fileName, bool quiet) {
+    TokenKind token = processTokenKind();
+    if (!needsElevation(token)) return runInstaller(instance, fileName, InstallScope::machine, quiet);
+    // An installer file that is not there is not worth a prompt.
+    LineReader reader;
+    if (!openLineReader(reader, fileName)) return installResultNotOpened;
+    closeLineReader(reader);
+    trace(word + ": the process token is " + describeTokenKind(token) + ": it may not write Program Files or HKLM");
+    unsigned long exitCode = 0;
+    switch (startElevatedInstall(word, fileName, exitCode)) {
+        case ElevatedStart::ran: return static_cast<InstallResult>(static_cast<int>(exitCode));
+        case ElevatedStart::declined: return installResultCancelled;
+        case ElevatedStart::alreadyAsked: return runInstaller(instance, fileName, InstallScope::machine, quiet);
+        default: return installResultFailed;
+    }
 }
 }  // namespace
 
-void runInstaller(Handle instance, const std::string& fileName) {
+InstallResult runInstaller(Handle instance, const std::string& fileName, InstallScope scope, bool quiet) {
     LineReader reader;
-    if (!openLineReader(reader, fileName)) return;
-    install(instance, reader);
+    if (!openLineReader(reader, fileName)) return installResultNotOpened;
+    Installation installation{scope, quiet, std::string(), std::string(), std::string()};
+    InstallResult result = install(instance, reader, installation);
     closeLineReader(reader);
+    // The installation has ended, with `result`.
+    return result;
 }
 
-void commandInstall(Handle instance, const std::string&, const std::string& arguments) {
-    runInstaller(instance, arguments);
+// "install", "installQuiet", "installUser", "installUserQuiet": the whole
+// argument text is the installer file's name. Only the quiet forms set the
+// exit code; the elevated instance's, passed on, is its own result.
+void commandInstall(Handle instance, const std::string& word, const std::string& arguments) {
+    bool forUser = word.compare(0, 11, "installUser") == 0;
+    bool quiet = word.size() > 5 && word.compare(word.size() - 5, 5, "Quiet") == 0;
+    InstallResult result = forUser ? runInstaller(instance, arguments, InstallScope::user, quiet)
+                                   : installForEveryUser(instance, word, arguments, quiet);
+    if (quiet) setExitCode(result);
 }

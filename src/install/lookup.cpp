@@ -1,5 +1,6 @@
 // The installed location lookup: the directory the installer recorded as
-// "isDir" under HKLM\Software\<part 1>\<part 2>\<part 3>.
+// "isDir" under HKLM\Software\<part 1>\<part 2>\<part 3> for every user, or
+// under HKCU for the current user.
 #include "app/line_reader.h"
 #include "app/text.h"
 #include "install/install.h"
@@ -23,11 +24,32 @@ std::string installKeyTail(const std::string& part1, const std::string& part2, c
 // The key is only opened, never created, and for reading only: a lookup
 // leaves no trace in the registry, and a user who may not write below
 // HKLM\Software (every host that is not elevated) still finds the product.
-std::string readInstallValue(const std::string& installKeyTail, const std::string& valueName) {
-    Handle key = openRegistryKeyForReading("HKLM", "Software\\" + installKeyTail);
+std::string readInstallValueUnder(const char* root, const std::string& installKeyTail, const std::string& valueName) {
+    Handle key = openRegistryKeyForReading(root, "Software\\" + installKeyTail);
     std::string value = readRegistryValue(key, valueName);
     closeRegistryKey(key);
     return value;
+}
+
+namespace {
+InstallScope preferred = InstallScope::machine;
+}  // namespace
+
+InstallScope preferInstallRecordsOf(InstallScope scope) {
+    InstallScope before = preferred;
+    preferred = scope;
+    return before;
+}
+
+// An installation for every user wins over one for the current user, so that
+// a check file finds either kind and a machine-wide install, once made, is
+// the one that counts; only the command lines of an installation for the
+// current user see their own record first.
+std::string readInstallValue(const std::string& installKeyTail, const std::string& valueName) {
+    const char* first = preferred == InstallScope::user ? "HKCU" : "HKLM";
+    const char* second = preferred == InstallScope::user ? "HKLM" : "HKCU";
+    std::string value = readInstallValueUnder(first, installKeyTail, valueName);
+    return value != notAvailable ? value : readInstallValueUnder(second, installKeyTail, valueName);
 }
 
 std::string lookupInstalledLocation(Handle, const std::string& fileName) {

@@ -243,7 +243,14 @@ void lintBatch(const std::string& path, const FileLines& lines, std::vector<Find
     lintCommandLines(path, unmarked, 1, "the batch", findings);
 }
 
-void lintInstaller(const std::string& path, const FileLines& lines, std::vector<Finding>& findings);
+// With `forUser` the installer file is one a check file runs with
+// installUser or installUserQuiet: what a standard user cannot do is found too.
+void lintInstaller(const std::string& path, const FileLines& lines, std::vector<Finding>& findings,
+                   bool forUser = false);
+
+bool isInstallWord(const std::string& word) {
+    return word == "install" || word == "installQuiet" || word == "installUser" || word == "installUserQuiet";
+}
 
 void lintCheck(const std::string& path, const FileLines& lines, std::vector<Finding>& findings) {
     checkBytes(path, lines, findings);
@@ -275,7 +282,7 @@ void lintCheck(const std::string& path, const FileLines& lines, std::vector<Find
             continue;
         }
         lintLine(path, n, line, 0, findings);
-        if (word != "install") continue;
+        if (!isInstallWord(word)) continue;
         arguments = replaceEach(arguments, "|", " ");
         if (arguments.find('%') != std::string::npos) continue;  // the name depends on the machine
         std::string installerPath = directoryOf(path) + arguments;
@@ -286,7 +293,7 @@ void lintCheck(const std::string& path, const FileLines& lines, std::vector<Find
             continue;
         }
         FileLines installer = splitLines(bytes);
-        lintInstaller(installerPath, installer, findings);
+        lintInstaller(installerPath, installer, findings, word.compare(0, 11, "installUser") == 0);
         for (int k = 2; k <= 4; ++k)
             if (seenLine(lines, k) != seenLine(installer, k))
                 add(findings, path, k, true,
@@ -323,7 +330,32 @@ std::string installedDirectory(const std::string& base, const std::string& sub) 
     return last == std::string::npos ? directory : directory.substr(0, last);
 }
 
-void lintInstaller(const std::string& path, const FileLines& lines, std::vector<Finding>& findings) {
+// What an installation for the current user cannot do for a standard user:
+// a base directory outside Program Files that only administrators may write
+// stays where it is, and the command list cannot write HKLM.
+void checkForUser(const std::string& path, const FileLines& lines, std::vector<Finding>& findings) {
+    std::string base = seenLine(lines, 15);
+    for (const char* token : {"%WIN%", "%SYS%"})
+        if (base.compare(0, std::string(token).size(), token) == 0)
+            add(findings, path, 15, false,
+                std::string("installUser leaves this base directory where it is (only one in Program Files moves to "
+                            "the user's own programs folder), and a standard user may not write below ") + token);
+    std::vector<int> commandLines;
+    if (seenLine(lines, 17) != "NO") commandLines.push_back(17);
+    for (int n = firstCommandLine; n != lines.cutLine && !seenLine(lines, n).empty(); ++n) commandLines.push_back(n);
+    for (int n : commandLines) {
+        std::string word, arguments;
+        splitField(dropLeadingQuotes(seenLine(lines, n)), word, arguments);
+        bool writes = word == "reg" || word == "register" || word == "regSetValue" || word == "regCreateKey" ||
+                      word == "regDeleteKey" || word == "regDeleteValue";
+        if (writes && takeField(arguments) == "HKLM")
+            add(findings, path, n, false,
+                "installUser runs this for a standard user too, who may not write HKLM: the line changes nothing "
+                "then (write HKCU for the user's own settings)");
+    }
+}
+
+void lintInstaller(const std::string& path, const FileLines& lines, std::vector<Finding>& findings, bool forUser) {
     checkBytes(path, lines, findings);
     int count = static_cast<int>(lines.lines.size());
     if (lines.cutLine && lines.cutLine < firstCommandLine) {
@@ -401,6 +433,7 @@ void lintInstaller(const std::string& path, const FileLines& lines, std::vector<
                 "at line 38)");
     }
     lintCommandLines(path, lines, firstCommandLine, "the command list", findings);
+    if (forUser) checkForUser(path, lines, findings);
 }
 }  // namespace
 

@@ -28,6 +28,9 @@ unsigned codePage;
 bool utf8Process;
 unsigned fakeActiveCodePage;
 std::string windowsDirectory, tempDirectory, systemDirectory;
+std::string programPath;
+std::map<Handle, std::string> heldMutexes;        // this process's, by handle
+std::vector<std::string> mutexesHeldElsewhere;
 std::map<char, unsigned> driveTypes;
 struct Volume {
     unsigned type;
@@ -132,6 +135,9 @@ void resetFiles() {
     windowsDirectory = "C:\\WINDOWS";
     tempDirectory = "C:\\TEMP\\";
     systemDirectory = "C:\\WINDOWS\\system32";
+    programPath = "C:\\hostcmd\\hostcmd.exe";
+    heldMutexes.clear();
+    mutexesHeldElsewhere.clear();
     entries["c:\\"] = Entry{true, false, "", "C:\\"};
     entries["c:\\work"] = Entry{true, false, "", "C:\\work"};
     driveTypes['C'] = 3;
@@ -139,6 +145,14 @@ void resetFiles() {
 }  // namespace memory
 
 // ---- controls ------------------------------------------------------------------
+
+void fakeSetProgramPath(const std::string& path) { programPath = path; }
+void fakeHoldNamedMutex(const std::string& name) { mutexesHeldElsewhere.push_back(name); }
+std::vector<std::string> fakeHeldMutexes() {
+    std::vector<std::string> names;
+    for (auto& held : heldMutexes) names.push_back(held.second);
+    return names;
+}
 
 void fakeUseCodePage932(bool on) { codePage = on ? 932 : 1252; }
 void fakeSetCodePage(unsigned page) { codePage = page; }
@@ -456,4 +470,29 @@ bool volumeReadOnly(const std::string& root) {
     if (failing("volumeReadOnly")) return false;
     auto volume = volumes.find(lower(root));
     return volume != volumes.end() && volume->second.readOnly;
+}
+
+bool ownProgramPath(std::string& path) {
+    if (failing("ownProgramPath")) return false;
+    path = programPath;
+    return true;
+}
+
+// Names are compared byte for byte: hostcmd makes them, always the same way.
+bool claimNamedMutex(const std::string& name, Handle& mutex) {
+    if (failing("claimNamedMutex")) {
+        mutex = 0;  // none could be made: the caller goes on without one
+        return true;
+    }
+    bool exists = std::find(mutexesHeldElsewhere.begin(), mutexesHeldElsewhere.end(), name) != mutexesHeldElsewhere.end();
+    for (auto& held : heldMutexes) exists = exists || held.second == name;
+    if (exists) return false;
+    mutex = newHandle();
+    heldMutexes[mutex] = name;
+    return true;
+}
+
+void releaseNamedMutex(Handle mutex) {
+    fakeCalls.push_back("releaseNamedMutex");
+    heldMutexes.erase(mutex);
 }

@@ -190,6 +190,33 @@ extern unsigned long fakeRebootReason;
 void fakeSetConsoleUser(bool console);
 void fakeDenyShutdownPrivilege();
 
+// ---- elevation
+// The process token: its TokenElevationType (1 default, 2 full, 3 limited; 0
+// for XP, which knows none and answers neither it nor TokenElevation), whether
+// it is elevated, and whether Administrators is enabled in it. After
+// fakeReset: an elevated administrator, as Wine starts every process.
+struct FakeToken {
+    int elevationType = 2;
+    bool elevated = true;
+    bool administrator = true;
+};
+void fakeSetToken(const FakeToken& token);
+// GetModuleFileNameA's answer ("C:\hostcmd\hostcmd.exe" after fakeReset).
+void fakeSetProgramPath(const std::string& path);
+struct FakeElevatedStart {
+    std::string program, parameters, directory;
+    bool mutexHeld;  // a named mutex was held by this process at the time
+    std::size_t callNumber;
+};
+extern std::vector<FakeElevatedStart> fakeElevatedStarts;
+// What elevated starts answer: the error (0: it ran; 1223: declined) and the
+// exit code of the started instance. After fakeReset: 0 and 0.
+void fakeAnswerElevatedStart(unsigned long error, unsigned long exitCode = 0);
+// A named mutex held by another process, as an instance waiting for this one would.
+void fakeHoldNamedMutex(const std::string& name);
+// The names of the mutexes this process holds now.
+std::vector<std::string> fakeHeldMutexes();
+
 // ---- calls and failures
 extern std::vector<std::string> fakeCalls;
 // Calls that failed on their own (not made to fail), as the Windows platform

@@ -29,6 +29,7 @@ std::set<Handle> deniedRoots;
 std::map<std::string, unsigned> grantedRights;  // key -> the rights held there and below
 bool shutdownDenied;
 bool consoleUser;
+FakeToken token;
 
 const unsigned allRights = keyQueryValue | keySetValue | keyCreateSubKey | keyEnumerateSubKeys | fakeKeyDelete;
 const unsigned readRights = keyQueryValue | keyEnumerateSubKeys;
@@ -107,6 +108,7 @@ void resetRegistry() {
     fakeKeyAccess.clear();
     shutdownDenied = false;
     consoleUser = true;
+    token = FakeToken();
     fakeRebootStarted = false;
     fakeRebootReason = 0;
 }
@@ -174,6 +176,7 @@ bool explorerRecord(const std::string& name, std::string& path) {
 }  // namespace memory
 int fakeOpenKeys() { return static_cast<int>(openKeys.size()); }
 void fakeDenyShutdownPrivilege() { shutdownDenied = true; }
+void fakeSetToken(const FakeToken& kind) { token = kind; }
 
 // ---- the platform ------------------------------------------------------------
 
@@ -314,5 +317,19 @@ bool exitWindowsReboot(unsigned long reason) {
     // not the interactive user.
     fakeRebootStarted = consoleUser;
     fakeRebootReason = reason;
+    return true;
+}
+
+bool tokenElevation(int& elevationType, bool& elevated) {
+    if (failing("tokenElevation")) return false;
+    if (!token.elevationType) return false;  // XP: ERROR_INVALID_PARAMETER, not traced
+    elevationType = token.elevationType;
+    elevated = token.elevated;
+    return true;
+}
+
+bool tokenIsAdministrator(bool& member) {
+    if (failing("tokenIsAdministrator")) return false;
+    member = token.administrator;
     return true;
 }

@@ -14,6 +14,7 @@ std::function<int(const FakeBox&)> fakeBoxAnswerer;
 std::function<bool(const FakeDialog&, std::string&)> fakeDialogAnswerer;
 std::vector<FakeDialog> fakeDialogs;
 std::vector<FakeShellCall> fakeShellCalls;
+std::vector<FakeElevatedStart> fakeElevatedStarts;
 std::map<std::string, FakeShortcut> fakeShortcuts;
 std::vector<int> fakeShellFolderRequests;
 
@@ -46,6 +47,8 @@ const char* explorerName(int csidl) {
         default: return "";
     }
 }
+
+unsigned long elevatedStartError, elevatedExitCode;
 }  // namespace
 
 namespace memory {
@@ -69,6 +72,9 @@ void resetUi() {
     comMultithreaded = false;
     shellFolders.clear();
     fakeShellFolderRequests.clear();
+    fakeElevatedStarts.clear();
+    elevatedStartError = 0;
+    elevatedExitCode = 0;
 }
 }  // namespace memory
 
@@ -81,6 +87,10 @@ void fakeHideWindowStation() { stationHidden = true; }
 void fakeShellNeedsFiles(bool on) { shellNeedsFiles = on; }
 void fakeSetShellFolder(int folder, const std::string& path) { shellFolders[folder] = path; }
 void fakeComMultithreaded() { comMultithreaded = true; }
+void fakeAnswerElevatedStart(unsigned long error, unsigned long exitCode) {
+    elevatedStartError = error;
+    elevatedExitCode = exitCode;
+}
 int fakeComBalance() { return comBalance; }
 int fakeLiveComObjects() { return static_cast<int>(links.size()); }
 int fakeLiveAllocations() { return static_cast<int>(allocations.size()); }
@@ -110,6 +120,19 @@ std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::str
     fakeShellCalls.push_back(FakeShellCall{owner, verb, file, hasParameters, parameters, mask, comBalance > 0,
                                            processErrorModeQuiet(), threadErrorModeQuiet(), fakeCalls.size()});
     return 42;
+}
+
+unsigned long startElevatedAndWait(const std::string& program, const std::string& parameters,
+                                   const std::string& directory, unsigned long& exitCode) {
+    if (failing("startElevatedAndWait")) return 2;  // ERROR_FILE_NOT_FOUND
+    fakeElevatedStarts.push_back(
+        FakeElevatedStart{program, parameters, directory, !fakeHeldMutexes().empty(), fakeCalls.size()});
+    if (elevatedStartError) {
+        failed("ShellExecuteExA", elevatedStartError, {"\1runas", program, parameters, directory});
+        return elevatedStartError;
+    }
+    exitCode = elevatedExitCode;
+    return 0;
 }
 
 bool windowStationVisible() {

@@ -185,6 +185,38 @@ CallOutcome initiateSystemReboot(unsigned long reason);
 // without actually shutting down" when the caller is not the interactive user.
 bool exitWindowsReboot(unsigned long reason);
 
+// ---- elevation (advapi32, kernel32, shell32) ---------------------------------
+
+// TOKEN_ELEVATION_TYPE: a token of its own (UAC off, a standard user, the
+// built-in Administrator), the full token of an elevated administrator, or the
+// limited one every administrator runs with under UAC.
+const int elevationTypeDefault = 1, elevationTypeFull = 2, elevationTypeLimited = 3;
+// OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY), then GetTokenInformation
+// with TokenElevationType and with TokenElevation. False where Windows knows
+// neither (XP answers ERROR_INVALID_PARAMETER) or the token cannot be read.
+bool tokenElevation(int& elevationType, bool& elevated);
+// AllocateAndInitializeSid(BUILTIN\Administrators), CheckTokenMembership(NULL)
+// (the process's own token when no thread impersonates), FreeSid: whether the
+// group is enabled in the token. False when that cannot be told.
+bool tokenIsAdministrator(bool& member);
+// GetModuleFileNameA(NULL) into 260 bytes: the program's own full path; false
+// when it fails or does not fit.
+bool ownProgramPath(std::string& path);
+// ShellExecuteExA with verb "runas", SEE_MASK_NOCLOSEPROCESS, the program, the
+// parameters and the directory, SW_SHOWNORMAL; then WaitForSingleObject
+// (INFINITE) and GetExitCodeProcess. 0 when the program ran to its end, with
+// its exit code; otherwise the error: ERROR_CANCELLED (1223) when the user
+// declined. On XP the verb shows the "Run As" dialog instead of a UAC prompt.
+const unsigned long errorCancelled = 1223;
+unsigned long startElevatedAndWait(const std::string& program, const std::string& parameters,
+                                   const std::string& directory, unsigned long& exitCode);
+// CreateMutexA(NULL, FALSE, name): false when a mutex of that name exists
+// already (ERROR_ALREADY_EXISTS, or ERROR_ACCESS_DENIED for one another account
+// made); otherwise true, with the new mutex in `mutex` (0 when none could be made).
+bool claimNamedMutex(const std::string& name, Handle& mutex);
+// CloseHandle on the mutex (nothing for 0).
+void releaseNamedMutex(Handle mutex);
+
 // ---- boxes (user32) ----------------------------------------------------------
 
 // MessageBoxA(owner, text, caption, style). An owner that is not a window is
@@ -219,6 +251,10 @@ std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::str
 // (CSIDL_FLAG_CREATE) a folder the user has not got yet answers S_FALSE.
 const int folderDesktop = 0x10, folderPrograms = 0x02, folderStartMenu = 0x0B, folderStartup = 0x07;
 const int folderCreate = 0x8000;
+// The local (not roaming) application-data folder, and the Program Files
+// folders a program of this build sees: on 64-bit Windows the 32-bit product's
+// CSIDL_PROGRAM_FILES is "Program Files (x86)", the twin's the native one.
+const int folderLocalAppData = 0x1C, folderProgramFiles = 0x26, folderProgramFilesX86 = 0x2A;
 bool shGetFolderPath(int folder, std::string& path);
 // Whether shell32 and its SHGetFolderPathA can be bound at all.
 bool shellFolderCallBound();

@@ -240,3 +240,35 @@ bool volumeReadOnly(const std::string& root) {
     }
     return (flags & FILE_READ_ONLY_VOLUME) != 0;
 }
+
+bool ownProgramPath(std::string& path) {
+    char buffer[MAX_PATH];
+    // A path that does not fit is cut to 259 characters and answers MAX_PATH (XP: without its zero byte).
+    DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        traceFailure("GetModuleFileNameA", length ? ERROR_INSUFFICIENT_BUFFER : GetLastError(), traceAsIs "NULL");
+        return false;
+    }
+    path.assign(buffer, length);
+    return true;
+}
+
+bool claimNamedMutex(const std::string& name, Handle& mutex) {
+    HANDLE made = CreateMutexA(nullptr, FALSE, name.c_str());
+    DWORD error = GetLastError();
+    // An existing mutex comes back as a handle with ERROR_ALREADY_EXISTS; one
+    // another account made, which this one may not open, as NULL with ERROR_ACCESS_DENIED.
+    if (made && error != ERROR_ALREADY_EXISTS) {
+        mutex = reinterpret_cast<Handle>(made);
+        return true;
+    }
+    if (made) CloseHandle(made);
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED) return false;
+    traceFailure("CreateMutexA", error, name.c_str());
+    mutex = 0;
+    return true;
+}
+
+void releaseNamedMutex(Handle mutex) {
+    if (mutex) CloseHandle(reinterpret_cast<HANDLE>(mutex));
+}

@@ -151,3 +151,46 @@ bool exitWindowsReboot(unsigned long reason) {
     auto exitWindows = bound<BOOL(WINAPI*)(UINT, DWORD)>(libraryUser32, "ExitWindowsEx");
     return exitWindows && exitWindows(EWX_REBOOT, reason);
 }
+
+bool tokenElevation(int& elevationType, bool& elevated) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        traceFailure("OpenProcessToken", GetLastError(), traceAsIs "GetCurrentProcess()", traceAsIs "TOKEN_QUERY");
+        return false;
+    }
+    // Both classes are Vista's; XP's GetTokenInformation refuses them with
+    // ERROR_INVALID_PARAMETER, which tells the caller to ask for the group.
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    bool known = GetTokenInformation(token, TokenElevationType, &type, sizeof type, &size) &&
+                 GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    DWORD error = known ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(token);
+    if (!known) {
+        if (error != ERROR_INVALID_PARAMETER)
+            traceFailure("GetTokenInformation", error, traceAsIs "TokenElevationType, TokenElevation");
+        return false;
+    }
+    elevationType = static_cast<int>(type);
+    elevated = elevation.TokenIsElevated != 0;
+    return true;
+}
+
+bool tokenIsAdministrator(bool& member) {
+    SID_IDENTIFIER_AUTHORITY ntAuthority = {SECURITY_NT_AUTHORITY};
+    PSID administrators = nullptr;
+    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0,
+                                  0, 0, &administrators)) {
+        traceFailure("AllocateAndInitializeSid", GetLastError(), traceAsIs "BUILTIN\\Administrators");
+        return false;
+    }
+    // A group present only for deny (an administrator's limited token under
+    // UAC) counts as no membership: what the process may do decides.
+    BOOL isMember = FALSE;
+    bool known = CheckTokenMembership(nullptr, administrators, &isMember) != FALSE;
+    if (!known) traceFailure("CheckTokenMembership", GetLastError(), traceAsIs "NULL", traceAsIs "BUILTIN\\Administrators");
+    FreeSid(administrators);
+    member = isMember != FALSE;
+    return known;
+}

@@ -112,6 +112,44 @@ GetFolderPath folderPathCall() { return bound<GetFolderPath>(libraryShell32, "SH
 
 bool shellFolderCallBound() { return folderPathCall() != nullptr; }
 
+unsigned long startElevatedAndWait(const std::string& program, const std::string& parameters,
+                                   const std::string& directory, unsigned long& exitCode) {
+    auto execute = bound<BOOL(WINAPI*)(SHELLEXECUTEINFOA*)>(libraryShell32, "ShellExecuteExA");
+    if (!execute) return ERROR_PROC_NOT_FOUND;
+    // The prompt is owned by the foreground window (the host's, as a rule):
+    // without an owner Windows shows it only as a blinking taskbar button.
+    auto foreground = bound<HWND(WINAPI*)()>(libraryUser32, "GetForegroundWindow");
+    SHELLEXECUTEINFOA request;
+    std::memset(&request, 0, sizeof request);
+    request.cbSize = sizeof request;
+    request.fMask = SEE_MASK_NOCLOSEPROCESS;
+    request.hwnd = foreground ? foreground() : nullptr;
+    request.lpVerb = "runas";
+    request.lpFile = program.c_str();
+    request.lpParameters = parameters.c_str();
+    request.lpDirectory = directory.c_str();
+    request.nShow = SW_SHOWNORMAL;
+    if (!execute(&request)) {
+        DWORD error = GetLastError();  // ERROR_CANCELLED when the user declined
+        traceFailure("ShellExecuteExA", error, traceAsIs "runas", program.c_str(), parameters.c_str(), directory.c_str());
+        return error ? error : ERROR_GEN_FAILURE;
+    }
+    // No process comes back when the start was handed to a running program
+    // (DDE): not the case for an .exe, but nothing could be waited for then.
+    if (!request.hProcess) return ERROR_INVALID_HANDLE;
+    WaitForSingleObject(request.hProcess, INFINITE);
+    DWORD code = 0;
+    bool known = GetExitCodeProcess(request.hProcess, &code) != FALSE;
+    DWORD error = known ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(request.hProcess);
+    if (!known) {
+        traceFailure("GetExitCodeProcess", error, traceAsIs "the elevated process");
+        return error;
+    }
+    exitCode = code;
+    return 0;
+}
+
 bool shGetFolderPath(int folder, std::string& path) {
     GetFolderPath getFolder = folderPathCall();
     if (!getFolder) return false;

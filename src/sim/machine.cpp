@@ -95,6 +95,10 @@ bool seedMachine(const SimOptions& options, std::string& run, std::string& error
     fakeSetShellFolder(folderPrograms, roaming + "\\Programs");
     fakeSetShellFolder(folderStartMenu, roaming);
     fakeSetShellFolder(folderStartup, roaming + "\\Programs\\Startup");
+    // The 32-bit product on 64-bit Windows: its Program Files is the x86 one.
+    fakeSetShellFolder(folderLocalAppData, profile + "\\AppData\\Local");
+    fakeSetShellFolder(folderProgramFiles, "C:\\Program Files (x86)");
+    fakeSetShellFolder(folderProgramFilesX86, "C:\\Program Files (x86)");
     for (Handle root : {rootLocalMachine, rootCurrentUser}) fakeCreateRegistryKey(root, "Software\\Microsoft\\Windows\\CurrentVersion");
     fakeCreateRegistryKey(rootClassesRoot, ".txt");
 
@@ -142,7 +146,8 @@ bool seedMachine(const SimOptions& options, std::string& run, std::string& error
                         : options.kind == "check"     ? FileKind::check
                         : options.kind == "installer" ? FileKind::installer
                                                       : guessKind(options.file, bytes);
-        run = (kind == FileKind::batch ? "batch&" : kind == FileKind::check ? "installCheck&" : "install&") + path;
+        run = (kind == FileKind::batch ? "batch" : kind == FileKind::check ? "installCheck" : options.installWord) + "&" +
+              path;
     }
     if (!fakeDirectoryExists(directory)) fakeAddDirectory(directory);
     fakeSetCurrentDirectory(directory);

@@ -20,6 +20,8 @@ void usage() {
         "  --code-page N          the ANSI code page (1252)\n"
         "  --cwd C:\\DIR           the current directory (the file's folder, else C:\\Users\\USER)\n"
         "  --user NAME            the user name in the profile's folders (user)\n"
+        "  --install-word WORD    run an installer file with install (the default), installQuiet,\n"
+        "                         installUser or installUserQuiet\n"
         "  --answer CAPTION=ANSWER  answer the next box or dialog with that caption: a button (OK, Cancel,\n"
         "                         Yes, No, Retry, ...), a folder for the folder browser, a typed name\n"
         "                         for a file dialog, or Cancel\n"

@@ -69,7 +69,7 @@ bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
         bool takesValue = argument == "--simulate" || argument == "--simulate-file" || argument == "--drive" ||
                           argument == "--cd" || argument == "--registry" || argument == "--code-page" ||
                           argument == "--answer" || argument == "--answers" || argument == "--cwd" ||
-                          argument == "--user";
+                          argument == "--user" || argument == "--install-word";
         if (takesValue && i + 1 >= arguments.size()) {
             error = argument + " needs a value";
             return false;
@@ -118,6 +118,12 @@ bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
                 return false;
             }
             options.currentDirectory = value;
+        } else if (argument == "--install-word") {
+            if (value != "install" && value != "installQuiet" && value != "installUser" && value != "installUserQuiet") {
+                error = "--install-word takes install, installQuiet, installUser or installUserQuiet, not \"" + value + "\"";
+                return false;
+            }
+            options.installWord = value;
         } else if (argument == "--user") {
             if (value.empty() || value.find_first_of("\\/:*?\"<>|") != std::string::npos) {
                 error = "--user takes a user name, not \"" + value + "\"";

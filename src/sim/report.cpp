@@ -351,6 +351,7 @@ int simulate(const SimOptions& options, const std::string& commandLine) {
     fakeFailedCalls.clear();
     std::string error;
     try {
+        resetRuns();
         runCommandLine(simulatedInstance, commandLine);
     } catch (const Unanswered& stop) {
         error = stop.message;
@@ -368,12 +369,14 @@ int simulate(const SimOptions& options, const std::string& commandLine) {
         printJsonList("registry", registry, false);
         printJsonList("shortcuts", shortcuts, false);
         printJsonList("events", events, false);
+        std::printf("  \"exit_code\": %d,\n", exitCode());
         std::printf("  \"error\": %s\n}\n", error.empty() ? "null" : json(error).c_str());
     } else {
         std::printf("run %s\n", shown(commandLine).c_str());
         for (auto* list : {&files, &registry, &shortcuts, &events})
             for (const Item& item : *list) std::printf("%s\n", item.text.c_str());
         if (files.empty() && registry.empty() && shortcuts.empty() && events.empty()) std::printf("nothing happened\n");
+        if (exitCode() != 0) std::printf("exit code %d\n", exitCode());
     }
     std::fflush(stdout);
     if (!error.empty()) {

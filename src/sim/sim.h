@@ -20,6 +20,7 @@ struct SimOptions {
     bool haveCommandLine = false;
     std::string file;         // --simulate-file: a host path
     std::string kind;         // "batch", "check", "installer", or "" to guess
+    std::string installWord = "install";  // what runs an installer file: install, installQuiet, installUser, installUserQuiet
     std::vector<std::pair<char, std::string>> drives, cds;  // letter, host folder
     std::vector<std::string> registryFiles;
     unsigned codePage = 1252;
@@ -55,6 +56,7 @@ bool parseRegFile(const std::string& bytes, std::vector<RegChange>& changes, std
 // `run` receives the command line to run and `directory` the current directory.
 bool seedMachine(const SimOptions& options, std::string& run, std::string& error);
 
-// Runs the command line and writes the report to stdout. Returns the exit
-// code: 0, or 2 when a box or dialog had no answer (or too many came).
+// Runs the command line and writes the report to stdout, with the exit code
+// hostcmd.exe would end with when that is not 0. Returns the simulation's
+// exit code: 0, or 2 when a box or dialog had no answer (or too many came).
 int simulate(const SimOptions& options, const std::string& commandLine);

@@ -451,13 +451,13 @@ class Prefix:
 
     def run(self, cmdline, cwd=None, answers=None, timeout=10.0, raw=False,
             step_timeout=None, check=True, program=HOSTCMD_WIN, env=None,
-            name="run", utf8=False):
+            name="run", utf8=False, limited=False):
         """Runs hostcmd.exe once (see _run_once).  Wine's CreateProcess now
         and then fails with ERROR_INTERNAL_ERROR (1359) on a busy machine
         before the program has run at all: such a start is tried once more.
         Any other failure to start is reported at once."""
         args = dict(cwd=cwd, answers=answers, timeout=timeout, raw=raw, step_timeout=step_timeout,
-                    program=program, env=env, name=name, utf8=utf8)
+                    program=program, env=env, name=name, utf8=utf8, limited=limited)
         result = self._run_once(cmdline, **args)
         if program == HOSTCMD_WIN and result.status.startswith("startfail 1359"):
             result = self._run_once(cmdline, **args)
@@ -466,7 +466,8 @@ class Prefix:
         return result
 
     def _run_once(self, cmdline, cwd=None, answers=None, timeout=10.0, raw=False,
-                  step_timeout=None, program=HOSTCMD_WIN, env=None, name="run", utf8=False):
+                  step_timeout=None, program=HOSTCMD_WIN, env=None, name="run", utf8=False,
+                  limited=False):
         """Runs hostcmd.exe once.
 
         cmdline  bytes (or str taken as Latin-1).  Unless raw is true it is
@@ -489,6 +490,9 @@ class Prefix:
                  UTF-8, handed over as UTF-16 (launcher --utf8, CreateProcessW),
                  and the answerer reports window texts as UTF-8 bytes (decode
                  a reported text with .encode("latin-1").decode("utf-8")).
+        limited  start hostcmd.exe with the limited token linked to Wine's
+                 administrator token (launcher --limited): what an
+                 administrator's programs get under UAC, not elevated.
         Returns a RunResult.
         """
         if isinstance(cmdline, str):
@@ -551,7 +555,8 @@ class Prefix:
         result = RunResult(cmdline=line, dir=cwd, run_dir=run_unix)
         with open(os.path.join(run_unix, "launcher.out"), "wb") as l_out:
             launcher = subprocess.Popen(
-                wine_arch.decide().wine(self.unix(TOOLS_DIR_WIN + "\\launcher.exe"), *utf8_switch, program,
+                wine_arch.decide().wine(self.unix(TOOLS_DIR_WIN + "\\launcher.exe"), *utf8_switch,
+                 *(["--limited"] if limited else []), program,
                  run_win + "\\cmdline", str(int(timeout * 1000)), run_win + "\\status"),
                 env=self.env(env), cwd=cwd.unix, stdin=subprocess.DEVNULL,
                 stdout=l_out, stderr=l_out, start_new_session=True)

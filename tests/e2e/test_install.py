@@ -18,11 +18,13 @@ class InstallCases(harness.BitnessCases):
     def setUp(self):
         self.product = self._testMethodName
         self.install_key = "HKEY_LOCAL_MACHINE\\Software\\%s\\%s\\1.0" % (VENDOR, self.product)
+        self.user_key = self.install_key.replace("HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER")
         self.wine.reg_delete(self.install_key, view=self.view)
+        self.wine.reg_delete(self.user_key, view=self.view)
 
-    def record(self, directory, view="hostcmd"):
+    def record(self, directory, view="hostcmd", key=None):
         """Records the installed directory as the installer would, from outside."""
-        self.wine.reg_add(self.install_key, "isDir", directory,
+        self.wine.reg_add(key or self.install_key, "isDir", directory,
                           view=self.view if view == "hostcmd" else view)
 
     def check_file(self, d, marker, line6="save&ran.txt&line 6", line7="save&ran.txt&line 7",
@@ -122,6 +124,36 @@ class InstallCases(harness.BitnessCases):
                         self.record(d.winpath(app_dir))
                     self.run_in(d, cmdline)
                     self.assertEqual(d.read("ran.txt"), expected)
+
+    def test_lookups_read_the_machine_record_then_the_users(self):
+        # An installation for the current user is found when HKLM has none,
+        # by the install check, pathToInstall and %APP% alike; one for every
+        # user wins.
+        d = self.dir()
+        self.check_file(d, "m.exe", line6="save&ran.txt&line 6 %APP%")
+        for name in ("machine", "user"):
+            d.write(name + "/m.exe", b"")
+        cmd = "pathToInstall&%s&%s&1.0&m.exe&r.txt" % (VENDOR, self.product)
+        cases = [(None, "user", "user"), ("machine", "user", "machine"), ("machine", None, "machine"),
+                 (None, None, None)]
+        for machine, user, found in cases:
+            with self.subTest(machine=machine, user=user):
+                self.wine.reg_delete(self.install_key, view=self.view)
+                self.wine.reg_delete(self.user_key, view=self.view)
+                if machine:
+                    self.record(d.winpath(machine))
+                if user:
+                    self.record(d.winpath(user), key=self.user_key)
+                self.run_in(d, b"")
+                self.run_in(d, cmd)
+                if found:
+                    where = d.winpath(found).encode()
+                    self.assertEqual(d.read("ran.txt"), b"line 6 " + where + b"\\")
+                    self.assertEqual(d.read("r.txt"), b"PathToInstall=" + where + b"\\")
+                else:
+                    self.assertEqual(d.read("ran.txt"), b"line 7")
+                    self.assertEqual(d.read("r.txt"), b"PathToInstall=ERROR")
+        self.wine.reg_delete(self.user_key, view=self.view)
 
     def test_install_check_sees_only_its_own_view(self):
         if self.arch != "win64":

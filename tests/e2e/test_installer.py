@@ -1,7 +1,16 @@
 #!/usr/bin/python3
-"""The installer end to end: "install" and the install check run by the real
-hostcmd.exe under Wine, dialogs answered by answerer.exe, results read from
-the prefix's disk and registry."""
+"""The installer end to end: "install", "installUser", their quiet forms and
+the install check run by the real hostcmd.exe under Wine, dialogs answered by
+answerer.exe, results read from the prefix's disk and registry.
+
+Wine starts every process with an elevated administrator's token.  The
+elevated start is taken by starting hostcmd.exe with the limited token linked
+to it (launcher.exe --limited), the token an administrator's programs get under
+UAC.  Wine's "runas" gives the started instance that same limited token again,
+as Windows does where UAC is off: the started instance then finds the first
+one waiting for it and installs without asking again (Wine lets a limited
+token write HKLM and Program Files).  The command line handed to
+ShellExecuteEx is also run by itself with Wine's elevated token."""
 
 import os
 import shutil
@@ -11,6 +20,7 @@ import harness
 from harness import DIR
 
 KEY = "HKLM\\Software\\ExampleSoft\\Viewer\\2.0"
+USER_KEY = "HKCU\\Software\\ExampleSoft\\Viewer\\2.0"
 PRODUCT_DIR = "C:\\Program Files\\ExampleSoft\\Viewer"
 CHOICES = ("Select Yes to install.\r\nSelect No to specify a different installation path.\r\n"
            "Select Cancel to abort installation.\r\n\r\n")
@@ -46,7 +56,9 @@ def path_text(offered):
             + "ExampleSoft\\Viewer\\\r\n\r\n\r\n" + CHOICES)
 
 
-class InstallerTest(harness.TestCase):
+class ViewerProduct:
+    """The worked example's files in a fresh directory, and what they install."""
+
     def setUp(self):
         self.clean()
         self.addCleanup(self.clean)
@@ -79,6 +91,8 @@ class InstallerTest(harness.TestCase):
         self.assertFalse(os.path.exists(self.wine.unix("C:\\Program Files\\ExampleSoft")))
         self.assertFiles(d, self.product_files(d))
 
+
+class InstallerTest(ViewerProduct, harness.TestCase):
     def test_worked_example_without_dialogs(self):
         d = self.product(welcome="NO", path="NO", restart="NO")
         # A box would block hostcmd.exe and the run would time out.
@@ -172,6 +186,151 @@ class InstallerTest(harness.TestCase):
         self.assertEqual(sorted(b["id"] for b in r.answer(1)["buttons"]), [1, 2])
         self.assertEqual(d.read("final.txt"), b"done")  # the prompt comes last
         self.installed_in(PRODUCT_DIR)
+
+
+class InstallFormsTest(ViewerProduct, harness.TestCase):
+    """installUser, installQuiet, installUserQuiet and the elevated start."""
+
+    def clean(self):
+        super().clean()
+        self.wine.reg_delete("HKCU\\Software\\ExampleSoft")
+        self.wine.reg_delete("HKLM\\Software\\DemoSoft")
+        self.wine.reg_delete("HKCU\\Software\\DemoSoft")
+        shutil.rmtree(self.wine.unix("C:\\Program Files\\DemoSoft"), ignore_errors=True)
+        programs = self.wine.unix(self.user_programs())
+        for vendor in ("ExampleSoft", "DemoSoft"):
+            shutil.rmtree(os.path.join(programs, vendor), ignore_errors=True)
+        # The demo's shortcuts.
+        user = self.wine.user_dir()
+        start_menu = os.path.join(user, "AppData", "Roaming", "Microsoft", "Windows", "Start Menu", "Programs")
+        shutil.rmtree(os.path.join(start_menu, "DemoSoft"), ignore_errors=True)
+        if os.path.exists(os.path.join(user, "Desktop", "Notes.lnk")):
+            os.remove(os.path.join(user, "Desktop", "Notes.lnk"))
+
+    def user_programs(self):
+        """The user's own programs folder: the local application data's Programs."""
+        local = "C:\\users\\%s\\AppData\\Local" % os.path.basename(self.wine.user_dir())
+        self.assertTrue(os.path.isdir(self.wine.unix(local)), local)
+        return local + "\\Programs"
+
+    def test_install_user_goes_below_the_users_programs_folder(self):
+        d = self.product()
+        target = self.user_programs() + "\\ExampleSoft\\Viewer"
+        r = self.run_in(d, "installUser&setup.txt", answers=[
+            ("box", "Viewer Setup", 1),
+            ("box", "Viewer Setup", 6)])
+        self.assertEqual(r.exit_code, 0)
+        self.assertEqual(r.answer(2)["text"], path_text(self.user_programs() + "\\"))
+        self.assertEqual(self.wine.reg_value(USER_KEY, "isDir"), ("REG_SZ", target))
+        self.assertIsNone(self.wine.reg_query("HKLM\\Software\\ExampleSoft"))
+        self.assertFalse(os.path.exists(self.wine.unix("C:\\Program Files\\ExampleSoft")))
+        self.assertEqual(harness.snapshot(self.wine.unix(target)), {"viewer.exe": VIEWER, "viewer.hlp": HELP})
+        # The check file finds the installation for the user, and %APP% is it.
+        self.run_in(d, "")
+        self.assertEqual(d.read("started.txt"), (target + "\\viewer.exe").encode())
+        self.run_in(d, "pathToInstall&ExampleSoft&Viewer&2.0&viewer.exe&r.txt")
+        self.assertEqual(d.read("r.txt"), b"PathToInstall=" + target.encode() + b"\\")
+        # One for every user, made later, wins.
+        self.run_in(d, "installQuiet&setup.txt")
+        self.run_in(d, "")
+        self.assertEqual(d.read("started.txt"), (PRODUCT_DIR + "\\viewer.exe").encode())
+
+    def test_quiet_forms_exit_codes(self):
+        deep = "C:\\t\\" + "d" * 240 + "\\"  # an installed directory too long to read back
+        cases = [
+            # word, installer lines, installer file name, exit code, installed
+            ("installQuiet", dict(restart="NO"), "setup.txt", 0, PRODUCT_DIR),
+            ("installQuiet", dict(restart="YES"), "setup.txt", 3010, PRODUCT_DIR),
+            ("installUserQuiet", dict(restart=""), "setup.txt", 3010, "user"),
+            ("installQuiet", dict(), "missing.txt", 1619, None),
+            ("installUserQuiet", dict(skipped=["x" * 300] + [""] * 19), "setup.txt", 1619, None),
+            ("installQuiet", dict(base=deep), "setup.txt", 1603, None),
+        ]
+        for word, lines, name, code, installed in cases:
+            with self.subTest(word=word, lines=lines, name=name):
+                self.clean()
+                d = self.product(welcome="YES", path="YES", **lines)
+                # Any box would block the run until it timed out.
+                r = self.run_in(d, "%s&%s" % (word, name), timeout=20)
+                self.assertEqual(r.exit_code, code)
+                if installed == "user":
+                    installed = self.user_programs() + "\\ExampleSoft\\Viewer"
+                    self.assertEqual(self.wine.reg_value(USER_KEY, "isDir"), ("REG_SZ", installed))
+                    self.assertEqual(harness.snapshot(self.wine.unix(installed)),
+                                     {"viewer.exe": VIEWER, "viewer.hlp": HELP})
+                elif installed:
+                    self.installed_in(installed)
+                else:
+                    # No command of the list ran (a record too long to read
+                    # back stays written, as the installer leaves it).
+                    self.assertFalse(os.path.exists(self.wine.unix(PRODUCT_DIR)))
+                    self.assertFalse(os.path.exists(self.wine.unix(self.user_programs() + "\\ExampleSoft")))
+                    if name == "missing.txt" or "skipped" in lines:
+                        self.assertIsNone(self.wine.reg_value(KEY, "isDir"))
+                        self.assertIsNone(self.wine.reg_value(USER_KEY, "isDir"))
+
+    def test_elevated_start_from_a_limited_token(self):
+        # A folder and a file name with blanks and "&", the command line's own
+        # "|" for a blank: the started instance must find the same file.
+        for word, restart, code in (("installQuiet", "YES", 3010), ("install", "NO", 0)):
+            with self.subTest(word=word):
+                self.clean()
+                d = self.product(welcome="NO", path="NO", restart=restart)
+                d.write("my files & more/set up.txt", d.read("setup.txt"))
+                trace = d.winpath("trace.txt")
+                r = self.run_in(d, "%s&my|files|&|more\\set|up.txt" % word, limited=True, timeout=30,
+                                env={"HOSTCMD_TRACE": trace})
+                self.assertEqual(r.exit_code, code)
+                self.installed_in(PRODUCT_DIR)
+                lines = d.read("trace.txt").decode("latin-1").splitlines()
+                asked = [l for l in lines if "starts again, elevated" in l]
+                self.assertEqual(len(asked), 1, lines)
+                full = d.winpath("my files & more\\set up.txt")
+                self.assertIn('with "%s&%s" in "%s"' % (word, full, d.winpath()), asked[0])
+                self.assertIn("limited token (UAC)", "\n".join(lines))
+                # The started instance got the same limited token (Wine's runas
+                # does not elevate one): it did not ask again.
+                self.assertTrue(any("it installs without asking again" in l for l in lines), lines)
+                self.assertTrue(any("ended with exit code %d" % code in l for l in lines), lines)
+
+                # The command line handed over, started by itself with Wine's
+                # elevated token, installs the same without asking.
+                self.clean()
+                os.remove(d.path("trace.txt"))
+                handed = "%s&%s" % (word, full)
+                r = self.run_in(d, handed, env={"HOSTCMD_TRACE": trace}, timeout=20)
+                self.assertEqual(r.exit_code, code)
+                self.installed_in(PRODUCT_DIR)
+                self.assertNotIn("starts again", d.read("trace.txt").decode("latin-1"))
+
+    def demo(self):
+        """The demo product's files, as shipped in examples/notes."""
+        d = self.dir()
+        shutil.copytree(os.path.join(harness.REPO, "examples", "notes"), d.unix, dirs_exist_ok=True)
+        return d
+
+    def test_demo_installs_for_the_user_and_quietly(self):
+        notes = "Notes 1.0 Setup"
+        for word, answers, installed, key in (
+                ("installUser", [("box", notes, 1), ("box", notes, 6), ("box", notes, 1)],
+                 self.user_programs() + "\\DemoSoft\\Notes", "HKCU\\Software\\DemoSoft\\Notes\\1.0"),
+                ("installQuiet", None, "C:\\Program Files\\DemoSoft\\Notes",
+                 "HKLM\\Software\\DemoSoft\\Notes\\1.0")):
+            with self.subTest(word=word):
+                self.clean()
+                d = self.demo()
+                # installQuiet's own boxes are gone; the demo's final command
+                # is a message of its own, which the quiet form still shows.
+                r = self.run_in(d, word + "&setup.txt", answers=answers or [("box", notes, 1)], timeout=20)
+                self.assertEqual(r.exit_code, 0)
+                self.assertEqual(self.wine.reg_value(key, "isDir"), ("REG_SZ", installed))
+                for name in ("notes.txt", "readme.txt", "start.txt"):
+                    self.assertEqual(harness.snapshot(self.wine.unix(installed))[name],
+                                     d.read("product/" + name))
+                # The demo's check file finds it and runs its start file there.
+                self.run_in(d, "", answers=[("box", "Notes 1.0", 1)])
+                with open(self.wine.unix(installed + "\\last-start.txt"), "rb") as f:
+                    self.assertIn(installed.encode() + b"\\start.txt", f.read())
 
 
 class RestartTest(harness.TestCase):

@@ -96,6 +96,8 @@ CASES = [
     ("installCheck_fails", "installCheck&kw.ini", {"kw.ini": b"t\r\nHostcmdSim\r\n@L\r\nv1\r\nm.txt\r\nsave&yes.txt&1\r\nsave&no.txt&1\r\n"},
      {}, [], None),
     ("install_fails", "install&missing.txt", {}, {}, [], None),
+    ("installQuiet_fails", "installQuiet&missing.txt", {}, {}, [], None),
+    ("installUser_fails", "installUser&missing.txt", {}, {}, [], None),
     # shortcuts
     ("deskIcon_ok", "deskIcon&@N.lnk&C:\\Tools\\&tool.exe&A tool&none&0&C:\\Tools&none&none&-x", {}, {}, [], None),
     ("programIcon_ok", "programIcon&@N.lnk&C:\\Tools\\&tool.exe&In a group&none&0&none&@N&none&none", {}, {}, [], None),

@@ -257,4 +257,40 @@ TEST_F(Install, PathToInstall) {
     EXPECT_EQ("PathToInstall=D:\\App\\", fakeFileBytes("C:\\work\\a&b.txt"));
     EXPECT_FALSE(fakeRegistryKeyExists(rootLocalMachine, "Software\\Vendor\\Product\\2.0"));
 }
+
+// Every lookup reads HKLM first and the current user's record only when HKLM
+// has none: a check file finds either kind of installation, and one for
+// every user wins.
+TEST_F(Install, LookupsReadTheMachineRecordThenTheUsers) {
+    struct Case {
+        const char* machine;  // null: no record
+        const char* user;
+        const char* found;  // "na" for none
+    } cases[] = {
+        {"D:\\Machine", nullptr, "D:\\Machine"},
+        {nullptr, "D:\\User", "D:\\User"},
+        {"D:\\Machine", "D:\\User", "D:\\Machine"},
+        {"D:\\Gone", "D:\\User", "D:\\Gone"},  // the machine's record counts even without its marker
+        {nullptr, nullptr, "na"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.machine ? c.machine : "-") + " / " + (c.user ? c.user : "-"));
+        SetUp();
+        for (const char* dir : {"D:\\Machine", "D:\\User"}) fakeAddFile(std::string(dir) + "\\m.exe", "");
+        fakeAddDirectory("D:\\Gone");
+        if (c.machine) record(c.machine);
+        if (c.user) fakeSetRegistryValue(rootCurrentUser, productKey, "isDir", c.user + zero);
+        checkFile("C:\\work\\kw.ini", "m.exe");
+        std::string found = c.found;
+        bool withMarker = found != "na" && found != "D:\\Gone";
+        EXPECT_EQ(found, lookupInstalledLocation(0, "kw.ini"));
+        runInstallCheck(0, "kw.ini");
+        EXPECT_EQ(withMarker ? "line 6" : "line 7", ran());
+        runCommandLine(0, "pathToInstall&Vendor&Product&1.0&m.exe&r.txt");
+        EXPECT_EQ(withMarker ? "PathToInstall=" + found + "\\" : "PathToInstall=ERROR", fakeFileBytes("C:\\work\\r.txt"));
+        runCommandLine(0, "save&C:\\work\\app.txt&%APP%");
+        EXPECT_EQ(found == "na" ? "%APP%" : found + "\\", fakeFileBytes("C:\\work\\app.txt"));
+        if (!c.user) EXPECT_FALSE(fakeRegistryKeyExists(rootCurrentUser, productKey));  // read, never created
+    }
+}
 }  // namespace

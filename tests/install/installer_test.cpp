@@ -3,6 +3,7 @@
 // read-back, the command list, the final command and the restart.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -476,5 +477,288 @@ TEST_F(Installer, CutLinesChangeNothing) {
         EXPECT_EQ(c.finalRuns, fakeFileExists("C:\\work\\final.txt"));
         EXPECT_EQ(ran ? 3u : 0u, fakeBoxes.size());
     }
+}
+
+// ---- the forms for deployment tools, for the current user, and the elevated start
+
+const char* const userLocal = "C:\\Users\\u\\AppData\\Local";
+const FakeToken limitedAdministrator{3, false, false}, standardUser{1, false, false}, uacOffAdministrator{1, true, true},
+    xpAdministrator{0, false, true}, xpUser{0, false, false};
+
+class InstallForms : public Installer {
+protected:
+    void SetUp() override {
+        Installer::SetUp();
+        fakeAddDirectory(userLocal);
+        fakeAddDirectory("C:\\Program Files");
+        fakeAddDirectory("C:\\Program Files (x86)");  // the shell answers only for folders that exist
+        fakeSetShellFolder(folderLocalAppData, userLocal);
+        fakeSetShellFolder(folderProgramFiles, "C:\\Program Files (x86)");
+        fakeSetShellFolder(folderProgramFilesX86, "C:\\Program Files (x86)");
+    }
+    int start(const std::string& word, const InstallerFile& file) {
+        fakeAddFile(setupFile, file.text());
+        resetRuns();
+        runCommandLine(0x400000, word + "&setup.txt");
+        return exitCode();
+    }
+    static std::string recordedUnder(Handle root) {
+        std::string bytes;
+        if (!fakeRegistryValue(root, installKey, "isDir", bytes)) return "(none)";
+        return bytes.substr(0, bytes.find('\0'));
+    }
+};
+
+TEST_F(InstallForms, TokenKindsAndWhetherInstallAsksForElevation) {
+    struct Case {
+        const char* name;
+        FakeToken token;
+        const char* failing;  // a token call that fails, or null
+        TokenKind kind;
+        bool elevates;
+    } cases[] = {
+        {"elevated administrator", FakeToken(), nullptr, TokenKind::elevated, false},
+        {"administrator under UAC", limitedAdministrator, nullptr, TokenKind::limitedAdministrator, true},
+        {"standard user", standardUser, nullptr, TokenKind::standardUser, true},
+        {"administrator with UAC off", uacOffAdministrator, nullptr, TokenKind::elevated, false},
+        {"XP administrator", xpAdministrator, nullptr, TokenKind::administrator, false},
+        {"XP user", xpUser, nullptr, TokenKind::notAdministrator, true},
+        {"token unreadable on XP", xpUser, "tokenIsAdministrator", TokenKind::unknown, false},
+        {"elevation unreadable, no member", limitedAdministrator, "tokenElevation", TokenKind::notAdministrator, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        fakeSetToken(c.token);
+        if (c.failing) fakeFail(c.failing);
+        EXPECT_EQ(processTokenKind(), c.kind);
+        InstallerFile file;
+        file.switches("NO", "NO", "NO");
+        for (const char* word : {"install", "installQuiet", "installUser", "installUserQuiet"}) {
+            SetUp();
+            fakeSetToken(c.token);
+            if (c.failing) fakeFail(c.failing);
+            start(word, file);
+            bool forEveryUser = std::string(word).find("User") == std::string::npos;
+            bool asked = forEveryUser && c.elevates;
+            ASSERT_EQ(fakeElevatedStarts.size(), asked ? 1u : 0u) << word;
+            // Elevated elsewhere, the installation is not made here as well.
+            EXPECT_EQ(ranCommandList(), !asked) << word;
+            EXPECT_EQ(recordedUnder(rootLocalMachine) != "(none)", forEveryUser && !asked) << word;
+            EXPECT_EQ(recordedUnder(rootCurrentUser) != "(none)", !forEveryUser) << word;
+            if (asked) {
+                EXPECT_EQ(fakeElevatedStarts[0].parameters, std::string(word) + "&C:\\work\\setup.txt");
+                EXPECT_TRUE(fakeElevatedStarts[0].mutexHeld);
+            }
+        }
+    }
+}
+
+TEST_F(InstallForms, ElevatedStartOutcomes) {
+    struct Case {
+        const char* name;
+        unsigned long error, childExit;
+        bool heldElsewhere, stationHidden, fileMissing;
+        int quietExit;     // the exit code of installQuiet
+        bool startAsked;   // the elevated start was made
+        bool installedHere;
+    } cases[] = {
+        {"ran", 0, 0, false, false, false, 0, true, false},
+        {"ran, restart needed", 0, 3010, false, false, false, 3010, true, false},
+        {"ran, record failed there", 0, 1603, false, false, false, 1603, true, false},
+        {"declined", 1223, 0, false, false, false, 1602, true, false},
+        {"start failed", 2, 0, false, false, false, 1603, true, false},
+        {"nobody can answer the prompt", 0, 0, false, true, false, 1603, false, false},
+        // The start an instance waits for, not elevated (UAC off): no second prompt.
+        {"already asked in this session", 0, 0, true, false, false, 0, false, true},
+        {"installer file missing: no prompt", 0, 0, false, false, true, 1619, false, false},
+    };
+    for (const Case& c : cases) {
+        for (bool quiet : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (quiet ? ", installQuiet" : ", install"));
+            SetUp();
+            fakeSetToken(limitedAdministrator);
+            fakeAnswerElevatedStart(c.error, c.childExit);
+            if (c.stationHidden) fakeHideWindowStation();
+            if (c.heldElsewhere) fakeHoldNamedMutex(elevationMutexName("c:\\WORK\\Setup.txt"));
+            InstallerFile file;
+            file.switches("NO", "NO", "NO");
+            fakeAddFile(setupFile, file.text());
+            if (c.fileMissing) fakeForget(setupFile);
+            resetRuns();
+            runCommandLine(0x400000, std::string(quiet ? "installQuiet" : "install") + "&setup.txt");
+            EXPECT_EQ(exitCode(), quiet ? c.quietExit : 0);
+            EXPECT_EQ(fakeElevatedStarts.size(), c.startAsked ? 1u : 0u);
+            EXPECT_EQ(ranCommandList(), c.installedHere);
+            EXPECT_EQ(recordedUnder(rootLocalMachine) != "(none)", c.installedHere);
+            EXPECT_FALSE(fakeDirectoryExists("C:\\Apps\\Vendor") && !c.installedHere);
+            EXPECT_TRUE(fakeHeldMutexes().empty());
+            EXPECT_TRUE(fakeBoxes.empty());
+        }
+    }
+}
+
+// The started instance gets its command line from Windows as
+// "<program>" <parameters>; its runner must give back exactly the file the
+// first instance named, whatever that name holds.
+TEST_F(InstallForms, ElevatedCommandLineNamesTheSameFile) {
+    struct Case {
+        const char* commandLine;       // the first instance's
+        const char* currentDirectory;  // the first instance's
+        const char* file;              // the installer file, as it exists
+    } cases[] = {
+        {"installQuiet&setup.txt", "C:\\work", "C:\\work\\setup.txt"},
+        {"\"installQuiet&setup.txt\"", "C:\\work", "C:\\work\\setup.txt"},
+        {"installQuiet&C:\\Setup Files\\my setup.txt", "C:\\work", "C:\\Setup Files\\my setup.txt"},
+        {"installQuiet&my|setup.txt", "C:\\work", "C:\\work\\my setup.txt"},  // a bar is a blank
+        {"installQuiet&a&b\\set&up.txt", "C:\\work", "C:\\work\\a&b\\set&up.txt"},
+        {"installQuiet&%APP%setup.txt", "C:\\work", "C:\\work\\%APP%setup.txt"},  // nothing recorded: it stays
+        {"installQuiet&setup.txt", "C:\\my %WIN% and %APP% files", "C:\\my %WIN% and %APP% files\\setup.txt"},
+        {"installQuiet&setup.txt", "C:\\100%PROG%", "C:\\100%PROG%\\setup.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.commandLine) + " in " + c.currentDirectory);
+        SetUp();
+        InstallerFile file;
+        file.switches("NO", "NO", "YES");
+        fakeAddFile(c.file, file.text());
+        fakeAddDirectory(c.currentDirectory);
+        fakeSetCurrentDirectory(c.currentDirectory);
+        fakeSetToken(limitedAdministrator);
+        resetRuns();
+        runCommandLine(0x400000, c.commandLine);
+        ASSERT_EQ(fakeElevatedStarts.size(), 1u);
+        const FakeElevatedStart started = fakeElevatedStarts[0];
+        EXPECT_EQ(started.directory, c.currentDirectory);
+
+        // The elevated instance: an elevated token, the command line Windows builds.
+        fakeSetToken(FakeToken());
+        resetRuns();
+        runCommandLine(0x400000, commandLineTail("\"" + started.program + "\" " + started.parameters));
+        EXPECT_EQ(fakeElevatedStarts.size(), 1u);
+        EXPECT_EQ(recorded(), "C:\\Apps\\Vendor\\Product") << started.parameters;
+        EXPECT_EQ(exitCode(), 3010);
+    }
+}
+
+TEST_F(InstallForms, QuietFormsShowNothingAndSetTheExitCode) {
+    const std::string cut(300, 'c');
+    struct Case {
+        const char* name;
+        std::function<void(InstallerFile&)> change;
+        std::function<void()> world;
+        int exit;
+        bool commandList;
+    } cases[] = {
+        {"installed", [](InstallerFile& f) { f.set(7, "NO"); }, [] {}, 0, true},
+        {"installed, restart asked for", [](InstallerFile& f) { f.set(7, "YES"); }, [] {}, 3010, true},
+        {"record not written", [](InstallerFile&) {}, [] { fakeFail("regSetStringValue"); }, 1603, false},
+        {"installer file missing", [](InstallerFile&) {}, [] { fakeForget(setupFile); }, 1619, false},
+        {"a setting line that does not fit", [&](InstallerFile& f) { f.set(9, cut); }, [] {}, 1619, false},
+        {"leads back to itself", [](InstallerFile& f) { f.commands = {"installQuiet&setup.txt"}; }, [] {}, 1603, false},
+    };
+    for (const Case& c : cases) {
+        for (const char* word : {"installQuiet", "installUserQuiet"}) {
+            SCOPED_TRACE(std::string(c.name) + ", " + word);
+            SetUp();
+            InstallerFile file;
+            file.switches("YES", "YES", "NO");
+            c.change(file);
+            fakeAddFile(setupFile, file.text());
+            c.world();
+            resetRuns();
+            runCommandLine(0x400000, std::string(word) + "&setup.txt");
+            EXPECT_EQ(exitCode(), c.exit);
+            EXPECT_TRUE(fakeBoxes.empty());
+            EXPECT_TRUE(fakeDialogs.empty());
+            EXPECT_FALSE(fakeRebootStarted);
+            EXPECT_EQ(ranCommandList(), c.commandList);
+        }
+    }
+    // The forms that talk to the user never set an exit code.
+    SetUp();
+    fakeFail("regSetStringValue");
+    fakeAddFile(setupFile, InstallerFile().text());
+    fakeAnswerBoxes({1, 6});
+    runCommandLine(0x400000, "install&setup.txt");
+    EXPECT_EQ(exitCode(), 0);
+}
+
+TEST_F(InstallForms, ForTheCurrentUserTheBaseMovesOutOfProgramFiles) {
+    const std::string programs = std::string(userLocal) + "\\Programs";
+    struct Case {
+        const char* base;
+        std::string installed;  // "" when nothing is installed
+    } cases[] = {
+        {"%PROG%", programs + "\\Vendor\\Product"},
+        {"C:\\Program Files\\", programs + "\\Vendor\\Product"},
+        {"c:\\PROGRAM FILES\\Acme\\", programs + "\\Acme\\Vendor\\Product"},
+        {"%PROG%Acme\\Tools\\", programs + "\\Acme\\Tools\\Vendor\\Product"},
+        {"C:\\Program Files (x86)\\Acme\\", programs + "\\Acme\\Vendor\\Product"},  // the shell's Program Files
+        {"C:\\Program Files2\\", "C:\\Program Files2\\Vendor\\Product"},            // another folder
+        {"C:\\Apps\\", "C:\\Apps\\Vendor\\Product"},
+    };
+    for (const Case& c : cases) {
+        for (const char* word : {"installUser", "installUserQuiet"}) {
+            SCOPED_TRACE(std::string(c.base) + ", " + word);
+            SetUp();
+            fakeAddDirectory("C:\\Program Files2");
+            fakeSetToken(standardUser);  // never elevated, whatever the token
+            fakeDenyRegistryRoot(rootLocalMachine);
+            fakeAnswerBoxes({1, 6});
+            InstallerFile file;
+            file.switches("YES", "YES", "NO").set(15, c.base);
+            start(word, file);
+            EXPECT_TRUE(fakeElevatedStarts.empty());
+            EXPECT_EQ(recordedUnder(rootCurrentUser), c.installed);
+            EXPECT_EQ(recordedUnder(rootLocalMachine), "(none)");
+            EXPECT_TRUE(fakeDirectoryExists(c.installed));
+            EXPECT_TRUE(ranCommandList());
+            if (std::string(word) == "installUser") {
+                ASSERT_EQ(fakeBoxes.size(), 2u);
+                EXPECT_NE(fakeBoxes[1].text.find(c.installed), std::string::npos) << fakeBoxes[1].text;
+            }
+        }
+    }
+    // Without the local application-data folder nothing moves, so nothing is installed.
+    SetUp();
+    fakeSetShellFolder(folderLocalAppData, "");
+    fakeFail("shGetFolderPath");
+    EXPECT_EQ(start("installUserQuiet", InstallerFile().set(15, "%PROG%")), 1603);
+    EXPECT_TRUE(fakeBoxes.empty());
+    EXPECT_EQ(recordedUnder(rootCurrentUser), "(none)");
+    EXPECT_FALSE(fakeDirectoryExists("C:\\Program Files\\Vendor"));
+    // A cancelled welcome leaves the user's programs folder as it was.
+    SetUp();
+    fakeAnswerBoxes({2});
+    start("installUser", InstallerFile().switches("YES", "YES", "NO").set(15, "%PROG%"));
+    EXPECT_FALSE(fakeDirectoryExists(programs));
+}
+}  // namespace
+
+namespace {
+// %APP% in the command lines of an installation for the current user names
+// the directory it just recorded, even where the same product is installed
+// for every user too; afterwards the installation for every user counts again.
+TEST_F(InstallForms, AppTokenNamesTheInstallationThatRuns) {
+    fakeAddFile("C:\\work\\kw.ini", "c\r\nExampleSoft\r\nViewer\r\n2.0\r\nm\r\nx&y\r\nx&y\r\n");
+    fakeAddDirectory("D:\\Machine");
+    fakeSetRegistryValue(rootLocalMachine, installKey, "isDir", std::string("D:\\Machine") + '\0');
+    InstallerFile file;
+    file.switches("NO", "NO", "NO").set(17, "save&%APP%final.txt&x").set(15, "C:\\Apps\\");
+    // A nested installation for every user, of another product, hands the
+    // lookups back as they were.
+    file.commands = {"save&%APP%listed.txt&x", "installQuiet&other.txt", "save&%APP%after.txt&x"};
+    InstallerFile other;
+    other.switches("NO", "NO", "NO").set(2, "Other").set(16, "Other\\");
+    other.commands.clear();
+    fakeAddFile("C:\\work\\other.txt", other.text());
+    EXPECT_EQ(start("installUserQuiet", file), 0);
+    EXPECT_TRUE(fakeDirectoryExists("C:\\Apps\\Other"));
+    for (const char* name : {"listed.txt", "after.txt", "final.txt"}) {
+        EXPECT_TRUE(fakeFileExists(std::string("C:\\Apps\\Vendor\\Product\\") + name)) << name;
+        EXPECT_FALSE(fakeFileExists(std::string("D:\\Machine\\") + name)) << name;
+    }
+    EXPECT_EQ(lookupInstalledLocation(0, "kw.ini"), "D:\\Machine");
 }
 }  // namespace

@@ -220,6 +220,27 @@ TEST(LintCheck, InstallerFileIsLintedAndItsKeyCompared) {
     auto missing = lint(FileKind::check, lines({"x", "A", "B", "C", "v.exe", "run&v.exe&none", "install&gone.txt"}),
                         (dir / "kw.ini").string());
     expectOne(missing, 7, false, "is not beside the check file");
+
+    // Every form of the command leads to the installer file; the forms for the
+    // current user also find what a standard user cannot do.
+    std::ofstream(dir / "setup.txt", std::ios::binary)
+        << installer({{15, "%WIN%Apps\\"}, {17, "reg&HKLM&Software\\A&v&x"}},
+                     {"reg&HKLM&Software\\ExampleSoft&v&x", "regToFile&HKLM&Software\\A&v&r.txt", "reg&HKCU&Software\\A&v&x"});
+    const std::string setup = (dir / "setup.txt").string();
+    for (const char* word : {"install", "installQuiet", "installUser", "installUserQuiet"}) {
+        SCOPED_TRACE(word);
+        auto found = lint(FileKind::check, lines({"x", "ExampleSoft", "Viewer", "2.0", "v.exe", "run&v.exe&none",
+                                                  std::string(word) + "&setup.txt"}),
+                          (dir / "kw.ini").string());
+        std::vector<int> forUser;
+        for (const Finding& finding : found)
+            if (finding.file == setup && finding.message.find("installUser") != std::string::npos) {
+                EXPECT_FALSE(finding.error);
+                forUser.push_back(finding.line);
+            }
+        bool user = std::string(word).find("User") != std::string::npos;
+        EXPECT_EQ(forUser, user ? std::vector<int>({15, 17, 38}) : std::vector<int>()) << listed(found);
+    }
     std::filesystem::remove_all(dir);
 }
 

@@ -67,6 +67,8 @@ void buildWorld() {
     fakeAnswerDialogs({"C:\\Chosen\\file.txt"});
     fakeAddDirectory("C:\\Chosen");
     fakeDialogsMoveCurrentDirectory("C:\\Chosen");
+    fakeSetShellFolder(folderLocalAppData, "C:\\Local");
+    fakeAddDirectory("C:\\Local");
     fakeCalls.clear();
 }
 
@@ -116,6 +118,9 @@ const Case cases[] = {
     {"batch&b.bat", "C:\\work\\reply.txt", nullptr, {}},
     {"install&setup.txt", nullptr, nullptr, {1, 6, 1}},
     {"install&setup.txt", nullptr, nullptr, {1, 7, 6, 2}},
+    {"installQuiet&setup.txt", nullptr, nullptr, {}},
+    {"installUser&setup.txt", nullptr, nullptr, {1, 6, 1}},
+    {"installUserQuiet&setup.txt", nullptr, nullptr, {}},
     {"startIcon&Viewer&C:\\Apps\\&v.exe&Desc&C:\\v.ico&1&C:\\Apps&Group&Sub&-x", nullptr, nullptr, {}},
     {"deskIcon&Viewer&C:\\v.exe&&Desc&none&0&none&none&none&none", nullptr, nullptr, {}},
     {"startUpIcon&Viewer&C:\\v.exe&&Desc&none&0&none&none&none&/s", nullptr, nullptr, {}},
@@ -206,6 +211,30 @@ TEST(FailureInjection, EveryCallOfEveryCommandMayFail) {
         }
     }
     EXPECT_GT(injected, 300);
+}
+
+// An installation for every user asked for by a token that may not make it:
+// whichever call fails, the mutex of the elevated start is let go, COM stays
+// balanced, and the exit code is one a deployment tool knows.
+TEST(FailureInjection, ElevatedStartMayFailAnywhere) {
+    const FakeToken limited{3, false, false};
+    buildWorld();
+    fakeSetToken(limited);
+    runCommandLine(instance, "installQuiet&setup.txt");
+    ASSERT_EQ(fakeElevatedStarts.size(), 1u);
+    const int calls = static_cast<int>(fakeCalls.size());
+    for (int k = 1; k <= calls; ++k) {
+        buildWorld();
+        fakeSetToken(limited);
+        fakeFailCallNumber(k);
+        runCommandLine(instance, "installQuiet&setup.txt");
+        SCOPED_TRACE("failing call " + std::to_string(k) + ": " + fakeCalls[k - 1]);
+        EXPECT_TRUE(fakeHeldMutexes().empty());
+        EXPECT_EQ(fakeComBalance(), 0);
+        EXPECT_EQ(fakeOpenFiles(), 0);
+        EXPECT_LE(fakeElevatedStarts.size(), 1u);
+        EXPECT_TRUE(exitCode() == 0 || exitCode() == 1603 || exitCode() == 1619 || exitCode() == 3010) << exitCode();
+    }
 }
 
 // A lookup that fails answers with the failure form, never with a wrong value.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/memory_platform.h"
+
 namespace {
 struct BadArguments {
     std::vector<std::string> arguments;
@@ -27,6 +29,8 @@ TEST(SimOptions, WrongArgumentsAreNamed) {
         {{"--user", "a\\b", "x"}, "--user takes a user name, not \"a\\b\""},
         {{"--frobnicate", "x"}, "unknown option --frobnicate"},
         {{"--installer", "save&a&b"}, "--installer applies only to --simulate-file"},
+        {{"--install-word", "Install", "x"},
+         "--install-word takes install, installQuiet, installUser or installUserQuiet, not \"Install\""},
     };
     for (const BadArguments& bad : cases) {
         SimOptions options;
@@ -49,6 +53,30 @@ TEST(SimOptions, AnswersKeepTheirOrderAndSplitAtTheFirstEquals) {
     EXPECT_EQ(options.codePage, 932u);
     EXPECT_EQ(options.drives[0], std::make_pair('D', std::string("/tmp")));
     EXPECT_EQ(options.commandLine, "save&a&b");
+}
+
+// An installation for the current user shows the record under HKCU, the
+// folders made below the user's programs folder, and the exit code.
+TEST(SimReport, InstallUserShowsItsRecordFolderAndExitCode) {
+    SimOptions options;
+    std::string error, run;
+    ASSERT_TRUE(parseSimOptions({"--install-word", "installUserQuiet", "x"}, options, error)) << error;
+    ASSERT_TRUE(seedMachine(options, run, error)) << error;
+    std::string installer = "x\r\nV\r\nP\r\n1\r\nYES\r\nYES\r\nYES\r\n";
+    for (int n = 8; n <= 14; ++n) installer += "t\r\n";
+    installer += "%PROG%\r\nV\\P\\\r\nNO\r\n";
+    fakeAddFile("C:\\setup\\setup.txt", installer);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(simulate(options, options.installWord + "&C:\\setup\\setup.txt"), 0);
+    std::string report = testing::internal::GetCapturedStdout();
+    const std::string programs = "C:\\Users\\user\\AppData\\Local\\Programs";
+    for (const std::string& line :
+         {"created folder " + programs + "\n", "created folder " + programs + "\\V\\P\n",
+          "set value HKCU\\Software\\V\\P\\1 \"isDir\" = \"" + programs + "\\V\\P\" (REG_SZ)\n",
+          std::string("exit code 3010\n")})
+        EXPECT_NE(report.find(line), std::string::npos) << line << report;
+    EXPECT_EQ(report.find("HKLM"), std::string::npos) << report;
+    EXPECT_EQ(report.find("box"), std::string::npos) << report;
 }
 
 std::string utf16(const std::string& text) {

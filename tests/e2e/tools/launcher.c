@@ -2,7 +2,7 @@
  * from a file, so that no argument quoting of Wine or of a C runtime stands
  * between an end-to-end test and the program under test.
  *
- *   launcher.exe [--utf8] <program path> <command line file> <timeout ms> [<status file>]
+ *   launcher.exe [--utf8] [--limited] <program path> <command line file> <timeout ms> [<status file>]
  *
  * The command line file holds the whole raw command line, program part
  * included; its bytes are passed unchanged as lpCommandLine of CreateProcessA
@@ -15,6 +15,13 @@
  * CreateProcessW, so that characters the launcher's own ANSI code page
  * cannot spell reach the child intact (it reads them back as UTF-16, or as
  * its own process code page).  Invalid UTF-8 is refused as unreadable.
+ *
+ * With --limited the child gets the limited token linked to the launcher's
+ * own (TokenLinkedToken, CreateProcessAsUser): Wine starts every process
+ * with an elevated administrator's token, and this is the token an
+ * administrator's programs get under UAC, which Wine reports as
+ * TokenElevationTypeLimited and not elevated.  The launcher refuses (status
+ * "startfail limited <error>") when Wine gives no such token.
  *
  * Exit code: the child's exit code when it ended in time (only its low 8 bits
  * reach a Unix caller, so the status file carries the full value), or
@@ -71,15 +78,41 @@ static WCHAR *utf8ToWide(const char *text)
     return wide;
 }
 
+/* The limited token linked to this process's elevated one, or NULL. */
+static HANDLE limitedToken(DWORD *error)
+{
+    HANDLE own = NULL;
+    TOKEN_LINKED_TOKEN linked;
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD size = 0;
+    linked.LinkedToken = NULL;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own) ||
+        !GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size)) {
+        *error = GetLastError();
+        if (own) CloseHandle(own);
+        return NULL;
+    }
+    CloseHandle(own);
+    if (!GetTokenInformation(linked.LinkedToken, TokenElevationType, &type, sizeof type, &size) ||
+        type != TokenElevationTypeLimited) {
+        *error = ERROR_NO_SUCH_LOGON_SESSION;
+        CloseHandle(linked.LinkedToken);
+        return NULL;
+    }
+    return linked.LinkedToken;
+}
+
 int main(int argc, char **argv)
 {
-    int utf8 = argc > 1 && strcmp(argv[1], "--utf8") == 0;
-    if (utf8) {
+    int utf8 = 0, limited = 0;
+    while (argc > 1 && (strcmp(argv[1], "--utf8") == 0 || strcmp(argv[1], "--limited") == 0)) {
+        if (strcmp(argv[1], "--utf8") == 0) utf8 = 1;
+        else limited = 1;
         --argc;
         ++argv;
     }
     if (argc < 4) {
-        fprintf(stderr, "usage: launcher.exe [--utf8] <program> <cmdline file> <timeout ms> [<status file>]\n");
+        fprintf(stderr, "usage: launcher.exe [--utf8] [--limited] <program> <cmdline file> <timeout ms> [<status file>]\n");
         return 250;
     }
     const char *program = argv[1];
@@ -90,6 +123,18 @@ int main(int argc, char **argv)
     if (!cmdline) {
         writeStatus(statusPath, "readfail\n");
         return 251;
+    }
+
+    HANDLE token = NULL;
+    if (limited) {
+        DWORD error = 0;
+        token = limitedToken(&error);
+        if (!token) {
+            char text[64];
+            sprintf(text, "startfail limited %lu\n", (unsigned long)error);
+            writeStatus(statusPath, text);
+            return 252;
+        }
     }
 
     PROCESS_INFORMATION pi;
@@ -104,13 +149,16 @@ int main(int argc, char **argv)
         STARTUPINFOW si;
         ZeroMemory(&si, sizeof si);
         si.cb = sizeof si;
-        started = CreateProcessW(wideProgram, wideLine, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi);
+        started = token ? CreateProcessAsUserW(token, wideProgram, wideLine, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)
+                        : CreateProcessW(wideProgram, wideLine, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi);
     } else {
         STARTUPINFOA si;
         ZeroMemory(&si, sizeof si);
         si.cb = sizeof si;
-        started = CreateProcessA(program, cmdline, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi);
+        started = token ? CreateProcessAsUserA(token, program, cmdline, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)
+                        : CreateProcessA(program, cmdline, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi);
     }
+    if (token) CloseHandle(token);
     if (!started) {
         char text[64];
         sprintf(text, "startfail %lu\n", (unsigned long)GetLastError());
