@@ -17,22 +17,150 @@ bool onCdromDrive(const std::string& file) {
     return getDriveType(full.substr(0, 2) + "\\") == driveCdrom;
 }
 
+// ---- files put in place only when whole
+//
+// A copy or a saved text is made beside its destination, in the folder of
+// its full name, under a temporary name "~hcNNNN.tmp" (four hex digits from
+// the process id, counting on while a name is taken: no file there is ever
+// overwritten), and then renamed over the destination in one call. Every
+// failure removes the temporary file again; the destination is either what
+// it was or the whole new file.
+
+const unsigned long errorSharingViolation = 32, errorFileExists = 80, errorAlreadyExists = 183;
+const unsigned long errorAccessDenied = 5;
+const unsigned temporaryNamesTried = 16;
+
+// The folder of a name's full form, ending in "\" ("" when it has none: the
+// name is then relative, and so is its temporary neighbour).
+std::string folderOf(const std::string& name) {
+    std::string full = fullPathName(name);
+    std::size_t last = std::string::npos;
+    for (std::size_t at = findText(full, "\\"); at != std::string::npos; at = findText(full, "\\", at + 1)) last = at;
+    return last == std::string::npos ? std::string() : full.substr(0, last + 1);
+}
+
+std::string temporaryName(const std::string& folder, unsigned long processId, unsigned attempt) {
+    const char* digits = "0123456789ABCDEF";
+    // Process ids are multiples of four.
+    unsigned long number = (processId / 4 + attempt) & 0xFFFF;
+    std::string name = folder + "~hc";
+    for (int shift = 12; shift >= 0; shift -= 4) name += digits[(number >> shift) & 15];
+    return name + ".tmp";
+}
+
+bool nameTaken(unsigned long error) { return error == errorFileExists || error == errorAlreadyExists; }
+
+// Removes a temporary file left by a failed step (a copy may leave part of
+// itself, and a copy of a read-only file is read-only).
+void removeTemporary(const std::string& name) {
+    FileIdentity identity;
+    if (!fileIdentity(name, identity)) return;
+    if (identity.attributes & fileReadOnly) clearReadOnly(name);
+    deleteFile(name);
+}
+
+// Puts the temporary file in place, or removes it.
+bool putInPlace(const std::string& temporary, const std::string& destination, bool replaceExisting) {
+    if (putFileInPlace(temporary, destination, replaceExisting)) return true;
+    removeTemporary(temporary);
+    return false;
+}
+
+// A call hostcmd does not make, because it would fail or do harm: one trace
+// line, with the error code the call itself answers in that case.
+bool refused(const char* call, const char* why, unsigned long code) {
+    if (traceEnabled()) appendTraceLine(std::string("    ") + call + " not called: " + why + ": error " + std::to_string(code));
+    return false;
+}
+
+// Whether two names reach one file (another case, trailing dots or blanks,
+// "..", a short name, a hard link): the same volume and file index.
+bool oneFile(const FileIdentity& a, const FileIdentity& b) {
+    return a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
+}
+
+// Whether the copy may go ahead onto an existing destination: what CopyFileA
+// refuses is refused, and a copy onto the source itself is refused as
+// CopyFileA refuses it (sharing violation); a rename would otherwise replace
+// the file by its copy, and a move would then delete it.
+bool mayCopyOnto(const std::string& source, const FileIdentity& destination, bool keepExisting) {
+    if (keepExisting) return refused("CopyFileA", "the destination exists and TRUE keeps it", errorFileExists);
+    FileIdentity from;
+    bool sourceFound = fileIdentity(source, from);
+    if (sourceFound && oneFile(from, destination))
+        return refused("CopyFileA", "the source and the destination are one file", errorSharingViolation);
+    if (destination.attributes & fileReadOnly) return refused("CopyFileA", "the destination is read-only", errorAccessDenied);
+    // CopyFileA makes the destination with the source's attributes, and
+    // Windows overwrites a hidden or system file only with one that is too.
+    unsigned long kept = destination.attributes & (fileHidden | fileSystem);
+    if (sourceFound && (from.attributes & kept) != kept)
+        return refused("CopyFileA", "the destination is hidden or system and the source is not", errorAccessDenied);
+    return true;
+}
+
 // CopyFileA copies the attributes, and every file on a CD is read-only: a
 // copy from a disc would stay read-only, and every later save, delete, move
 // or update of it would fail. Only such a copy is made writable; a read-only
-// file copied from a hard disk keeps its attribute. True when the copy was made.
-bool copyWritable(const std::string& source, const std::string& destination, bool keepExisting) {
-    if (!copyFile(source, destination, keepExisting)) return false;
-    if (onCdromDrive(source)) clearReadOnly(destination);
-    return true;
+// file copied from a hard disk keeps its attribute. True when the copy is in
+// place.
+bool copyWhole(const std::string& source, const std::string& destination, bool keepExisting) {
+    FileIdentity existing;
+    if (fileIdentity(destination, existing) && !mayCopyOnto(source, existing, keepExisting)) return false;
+    std::string folder = folderOf(destination);
+    unsigned long processId = currentProcessId();
+    for (unsigned attempt = 0; attempt < temporaryNamesTried; ++attempt) {
+        std::string temporary = temporaryName(folder, processId, attempt);
+        unsigned long error = copyToNewFile(source, temporary);
+        if (nameTaken(error)) continue;
+        if (error) {
+            removeTemporary(temporary);
+            return false;
+        }
+        if (onCdromDrive(source)) clearReadOnly(temporary);
+        // Without TRUE a destination made meanwhile is replaced, as CopyFileA
+        // would have overwritten it; with TRUE it is kept.
+        return putInPlace(temporary, destination, !keepExisting);
+    }
+    return false;
 }
 }  // namespace
+
+bool saveTextFile(const std::string& fileName, const std::string& text) {
+    if (fileName.empty()) return false;
+    // CREATE_ALWAYS refuses a read-only file, and a hidden or system one
+    // when it is asked for a normal file: such a file stays as it is.
+    FileIdentity existing;
+    bool existed = fileIdentity(fileName, existing);
+    if (existed && (existing.attributes & (fileReadOnly | fileHidden | fileSystem)))
+        return refused("CreateFileA", "the file is read-only, hidden or system", errorAccessDenied);
+    std::string converted;
+    const std::string& bytes = textFileBytes(text, converted);
+    std::string folder = folderOf(fileName);
+    unsigned long processId = currentProcessId();
+    for (unsigned attempt = 0; attempt < temporaryNamesTried; ++attempt) {
+        std::string temporary = temporaryName(folder, processId, attempt);
+        unsigned long error = 0;
+        Handle file = createNewFile(temporary, error);
+        if (!file && nameTaken(error)) continue;
+        if (!file) return false;
+        bool written = writeFileBytes(file, bytes.data(), bytes.size());
+        closeFile(file);
+        if (written && putInPlace(temporary, fileName, true)) return true;
+        if (!written) removeTemporary(temporary);
+        // The text fitted beside it. A file that is there but cannot be
+        // replaced (held open by a reader that shares writing, the running
+        // batch file itself) is written in place, as it always was: the
+        // room the temporary file took is free again for it.
+        return written && existed && writeTextFile(fileName, text);
+    }
+    return false;
+}
 
 bool copyFromFields(const std::string& fields) {
     std::string rest = fields;
     std::string source = takeField(rest);
     std::string destination = takeField(rest);
-    return copyWritable(source, destination, rest == "TRUE");
+    return copyWhole(source, destination, rest == "TRUE");
 }
 
 bool moveFromFields(const std::string& fields) {
@@ -40,13 +168,13 @@ bool moveFromFields(const std::string& fields) {
     std::string source = takeField(rest);
     std::string destination = takeField(rest);
     // The source goes only after a good copy, so a failed copy never loses it.
-    return copyWritable(source, destination, rest == "TRUE") && deleteFile(source);
+    return copyWhole(source, destination, rest == "TRUE") && deleteFile(source);
 }
 
 bool saveFromFields(const std::string& fields, bool withEscapes) {
     std::string fileName, text;
     splitField(fields, fileName, text);
-    return writeTextFile(fileName, withEscapes ? applyTextEscapes(text) : text);
+    return saveTextFile(fileName, withEscapes ? applyTextEscapes(text) : text);
 }
 
 void commandSave(Handle, const std::string&, const std::string& arguments) { saveFromFields(arguments, false); }
