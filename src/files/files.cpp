@@ -1,5 +1,7 @@
 #include "files/files.h"
 
+#include <algorithm>
+
 #include "app/boxes.h"
 #include "app/reply.h"
 #include "app/text.h"
@@ -19,31 +21,27 @@ bool onCdromDrive(const std::string& file) {
 
 // ---- files put in place only when whole
 //
-// A copy or a saved text is made beside its destination, in the folder of
-// its full name, under a temporary name "~hcNNNN.tmp" (four hex digits from
-// the process id, counting on while a name is taken: no file there is ever
-// overwritten), and then renamed over the destination in one call. Every
-// failure removes the temporary file again; the destination is either what
-// it was or the whole new file.
+// A copy or a saved text is made beside its destination, in the folder its
+// name gives, under a temporary name "~hc0000.tmp" (the next number while a
+// name is taken: no file there is ever overwritten), and then renamed over
+// the destination in one call. Every failure removes the temporary file
+// again; the destination is either what it was or the whole new file.
 
 const unsigned long errorSharingViolation = 32, errorFileExists = 80, errorAlreadyExists = 183;
 const unsigned long errorAccessDenied = 5;
-const unsigned temporaryNamesTried = 16;
+const unsigned temporaryNamesTried = 64;
 
-// The folder of a name's full form, ending in "\" ("" when it has none: the
-// name is then relative, and so is its temporary neighbour).
-std::string folderOf(const std::string& name) {
-    std::string full = fullPathName(name);
-    std::size_t last = std::string::npos;
-    for (std::size_t at = findText(full, "\\"); at != std::string::npos; at = findText(full, "\\", at + 1)) last = at;
-    return last == std::string::npos ? std::string() : full.substr(0, last + 1);
-}
-
-std::string temporaryName(const std::string& folder, unsigned long processId, unsigned attempt) {
+// The temporary name beside a destination: its folder as the name gives it
+// (up to the last "\" or "/", or the "C:" of a drive-relative name), so
+// that it lies wherever Windows puts the destination itself.
+std::string temporaryName(const std::string& destination, unsigned number) {
+    std::size_t folderEnd = destination.size() >= 2 && destination[1] == ':' ? 2 : 0;
+    for (const char* separator : {"\\", "/"})
+        for (std::size_t at = findText(destination, separator); at != std::string::npos;
+             at = findText(destination, separator, at + 1))
+            folderEnd = std::max(folderEnd, at + 1);
     const char* digits = "0123456789ABCDEF";
-    // Process ids are multiples of four.
-    unsigned long number = (processId / 4 + attempt) & 0xFFFF;
-    std::string name = folder + "~hc";
+    std::string name = destination.substr(0, folderEnd) + "~hc";
     for (int shift = 12; shift >= 0; shift -= 4) name += digits[(number >> shift) & 15];
     return name + ".tmp";
 }
@@ -106,10 +104,8 @@ bool mayCopyOnto(const std::string& source, const FileIdentity& destination, boo
 bool copyWhole(const std::string& source, const std::string& destination, bool keepExisting) {
     FileIdentity existing;
     if (fileIdentity(destination, existing) && !mayCopyOnto(source, existing, keepExisting)) return false;
-    std::string folder = folderOf(destination);
-    unsigned long processId = currentProcessId();
     for (unsigned attempt = 0; attempt < temporaryNamesTried; ++attempt) {
-        std::string temporary = temporaryName(folder, processId, attempt);
+        std::string temporary = temporaryName(destination, attempt);
         unsigned long error = copyToNewFile(source, temporary);
         if (nameTaken(error)) continue;
         if (error) {
@@ -135,10 +131,8 @@ bool saveTextFile(const std::string& fileName, const std::string& text) {
         return refused("CreateFileA", "the file is read-only, hidden or system", errorAccessDenied);
     std::string converted;
     const std::string& bytes = textFileBytes(text, converted);
-    std::string folder = folderOf(fileName);
-    unsigned long processId = currentProcessId();
     for (unsigned attempt = 0; attempt < temporaryNamesTried; ++attempt) {
-        std::string temporary = temporaryName(folder, processId, attempt);
+        std::string temporary = temporaryName(fileName, attempt);
         unsigned long error = 0;
         Handle file = createNewFile(temporary, error);
         if (!file && nameTaken(error)) continue;

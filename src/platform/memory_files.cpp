@@ -399,10 +399,6 @@ bool fileIdentity(const std::string& name, FileIdentity& identity) {
     return true;
 }
 
-unsigned long currentProcessId() {
-    fakeCalls.push_back("currentProcessId");
-    return 0x2A4;
-}
 
 bool clearReadOnly(const std::string& path) {
     if (failing("clearReadOnly")) return false;

@@ -48,8 +48,7 @@ bool fakeDirectoryExists(const std::string& path);
 std::string fakeFileBytes(const std::string& path);
 // Every file and directory, as absolute lower-case paths (directories end in "\").
 std::vector<std::string> fakeEntries();
-// The process id is 0x2A4 in every run: hostcmd's first temporary name in a
-// folder is "~hc00A9.tmp". Every file has an index, kept by a rename.
+// Every file has an index (what fileIdentity answers), kept by a rename.
 // How many files are open right now (files must never stay open).
 int fakeOpenFiles();
 struct FakeEntry {

@@ -30,8 +30,6 @@ void platformQuietErrorMode();
 // SetErrorMode(the mode kept by platformQuietErrorMode): a started program
 // inherits the error mode, and with it Windows' own missing-DLL and crash reports.
 void platformStartErrorMode();
-// GetCurrentProcessId.
-unsigned long currentProcessId();
 // IsDBCSLeadByte: whether the byte opens a double-byte character in the ANSI code page.
 bool isLeadByte(unsigned char byte);
 // Whether the process works in UTF-8: only hostcmd-utf8.exe does, whose

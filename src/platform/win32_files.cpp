@@ -24,8 +24,6 @@ void platformQuietErrorMode() {
 // Inherited by every process created while it is set (CreateProcess without CREATE_DEFAULT_ERROR_MODE).
 void platformStartErrorMode() { SetErrorMode(foundErrorMode); }
 
-unsigned long currentProcessId() { return GetCurrentProcessId(); }
-
 bool isLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
 #ifdef HOSTCMD_UTF8

@@ -92,29 +92,29 @@ TEST_F(FilesTest, CopiesFromACdAreWritable) {
         const char* calls;       // the platform calls in order, "," between them
     } cases[] = {
         {"copy&E:\\setup.ini&C:\\new.ini&", "C:\\work", nullptr, "C:\\new.ini", true, false,
-         "fileIdentity,fullPathName,currentProcessId,copyToNewFile,fullPathName,getDriveType,clearReadOnly,putFileInPlace"},
+         "fileIdentity,copyToNewFile,fullPathName,getDriveType,clearReadOnly,putFileInPlace"},
         {"copy&setup.ini&C:\\new.ini&", "E:\\data", nullptr, "C:\\new.ini", true, false,
-         "fileIdentity,fullPathName,currentProcessId,copyToNewFile,fullPathName,getDriveType,clearReadOnly,putFileInPlace"},
+         "fileIdentity,copyToNewFile,fullPathName,getDriveType,clearReadOnly,putFileInPlace"},
         // The source on the disc cannot be deleted: the copy stays, and is writable.
         {"move&E:\\setup.ini&C:\\new.ini&", "C:\\work", nullptr, "C:\\new.ini", true, false,
-         "fileIdentity,fullPathName,currentProcessId,copyToNewFile,fullPathName,getDriveType,clearReadOnly,putFileInPlace,"
+         "fileIdentity,copyToNewFile,fullPathName,getDriveType,clearReadOnly,putFileInPlace,"
          "deleteFile"},
         {"copyM&Done&ok&E:\\setup.ini&C:\\new.ini&", "C:\\work", nullptr, "C:\\new.ini", true, false,
-         "fileIdentity,fullPathName,currentProcessId,copyToNewFile,fullPathName,getDriveType,clearReadOnly,putFileInPlace,"
+         "fileIdentity,copyToNewFile,fullPathName,getDriveType,clearReadOnly,putFileInPlace,"
          "windowStationVisible,messageBox"},
         // A read-only file copied from a hard disk keeps its attribute.
         {"copy&C:\\ro.txt&C:\\new.ini&", "C:\\work", nullptr, "C:\\new.ini", true, true,
-         "fileIdentity,fullPathName,currentProcessId,copyToNewFile,fullPathName,getDriveType,putFileInPlace"},
+         "fileIdentity,copyToNewFile,fullPathName,getDriveType,putFileInPlace"},
         {"move&C:\\ro.txt&C:\\new.ini&", "C:\\work", nullptr, "C:\\new.ini", true, true,
-         "fileIdentity,fullPathName,currentProcessId,copyToNewFile,fullPathName,getDriveType,putFileInPlace,deleteFile"},
+         "fileIdentity,copyToNewFile,fullPathName,getDriveType,putFileInPlace,deleteFile"},
         // A kept destination stays as it was, attribute and all, and nothing is copied.
         {"copy&E:\\setup.ini&C:\\ro.txt&TRUE", "C:\\work", nullptr, "C:\\ro.txt", false, true, "fileIdentity"},
         // A copy that cannot be made writable is still a copy.
         {"copyM&Done&ok&E:\\setup.ini&C:\\new.ini&", "C:\\work", "clearReadOnly", "C:\\new.ini", true, true,
-         "fileIdentity,fullPathName,currentProcessId,copyToNewFile,fullPathName,getDriveType,clearReadOnly,putFileInPlace,"
+         "fileIdentity,copyToNewFile,fullPathName,getDriveType,clearReadOnly,putFileInPlace,"
          "windowStationVisible,messageBox"},
         {"copy&E:\\setup.ini&C:\\new.ini&", "C:\\work", "getDriveType", "C:\\new.ini", true, true,
-         "fileIdentity,fullPathName,currentProcessId,copyToNewFile,fullPathName,getDriveType,putFileInPlace"},
+         "fileIdentity,copyToNewFile,fullPathName,getDriveType,putFileInPlace"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
@@ -150,10 +150,11 @@ TEST_F(FilesTest, DestinationsAreWholeOrAsTheyWere) {
         const char* failedCall;  // the traced failure expected, or null
     } cases[] = {
         {"copy&C:\\src.txt&D:\\new.txt&TRUE", nullptr,
-         "    CopyFileA(\"C:\\src.txt\", \"D:\\~hc00A9.tmp\", TRUE) failed: error 112"},
+         "    CopyFileA(\"C:\\src.txt\", \"D:\\~hc0000.tmp\", TRUE) failed: error 112"},
         {"copy&C:\\src.txt&D:\\sub\\dst.txt&FALSE", nullptr,
-         "    CopyFileA(\"C:\\src.txt\", \"D:\\sub\\~hc00A9.tmp\", TRUE) failed: error 112"},
-        {"move&C:\\src.txt&D:\\sub\\dst.txt&", nullptr, nullptr},
+         "    CopyFileA(\"C:\\src.txt\", \"D:\\sub\\~hc0000.tmp\", TRUE) failed: error 112"},
+        {"move&C:\\src.txt&dst.txt&", nullptr,
+         "    CopyFileA(\"C:\\src.txt\", \"~hc0000.tmp\", TRUE) failed: error 112"},
         {"moveM&Moved&ok&C:\\src.txt&D:\\sub\\dst.txt&", nullptr, nullptr},
         {"save&D:\\sub\\dst.txt&a longer text", nullptr, "    WriteFile(handle) failed: error 112"},
         {"savePME&x.txt&none&D:\\new.txt&one&&two", nullptr, nullptr},
@@ -171,6 +172,7 @@ TEST_F(FilesTest, DestinationsAreWholeOrAsTheyWere) {
         fakeAddFile("C:\\ro.txt", "read-only", true);
         fakeAddFile("D:\\sub\\dst.txt", "old");
         fakeSetDriveCapacity('D', 5);
+        fakeSetCurrentDirectory("D:\\sub");
         if (c.failing) fakeFail(c.failing);
         std::map<std::string, FakeEntry> before = fakeEntrySnapshot();
         runCommandLine(1, c.line);
@@ -244,12 +246,12 @@ TEST_F(FilesTest, TemporaryNamesAvoidFilesThatAreThere) {
     for (const char* line : {"copy&C:\\src.txt&C:\\other\\dst.txt&", "save&C:\\other\\dst.txt&source"}) {
         SCOPED_TRACE(line);
         SetUp();
-        fakeAddFile("C:\\other\\~hc00A9.tmp", "the host's");
-        fakeAddFile("C:\\work\\~hc00AA.tmp", "in the current directory, not in the destination's");
+        fakeAddFile("C:\\other\\~hc0000.tmp", "the host's");
+        fakeAddFile("C:\\work\\~hc0001.tmp", "in the current directory, not in the destination's");
         std::size_t entries = fakeEntries().size();
         runCommandLine(1, line);
         EXPECT_EQ(fakeFileBytes("C:\\other\\dst.txt"), "source");
-        EXPECT_EQ(fakeFileBytes("C:\\other\\~hc00A9.tmp"), "the host's");
+        EXPECT_EQ(fakeFileBytes("C:\\other\\~hc0000.tmp"), "the host's");
         EXPECT_EQ(fakeEntries().size(), entries + 1);
     }
 }
