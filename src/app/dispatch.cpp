@@ -2,7 +2,6 @@
 
 #include "app/batch.h"
 #include "app/boxes.h"
-#include "app/reply.h"
 #include "app/text.h"
 #include "files/files.h"
 #include "install/install.h"
@@ -212,6 +211,6 @@ void dispatchCommand(Handle instance, const std::string& word, const std::string
     } else if (word.empty()) {
         runInstallCheck(instance, "kw.ini");
     } else if (findText(word, ".") != std::string::npos) {
-        writeTextFile(word, arguments);
+        saveTextFile(word, arguments);
     }
 }

@@ -11,6 +11,12 @@
 // "none"), whose two leading fields belong to the follow-up. The follow-up
 // happens only when the file work succeeded.
 //
+// A copy, a move's copy and a saved text reach their destination only whole:
+// each is made beside it under a temporary name and then renamed over it, so
+// a failure (a full disk, say) leaves an old destination as it was and no
+// part of a file where there was none. A copy onto its own source (under
+// whatever name) is refused and changes nothing.
+//
 // pathExists answers whether a name exists in a directory (files and
 // directories alike, wildcards allowed).
 #pragma once
@@ -20,6 +26,11 @@
 #include "platform/platform.h"
 
 bool pathExists(const std::string& directory, const std::string& name);
+
+// Stores a text in a file, every LF as CR LF, put in place only when
+// written whole (what "save", its forms and a file-name command word store).
+// A read-only, hidden or system file is refused and stays as it is.
+bool saveTextFile(const std::string& fileName, const std::string& text);
 
 // The file work itself, on the fields "file name&text" and
 // "source&destination&flag"; true when it succeeded.

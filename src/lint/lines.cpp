@@ -1,8 +1,16 @@
 #include <algorithm>
 #include <cstdio>
 
+#ifndef _WIN32
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "app/line_reader.h"
 #include "lint/lint.h"
+#include "platform/platform.h"
 
 FileLines splitLines(const std::string& bytes) {
     FileLines file;
@@ -73,20 +81,59 @@ std::string seenLine(const FileLines& file, int n) {
     return line;
 }
 
-bool readWholeFile(const std::string& path, std::string& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
+namespace {
+const char* const unreadReasons[] = {
+    "",
+    "there is no such file",
+    "it is no disk file that can be read (a directory, a device, a pipe, or no access)",
+    "it is larger than 64 MiB, far more than a batch, check or installer file holds",
+    "reading it failed",
+};
+}  // namespace
+
+const char* unreadReason(FileRead result) { return unreadReasons[static_cast<int>(result)]; }
+
+#ifdef _WIN32
+// As hostcmd opens its files: CreateFileA, and only a disk file (a device
+// such as COM1, or a pipe, would never end a read).
+FileRead readDiskFile(const std::string& path, std::string& bytes) {
+    Handle file = openFileForReading(path);
+    if (!file) return findFirstFile(path) ? FileRead::notADiskFile : FileRead::missing;
     bytes.clear();
-    // Room for the whole file at once: a large file is not copied as it grows.
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        long size = std::ftell(file);
-        if (size > 0) bytes.reserve(static_cast<std::size_t>(size));
-        std::rewind(file);
-    }
-    char block[4096];
-    std::size_t got;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0) bytes.append(block, got);
-    bool good = !std::ferror(file);
-    std::fclose(file);
-    return good;
+    std::string block(65536, '\0');
+    long got;
+    while ((got = readFileBytes(file, &block[0], block.size())) > 0 && bytes.size() <= maxLintedFileSize)
+        bytes.append(block, 0, static_cast<std::size_t>(got));
+    closeFile(file);
+    if (got < 0) return FileRead::failed;
+    return bytes.size() > maxLintedFileSize ? FileRead::tooLarge : FileRead::read;
 }
+#else
+// A regular file only: stat first (opening a device may block or act), then
+// open without blocking (a pipe put there meanwhile opens at once) and look
+// again at what was opened.
+FileRead readDiskFile(const std::string& path, std::string& bytes) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) return errno == ENOENT || errno == ENOTDIR ? FileRead::missing : FileRead::notADiskFile;
+    if (!S_ISREG(status.st_mode)) return FileRead::notADiskFile;
+    int file = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (file < 0) return FileRead::notADiskFile;
+    FileRead result = FileRead::read;
+    if (fstat(file, &status) != 0 || !S_ISREG(status.st_mode)) result = FileRead::notADiskFile;
+    else if (static_cast<unsigned long long>(status.st_size) > maxLintedFileSize) result = FileRead::tooLarge;
+    if (result == FileRead::read) {
+        bytes.clear();
+        bytes.reserve(static_cast<std::size_t>(status.st_size));
+        char block[65536];
+        ssize_t got;
+        while ((got = read(file, block, sizeof block)) > 0 && bytes.size() <= maxLintedFileSize)
+            bytes.append(block, static_cast<std::size_t>(got));
+        if (got < 0) result = FileRead::failed;
+        else if (bytes.size() > maxLintedFileSize) result = FileRead::tooLarge;  // it grew
+    }
+    close(file);
+    return result;
+}
+#endif
+
+bool readWholeFile(const std::string& path, std::string& bytes) { return readDiskFile(path, bytes) == FileRead::read; }

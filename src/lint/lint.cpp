@@ -160,6 +160,21 @@ void checkBytes(const std::string& path, const FileLines& lines, std::vector<Fin
                 "a NUL byte ends this line's text: the bytes after it are never seen");
 }
 
+// The line as its author sees it: a UTF-8 byte-order mark at the start of
+// line 2 or later (where two files were joined, the second one's mark) is
+// flagged and left out. hostcmd reads the mark's bytes as the start of the
+// line's text, and both builds then act on a word or name beginning with
+// them (U+FEFF to the UTF-8 build).
+std::string unmarkedLine(const std::string& path, const FileLines& lines, int n, std::vector<Finding>& findings) {
+    std::string line = seenLine(lines, n);
+    if (n < 2 || line.compare(0, 3, utf8Mark) != 0) return line;
+    add(findings, path, n, true,
+        "the line begins with a UTF-8 byte-order mark (\\xEF\\xBB\\xBF), as where two files were joined: hostcmd "
+        "reads it as the start of the line's text, so the command word, key part or name there begins with it "
+        "and the line does not do what it says (remove the mark)");
+    return line.substr(3);
+}
+
 // hostcmd never uses a line that does not fit: cut short, it could name
 // another file or lose its last field.
 std::string cutMessage(const std::string& line) {
@@ -194,15 +209,14 @@ void lintCommandLines(const std::string& path, const FileLines& lines, int first
                     (n < last ? " (" + linesAre(n + 1, last) + " never run either)" : std::string()));
             return;
         }
-        std::string line = seenLine(lines, n);
-        if (line.empty()) {
+        if (seenLine(lines, n).empty()) {
             if (n <= last)
                 add(findings, path, n, true,
                     std::string("empty line: ") + what + " ends here, so " + linesAre(n + 1, last) +
                         " never run");
             return;
         }
-        lintLine(path, n, line, 0, findings);
+        lintLine(path, n, unmarkedLine(path, lines, n, findings), 0, findings);
     }
 }
 
@@ -262,13 +276,14 @@ void lintCheck(const std::string& path, const FileLines& lines, std::vector<Find
                 "%APP% finds no directory through it");
         return;
     }
+    for (int n = 2; n <= 5; ++n) unmarkedLine(path, lines, n, findings);
     checkKeyParts(path, lines, findings);
     if (seenLine(lines, 5).empty())
         add(findings, path, 5, true,
             "the marker file is empty: the install check never finds it, so line 7 always runs");
     bool isDefault = upperCase(baseName(path)) == "KW.INI";
     for (int n = 6; n <= 7; ++n) {
-        std::string line = seenLine(lines, n);
+        std::string line = unmarkedLine(path, lines, n, findings);
         std::string word, arguments;
         splitField(dropLeadingQuotes(line), word, arguments);
         if (word.empty()) {
@@ -287,9 +302,18 @@ void lintCheck(const std::string& path, const FileLines& lines, std::vector<Find
         if (arguments.find('%') != std::string::npos) continue;  // the name depends on the machine
         std::string installerPath = directoryOf(path) + arguments;
         std::string bytes;
-        if (!readWholeFile(installerPath, bytes)) {
+        FileRead read = readDiskFile(installerPath, bytes);
+        if (read == FileRead::missing) {
             add(findings, path, n, false,
                 "installer file " + quoted(arguments) + " is not beside the check file: it was not linted");
+            continue;
+        }
+        if (read != FileRead::read) {
+            // hostcmd too runs an installer file only from a disk file.
+            bool runs = read == FileRead::tooLarge;
+            add(findings, path, n, !runs,
+                "installer file " + quoted(arguments) + " was not linted: " + unreadReason(read) +
+                    (runs ? std::string() : ", so hostcmd does not run it either: this line installs nothing"));
             continue;
         }
         FileLines installer = splitLines(bytes);
@@ -369,6 +393,7 @@ void lintInstaller(const std::string& path, const FileLines& lines, std::vector<
         add(findings, path, count ? count : 1, false,
             "the file has " + std::to_string(count) +
                 " lines: the command list starts at line 38, so no command of it runs");
+    for (int n = 2; n <= 16; ++n) unmarkedLine(path, lines, n, findings);
     checkKeyParts(path, lines, findings);
     if (seenLine(lines, 2).empty() && seenLine(lines, 3).empty() && seenLine(lines, 4).empty())
         add(findings, path, 2, true,
@@ -412,7 +437,7 @@ void lintInstaller(const std::string& path, const FileLines& lines, std::vector<
                     std::string("path tokens are not expanded in the install subdirectory: ") + token +
                         " stays as it is");
 
-    std::string final = seenLine(lines, 17);
+    std::string final = unmarkedLine(path, lines, 17, findings);
     if (final.empty())
         add(findings, path, 17, false,
             "the final command is empty: after the command list it runs the install check on \"kw.ini\" "

@@ -8,6 +8,7 @@
 // out as compilers print them: "file:line: error|warning: message".
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,7 +39,17 @@ FileLines splitLines(const std::string& bytes);
 // What hostcmd reads as line n (1-based): empty past the end, from an over-long line on, and after a NUL.
 std::string seenLine(const FileLines& file, int n);
 
-// The whole file into `bytes`; false when it cannot be read.
+// The lint reads only what hostcmd reads: disk files. It reads each whole,
+// so a file over 64 MiB is not read (a batch file of two million lines is
+// smaller).
+const std::size_t maxLintedFileSize = std::size_t(64) << 20;
+enum class FileRead { read, missing, notADiskFile, tooLarge, failed };
+// The whole file into `bytes`, when it is a disk file of at most
+// maxLintedFileSize bytes; never waits on a device or a pipe.
+FileRead readDiskFile(const std::string& path, std::string& bytes);
+// Why a file was not read: "there is no such file", ...
+const char* unreadReason(FileRead result);
+// readDiskFile, answering only whether the file was read.
 bool readWholeFile(const std::string& path, std::string& bytes);
 
 // The kind a file is taken for when the user did not say: a name ending in

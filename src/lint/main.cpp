@@ -66,8 +66,9 @@ int main(int argc, char** argv) {
             return 2;
         }
         std::string bytes;
-        if (!readWholeFile(argument, bytes)) {
-            std::fprintf(stderr, "%s: error: cannot read the file\n", argument);
+        FileRead read = readDiskFile(argument, bytes);
+        if (read != FileRead::read) {
+            std::fprintf(stderr, "%s: error: cannot read the file: %s\n", argument, unreadReason(read));
             unreadable = true;
             continue;
         }

@@ -15,6 +15,8 @@ struct Entry {
     bool readOnly;
     std::string bytes;
     std::string name;  // the absolute path in the case it was created with
+    unsigned long index = 0;         // the file's number on its drive; a rename keeps it
+    unsigned long hiddenSystem = 0;  // fileHidden and fileSystem
 };
 struct OpenFile {
     std::string path;
@@ -43,6 +45,8 @@ bool processQuiet, threadQuiet;         // the error modes
 bool longDrivePath(const std::string& path) {
     return path.size() >= 7 && path.compare(0, 4, "\\\\?\\") == 0 && path[5] == ':' && path[6] == '\\';
 }
+std::map<char, std::size_t> driveCapacities;  // bytes the files of a drive may hold; none: no limit
+unsigned long nextIndex;
 
 // The absolute form of a path as given, without a trailing "\" (but "C:\").
 std::string absoluteAsGiven(const std::string& given) {
@@ -69,12 +73,33 @@ std::string newEntryName(const std::string& path) {
     return it->second.name + (it->second.name.size() > 3 ? "\\" : "") + given.substr(slash + 1);
 }
 
-// Creates or replaces an entry, keeping the name of one that exists.
+// Creates or replaces an entry, keeping the name and the index of one that exists.
 void putEntry(const std::string& path, bool directory, bool readOnly, const std::string& bytes) {
     std::string full = lower(absoluteAsGiven(path));
     auto it = entries.find(full);
     std::string name = it != entries.end() ? it->second.name : newEntryName(path);
+    unsigned long index = it != entries.end() ? it->second.index : ++nextIndex;
     entries[full] = Entry{directory, readOnly, bytes, name};
+    entries[full].index = index;
+}
+
+// The entry a name opens, or entries.end(). This one function decides which
+// names reach one file: today those whose absolute() forms are equal (ASCII
+// case aside); whatever else Windows resolves to one file ("a.txt.",
+// "sub\..\a.txt") it must resolve too.
+std::map<std::string, Entry>::iterator entryReached(const std::string& name) {
+    return name.empty() ? entries.end() : entries.find(absolute(name));
+}
+
+// How many more bytes the files of the drive of an absolute path may hold.
+std::size_t roomOnDrive(const std::string& full) {
+    char letter = full.empty() ? 0 : static_cast<char>(full[0] - 'a' + 'A');
+    auto capacity = driveCapacities.find(letter);
+    if (capacity == driveCapacities.end()) return static_cast<std::size_t>(-1);
+    std::size_t used = 0;
+    for (auto& entry : entries)
+        if (entry.first[0] == full[0]) used += entry.second.bytes.size();
+    return used < capacity->second ? capacity->second - used : 0;
 }
 
 bool wildcardMatch(const char* pattern, const char* name) {
@@ -128,6 +153,8 @@ void resetFiles() {
     driveTypes.clear();
     volumes.clear();
     modelStartUp();
+    driveCapacities.clear();
+    nextIndex = 0;
     codePage = 1252;
     utf8Process = false;
     fakeActiveCodePage = 1252;
@@ -218,6 +245,18 @@ void fakeSetVolume(const std::string& root, unsigned type, bool readOnly) {
     std::string full = absolute(root);
     volumes[full.size() > 3 ? full + "\\" : full] = Volume{type, readOnly};
 }
+
+void fakeSetDriveCapacity(char letter, std::size_t bytes) { driveCapacities[letter] = bytes; }
+void fakeSetAttributes(const std::string& path, unsigned long attributes) {
+    Entry& entry = entries[absolute(path)];
+    entry.readOnly = (attributes & fileReadOnly) != 0;
+    entry.hiddenSystem = attributes & (fileHidden | fileSystem);
+}
+unsigned long fakeAttributes(const std::string& path) {
+    auto it = entries.find(absolute(path));
+    if (it == entries.end()) return 0;
+    return (it->second.readOnly ? fileReadOnly : 0) | it->second.hiddenSystem;
+}
 std::string fakeCurrentDirectory() { return currentDirectory; }
 bool fakeErrorModeQuiet() { return processQuiet || threadQuiet; }
 
@@ -297,8 +336,13 @@ long readFileBytes(Handle file, char* buffer, std::size_t size) {
 
 bool writeFileBytes(Handle file, const char* bytes, std::size_t size) {
     if (failing("writeFileBytes")) return false;
-    entries[openFiles.at(file).path].bytes.append(bytes, size);
-    return true;
+    const std::string& path = openFiles.at(file).path;
+    // A full drive takes what fits, as WriteFile does, and fails.
+    std::size_t room = roomOnDrive(path);
+    entries[path].bytes.append(bytes, std::min(size, room));
+    if (size <= room) return true;
+    failed("WriteFile", 112, {"\1handle"});  // ERROR_DISK_FULL
+    return false;
 }
 
 void closeFile(Handle file) {
@@ -323,25 +367,85 @@ bool deleteFile(const std::string& path) {
     return true;
 }
 
-bool copyFile(const std::string& source, const std::string& destination, bool failIfExists) {
-    if (failing("copyFile")) return false;
-    auto from = source.empty() ? entries.end() : entries.find(absolute(source));
+unsigned long copyToNewFile(const std::string& source, const std::string& destination) {
+    if (failing("copyToNewFile")) return 5;
+    auto from = entryReached(source);
     std::string to = destination.empty() ? "" : absolute(destination);
-    auto existing = entries.find(to);
     unsigned long code = 0;
-    if (source.empty() || from == entries.end()) code = source.empty() || !isDirectory(parentOf(absolute(source))) ? 3 : 2;
+    if (from == entries.end()) code = source.empty() || !isDirectory(parentOf(absolute(source))) ? 3 : 2;
     else if (from->second.directory) code = 5;
     else if (destination.empty() || !isDirectory(parentOf(to))) code = 3;
-    else if (existing != entries.end() && failIfExists) code = 80;  // ERROR_FILE_EXISTS
+    else if (entryReached(destination) != entries.end()) code = 80;  // ERROR_FILE_EXISTS
+    if (!code) {
+        // CopyFileA copies the attributes: a read-only source gives a
+        // read-only copy. A full drive keeps the part that fitted, as Wine does.
+        Entry copied = from->second;
+        std::size_t room = roomOnDrive(to);
+        putEntry(destination, false, copied.readOnly, copied.bytes.substr(0, std::min(room, copied.bytes.size())));
+        entries[to].hiddenSystem = copied.hiddenSystem;
+        if (room < copied.bytes.size()) code = 112;  // ERROR_DISK_FULL
+    }
+    if (code) failed("CopyFileA", code, {source, destination, "\1TRUE"});
+    return code;
+}
+
+Handle createNewFile(const std::string& name, unsigned long& error) {
+    if (failing("createNewFile")) {
+        error = 5;
+        return 0;
+    }
+    std::string full = name.empty() ? "" : absolute(name);
+    error = name.empty() || !isDirectory(parentOf(full)) ? 3 : entryReached(name) != entries.end() ? 80 : 0;
+    if (error) {
+        failed("CreateFileA", error, {name, "\1GENERIC_WRITE", "\1CREATE_NEW"});
+        return 0;
+    }
+    putEntry(name, false, false, "");
+    Handle file = newHandle();
+    openFiles[file] = OpenFile{full, 0};
+    return file;
+}
+
+bool putFileInPlace(const std::string& from, const std::string& to, bool replaceExisting) {
+    if (failing("putFileInPlace")) return false;
+    auto moving = entryReached(from);
+    auto existing = entryReached(to);
+    std::string target = to.empty() ? "" : absolute(to);
+    auto open = [](const std::string& full) {
+        for (auto& file : openFiles)
+            if (file.second.path == full) return true;
+        return false;
+    };
+    unsigned long code = 0;
+    if (moving == entries.end()) code = 2;
+    else if (to.empty() || !isDirectory(parentOf(target))) code = 3;
+    else if (target[0] != moving->first[0]) code = 17;  // ERROR_NOT_SAME_DEVICE
+    else if (existing != entries.end() && !replaceExisting) code = 183;  // ERROR_ALREADY_EXISTS
     else if (existing != entries.end() && (existing->second.directory || existing->second.readOnly)) code = 5;
+    else if (open(moving->first) || (existing != entries.end() && open(existing->first))) code = 32;
     if (code) {
-        failed("CopyFileA", code, {source, destination, failIfExists ? "\1TRUE" : "\1FALSE"});
+        failed("MoveFileExA", code, {from, to, replaceExisting ? "\1MOVEFILE_REPLACE_EXISTING" : "\10"});
         return false;
     }
-    // CopyFileA copies the attributes: a read-only source gives a read-only copy.
-    putEntry(destination, false, from->second.readOnly, from->second.bytes);
+    Entry moved = moving->second;
+    entries.erase(moving);
+    if (existing != entries.end() && existing->first != target) entries.erase(existing);
+    moved.name = newEntryName(to);
+    entries[target] = moved;
     return true;
 }
+
+bool fileIdentity(const std::string& name, FileIdentity& identity) {
+    if (failing("fileIdentity")) return false;
+    auto it = entryReached(name);
+    if (it == entries.end() || it->second.directory) return false;
+    identity.attributes = (it->second.readOnly ? fileReadOnly : 0) | it->second.hiddenSystem;
+    identity.volume = static_cast<unsigned char>(it->first[0]);
+    identity.indexHigh = 0;
+    identity.indexLow = it->second.index;
+    return true;
+}
+
 
 bool clearReadOnly(const std::string& path) {
     if (failing("clearReadOnly")) return false;

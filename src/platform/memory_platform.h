@@ -54,12 +54,16 @@ void fakeAddFile(const std::string& path, const std::string& bytes, bool readOnl
 // Removes the entry and everything below it.
 void fakeForget(const std::string& path);
 void fakeSetReadOnly(const std::string& path);
+// fileReadOnly, fileHidden and fileSystem (platform.h) of an entry.
+void fakeSetAttributes(const std::string& path, unsigned long attributes);
+unsigned long fakeAttributes(const std::string& path);
 bool fakeIsReadOnly(const std::string& path);
 bool fakeFileExists(const std::string& path);
 bool fakeDirectoryExists(const std::string& path);
 std::string fakeFileBytes(const std::string& path);
 // Every file and directory, as absolute lower-case paths (directories end in "\").
 std::vector<std::string> fakeEntries();
+// Every file has an index (what fileIdentity answers), kept by a rename.
 // How many files are open right now (files must never stay open).
 int fakeOpenFiles();
 struct FakeEntry {
@@ -111,6 +115,9 @@ void fakeSetDriveType(char letter, unsigned type);
 // A volume mounted in a folder ("C:\mnt\cd"), or a drive's volume
 // ("E:\"), with its drive type and whether its file system is read-only.
 void fakeSetVolume(const std::string& root, unsigned type, bool readOnly);
+// The drive holds at most this many bytes of file content: a copy or write
+// beyond it keeps the part that fits and fails with ERROR_DISK_FULL (112).
+void fakeSetDriveCapacity(char letter, std::size_t bytes);
 
 // ---- boxes and dialogs
 struct FakeBox {

@@ -87,8 +87,33 @@ void closeFile(Handle file);
 
 // DeleteFileA: no wildcards; fails on a directory or a read-only file.
 bool deleteFile(const std::string& path);
-// CopyFileA: with failIfExists an existing destination makes it fail.
-bool copyFile(const std::string& source, const std::string& destination, bool failIfExists);
+// CopyFileA(source, destination, TRUE): a copy under a name that is free;
+// the attributes and the last-write time come along. 0 when copied, else
+// GetLastError: 80 (or 183) when the name is taken. A copy that fails part
+// way may leave part of the file under the new name (Wine does).
+unsigned long copyToNewFile(const std::string& source, const std::string& destination);
+// CreateFileA(GENERIC_WRITE, share read, CREATE_NEW): a file under a name
+// that is free, never an existing one. 0 on failure, with GetLastError in
+// `error`: 80 when the name is taken.
+Handle createNewFile(const std::string& name, unsigned long& error);
+// MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING or 0): a rename on one
+// volume (no MOVEFILE_COPY_ALLOWED), so `to` is at every moment either the
+// old file or the whole new one. Without replacing, an existing `to` makes it
+// fail (183); a directory, a read-only file (on Windows) or a file open
+// without delete sharing cannot be replaced (5).
+bool putFileInPlace(const std::string& from, const std::string& to, bool replaceExisting);
+// What GetFileInformationByHandle tells of an existing file: its attributes
+// and, in the volume serial number and the file index, the file itself
+// whatever name reaches it.
+struct FileIdentity {
+    unsigned long attributes;
+    unsigned long volume, indexHigh, indexLow;
+};
+const unsigned long fileReadOnly = 0x1, fileHidden = 0x2, fileSystem = 0x4;
+// CreateFileA(no access, every share mode, OPEN_EXISTING), GetFileType, then
+// GetFileInformationByHandle. False when the name opens no disk file (none
+// there, a directory, a device): a question whose "no" is not traced.
+bool fileIdentity(const std::string& name, FileIdentity& identity);
 // CreateDirectoryA(path, NULL): one level only; fails when it exists already.
 bool createDirectory(const std::string& path);
 // RemoveDirectoryA: only an empty directory.

@@ -117,11 +117,53 @@ bool deleteFile(const std::string& path) {
     return false;
 }
 
-bool copyFile(const std::string& source, const std::string& destination, bool failIfExists) {
-    if (CopyFileA(source.c_str(), destination.c_str(), failIfExists ? TRUE : FALSE)) return true;
-    traceFailure("CopyFileA", GetLastError(), source.c_str(), destination.c_str(),
-                 failIfExists ? traceAsIs "TRUE" : traceAsIs "FALSE");
+unsigned long copyToNewFile(const std::string& source, const std::string& destination) {
+    if (CopyFileA(source.c_str(), destination.c_str(), TRUE)) return 0;
+    DWORD error = GetLastError();
+    traceFailure("CopyFileA", error, source.c_str(), destination.c_str(), traceAsIs "TRUE");
+    return error;
+}
+
+Handle createNewFile(const std::string& name, unsigned long& error) {
+    HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                              openFlags, nullptr);
+    if (file != INVALID_HANDLE_VALUE) return reinterpret_cast<Handle>(file);
+    error = GetLastError();
+    traceFailure("CreateFileA", error, name.c_str(), traceAsIs "GENERIC_WRITE", traceAsIs "CREATE_NEW");
+    return 0;
+}
+
+bool putFileInPlace(const std::string& from, const std::string& to, bool replaceExisting) {
+    // Without MOVEFILE_COPY_ALLOWED a move across volumes fails instead of
+    // becoming a copy that could be seen half made.
+    if (MoveFileExA(from.c_str(), to.c_str(), replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0)) return true;
+    traceFailure("MoveFileExA", GetLastError(), from.c_str(), to.c_str(),
+                 replaceExisting ? traceAsIs "MOVEFILE_REPLACE_EXISTING" : traceAsIs "0");
     return false;
+}
+
+bool fileIdentity(const std::string& name, FileIdentity& identity) {
+    DWORD error = GetLastError();
+    // No access asked: the attributes and the index can be read even of a
+    // file another process holds open without sharing. Without
+    // FILE_FLAG_BACKUP_SEMANTICS a directory does not open.
+    HANDLE file = CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, openFlags, nullptr);
+    bool found = false;
+    if (file != INVALID_HANDLE_VALUE) {
+        BY_HANDLE_FILE_INFORMATION information;
+        // A device (COM1, NUL) opens too, and is no file.
+        found = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &information);
+        if (found) {
+            identity.attributes = information.dwFileAttributes;
+            identity.volume = information.dwVolumeSerialNumber;
+            identity.indexHigh = information.nFileIndexHigh;
+            identity.indexLow = information.nFileIndexLow;
+        }
+        CloseHandle(file);
+    }
+    SetLastError(error);
+    return found;
 }
 
 bool createDirectory(const std::string& path) {

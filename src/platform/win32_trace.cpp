@@ -52,7 +52,7 @@ void appendTraceLine(const std::string& line) {
 
 namespace {
 // A file's identity: its volume and its id on that volume.
-struct FileIdentity {
+struct OpenFileId {
     bool wide;  // from FileIdInfo: a 64-bit volume serial and a 128-bit id
     unsigned long long volume;
     unsigned char id[16];
@@ -70,8 +70,8 @@ const int fileIdInfo = 18;
 // Drive, servers): FileIdInfo (Windows 8 and Server 2012 on; the Vista and 7
 // GetFileInformationByHandleEx refuse the class) gives the 128-bit id. Some
 // SMB servers answer an id of 0 for every file: no identity at all.
-bool identify(HANDLE file, FileIdentity& identity) {
-    identity = FileIdentity();
+bool identify(HANDLE file, OpenFileId& identity) {
+    identity = OpenFileId();
     using ByHandleEx = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
     auto byHandleEx = lookedUp<ByHandleEx>("kernel32.dll", "GetFileInformationByHandleEx");
     FileIdInformation wide;
@@ -104,7 +104,7 @@ bool isTraceFile(Handle file) {
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
                                nullptr);
     if (trace != INVALID_HANDLE_VALUE) {
-        FileIdentity opened, traced;
+        OpenFileId opened, traced;
         same = identify(reinterpret_cast<HANDLE>(file), opened) && identify(trace, traced) &&
                opened.wide == traced.wide && opened.volume == traced.volume;
         for (int i = 0; same && i < 16; ++i) same = opened.id[i] == traced.id[i];

@@ -11,7 +11,8 @@ themselves several times; an installer file with 100,000 command lines;
 double-byte text in code page 932 whose trail bytes equal "|" or "\\"; CD
 drives without media; a relative reply file named before a file dialog that
 chooses a file in another folder; device names (COM1, CON, ...) given as
-batch, check and installer files."""
+batch, check and installer files; copies and moves onto a drive too full
+for them, and onto their own source under other names."""
 
 import os
 import random
@@ -512,6 +513,84 @@ class QuietErrorModeTest(HostileTest):
                                      "%s; trace:\n%s" % (r.describe(), traced.decode("latin-1")))
         finally:
             self.wine.clear_cds()
+
+
+class WholeFileTest(HostileTest):
+    """A copy or move puts its destination in place only when it is whole,
+    and never replaces a file by its own copy."""
+
+    def small_drive(self, letter, free):
+        """A 64 KiB tmpfs as drive `letter` with `free` bytes left; skipped
+        where this machine cannot mount one (a mount needs root)."""
+        root = os.path.join(self.session.work_dir, "small-drive")
+        os.makedirs(root, exist_ok=True)
+        if os.path.ismount(root):
+            subprocess.run(["umount", root], stdin=subprocess.DEVNULL)
+        mounted = os.geteuid() == 0 and subprocess.run(
+            ["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", root], stdin=subprocess.DEVNULL,
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+        if not mounted:
+            self.skipTest("a small tmpfs cannot be mounted here (not root, or mount refused): no full drive")
+        self.addCleanup(subprocess.run, ["umount", root], stdin=subprocess.DEVNULL)
+        link = os.path.join(self.wine.path, "dosdevices", letter + ":")
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(root, link)
+        self.addCleanup(os.remove, link)
+        st = os.statvfs(root)
+        with open(os.path.join(root, "filler"), "wb") as f:
+            f.write(b"\0" * (st.f_bavail * st.f_frsize - free))
+        return root
+
+    def test_a_copy_that_does_not_fit_leaves_every_file_as_it_was(self):
+        root = self.small_drive("t", 8192)
+        d = self.dir()
+        big = bytes(random.Random(21).randrange(256) for _ in range(20000))
+        d.write("big.bin", big)
+        with open(os.path.join(root, "dest.txt"), "wb") as f:
+            f.write(b"the old destination")
+        trace = d.path("trace.txt")
+        env = {"HOSTCMD_TRACE": d.winpath("trace.txt")}
+        before = harness.snapshot(root)
+        for line in ["copy&big.bin&T:\\new.bin&TRUE", "move&big.bin&T:\\dest.txt&FALSE"]:
+            with self.subTest(line=line):
+                self.run_clean(d, line, env=env)
+                self.assertEqual(harness.snapshot(root), before)
+                self.assertEqual(d.read("big.bin"), big)
+                with open(trace, "rb") as f:
+                    lines = f.read().decode("latin-1").split("\r\n")
+                os.remove(trace)
+                self.assertEqual(lines[1], '    CopyFileA("big.bin", "T:\\~hc0000.tmp", TRUE) failed: error 112', lines)
+        # Once there is room the same line copies, whole.
+        os.remove(os.path.join(root, "filler"))
+        self.run_clean(d, "copy&big.bin&T:\\new.bin&TRUE")
+        self.assertEqual(sorted(os.listdir(root)), ["dest.txt", "new.bin"])
+        with open(os.path.join(root, "new.bin"), "rb") as f:
+            self.assertEqual(f.read(), big)
+
+    def test_a_copy_onto_its_own_source_changes_nothing(self):
+        # One file under another case, with trailing dots or blanks, through
+        # "..", "/", its short name, a hard link: a replace would put the
+        # copy over the file, and a move would then delete it.
+        d = self.dir()
+        d.write("a.txt", b"keep me")
+        d.write("a long file name.txt", b"long")
+        d.mkdir("sub")
+        os.link(d.path("a.txt"), d.path("link.txt"))
+        probe = b'"%s\\probe.exe" short.txt short "%s"' % (harness.TOOLS_DIR_WIN.encode(),
+                                                            d.winpath("a long file name.txt").encode("latin-1"))
+        self.run_in(d, probe, raw=True, program=harness.TOOLS_DIR_WIN + "\\probe.exe")
+        short = d.read("short.txt").decode("latin-1").splitlines()[1].partition("=")[2]
+        os.remove(d.path("short.txt"))
+        self.assertTrue(short and "~" in short, short)
+        before = d.snapshot()
+        for line in ["move&a.txt&A.TXT&FALSE", "move&a.txt&a.txt.&FALSE", "move&a.txt&a.txt &FALSE",
+                     "move&a.txt&sub\\..\\a.txt&FALSE", "moveM&Moved&ok&a.txt&%s&" % d.winpath("a.txt").replace("\\", "/"),
+                     "move&a.txt&link.txt&FALSE", "copy&link.txt&a.txt&", "move&a long file name.txt&%s&" % short]:
+            with self.subTest(line=line):
+                self.run_clean(d, line)
+                self.assertEqual(d.snapshot(), before)
+                self.assertEqual(os.stat(d.path("a.txt")).st_ino, os.stat(d.path("link.txt")).st_ino)
 
 
 if __name__ == "__main__":

@@ -18,10 +18,10 @@ FILES = {
                            b"NO\r\n"] + [b"t\r\n"] * 7 + [b"%PROG%\r\n", b"Vendor\\Product\r\n", b"\r\n"]
                           + [b"\r\n"] * 20 + [b"copy&a&%APP%a&FALSE\r\n", b"cpoy&b&%APP%b&FALSE\r\n"]),
     "clean.txt": b"save&a.txt&Hello\r\nrun&%WIN%notepad.exe&none\r\n",
-    # Byte problems, shown escaped the same way by both builds; a file of
-    # warnings only.
+    # Byte problems (a second file's byte-order mark on line 5), shown
+    # escaped the same way by both builds; a file of warnings only.
     "bytes.txt": b"\xef\xbb\xbfsave&a.txt&x\r\ncopy&\xe4.txt&b&true\r\nsave&c&d\rsave&e&f\r\n"
-                 b"copy&%PROGRAMFILES%\\a&b&TRUE\r\n",
+                 b"copy&%PROGRAMFILES%\\a&b&TRUE\r\n\xef\xbb\xbfsave&b.txt&y\r\n",
     "warn.txt": b"copy&a&b&maybe\r\n",
 }
 
@@ -61,8 +61,36 @@ class LintTest(harness.TestCase):
         self.assertIn(b"bytes.txt:1: error: the file begins with a UTF-8 byte-order mark (\\xEF\\xBB\\xBF)", native[1])
         self.assertIn(b"bytes.txt:2: error: flag \"true\" is not TRUE", native[1])
         self.assertIn(b"use %PROG%", native[1])
+        self.assertIn(b"bytes.txt:5: error: the line begins with a UTF-8 byte-order mark (\\xEF\\xBB\\xBF), as where "
+                      b"two files were joined", native[1])
         self.assertEqual(self.both(d, ["warn.txt"])[0][0], 0)
         self.assertEqual(self.both(d, ["--werror", "warn.txt"])[0][0], 1)
+
+    def test_only_disk_files_are_read(self):
+        # A device, a pipe or /dev/zero, named on the command line or on line 7
+        # of a check file, is not read: each run ends at once and says why.
+        d = self.dir()
+        check = b"check\r\nA\r\nB\r\nC\r\nv.exe\r\nrun&v.exe&none\r\ninstall&%s\r\n"
+        d.write("com.ini", check % b"COM1")
+        code, out, _ = self.wine.wine([self.lint_exe, "com.ini"], cwd=d.unix, timeout=30)
+        self.assertEqual(code, 1, out)
+        self.assertIn(b'com.ini:7: error: installer file "COM1" was not linted: it is no disk file that can be read',
+                      out)
+        code, _, err = self.wine.wine([self.lint_exe, "COM1"], cwd=d.unix, timeout=30)
+        self.assertEqual((code, err.replace(b"\r\n", b"\n")),
+                         (2, b"COM1: error: cannot read the file: it is no disk file that can be read (a directory, "
+                             b"a device, a pipe, or no access)\n"))
+        os.mkfifo(d.path("pipe"))
+        os.symlink("/dev/zero", d.path("zero"))
+        d.write("pipe.ini", check % b"pipe")
+        d.write("zero.ini", check % b"zero")
+        code, out, err = harness.run_to_files([NATIVE, "pipe", "zero", "pipe.ini", "zero.ini"], dict(os.environ),
+                                              os.path.join(d.unix, "..", "native-devices.out"), cwd=d.unix,
+                                              timeout=30)
+        self.assertEqual(code, 2, err)
+        self.assertEqual(err.count(b": error: cannot read the file: it is no disk file"), 2, err)
+        for name in (b"pipe", b"zero"):
+            self.assertIn(b'%s.ini:7: error: installer file "%s" was not linted' % (name, name), out)
 
     def test_the_shipped_examples_lint_clean_on_windows(self):
         d = self.dir()

@@ -27,15 +27,15 @@ class TraceTest(harness.TestCase):
         ("copy of a missing source: ERROR_FILE_NOT_FOUND",
          b"copy&missing.txt&copy.txt&FALSE", {},
          ['[1] copy source "missing.txt", destination "copy.txt", TRUE to keep an existing destination "FALSE"',
-          '    CopyFileA("missing.txt", "copy.txt", FALSE) failed: error 2']),
+          '    CopyFileA("missing.txt", "~hc0000.tmp", TRUE) failed: error 2']),
         ("copy onto a kept destination: ERROR_FILE_EXISTS",
          b"copy&a.txt&b.txt&TRUE", {"a.txt": b"new", "b.txt": b"old"},
          ['[1] copy source "a.txt", destination "b.txt", TRUE to keep an existing destination "TRUE"',
-          '    CopyFileA("a.txt", "b.txt", TRUE) failed: error 80']),
+          '    CopyFileA not called: the destination exists and TRUE keeps it: error 80']),
         ("copy into a missing folder: ERROR_PATH_NOT_FOUND",
          b"copy&a.txt&nofolder\\b.txt&FALSE", {"a.txt": b"x"},
          ['[1] copy source "a.txt", destination "nofolder\\b.txt", TRUE to keep an existing destination "FALSE"',
-          '    CopyFileA("a.txt", "nofolder\\b.txt", FALSE) failed: error 3']),
+          '    CopyFileA("a.txt", "nofolder\\~hc0000.tmp", TRUE) failed: error 3']),
         ("a good copy traces only its command line",
          b"copy&a.txt&b.txt&FALSE", {"a.txt": b"x"},
          ['[1] copy source "a.txt", destination "b.txt", TRUE to keep an existing destination "FALSE"']),
@@ -57,7 +57,7 @@ class TraceTest(harness.TestCase):
         self.assertEqual(lines, [
             '[1] batch batch file "steps.txt"',
             '[2] copy source "missing.txt", destination "x.txt", TRUE to keep an existing destination "FALSE"',
-            '    CopyFileA("missing.txt", "x.txt", FALSE) failed: error 2',
+            '    CopyFileA("missing.txt", "~hc0000.tmp", TRUE) failed: error 2',
             '[2] save file name "out.txt", text "done"',
         ])
         # A second start appends to the same file.

@@ -25,14 +25,14 @@ void victimFile() { fakeAddFile("C:\\work\\victim.txt", "v"); }
 void oldDirectory() { fakeAddDirectory("C:\\work\\olddir"); }
 
 const Pair pairs[] = {
-    {"saveM", "out.txt&hello", nothing, {"createFileForWriting", "writeFileBytes"},
+    {"saveM", "out.txt&hello", nothing, {"createNewFile", "writeFileBytes"},
      [] { return fakeFileBytes("out.txt") == "hello"; }},
-    {"savePM", "out.txt&a&&b%TAB%c", nothing, {"createFileForWriting", "writeFileBytes"},
+    {"savePM", "out.txt&a&&b%TAB%c", nothing, {"createNewFile", "writeFileBytes", "putFileInPlace"},
      [] { return fakeFileBytes("out.txt") == "a\r\r\nb\tc"; }},
     {"deleteM", "victim.txt", victimFile, {"deleteFile"}, [] { return !fakeFileExists("victim.txt"); }},
-    {"copyM", "src.txt&dst.txt&", sourceFile, {"copyFile"},
+    {"copyM", "src.txt&dst.txt&", sourceFile, {"copyToNewFile", "putFileInPlace"},
      [] { return fakeFileBytes("dst.txt") == "source" && fakeFileExists("src.txt"); }},
-    {"moveM", "src.txt&dst.txt&FALSE", sourceFile, {"copyFile", "deleteFile"},
+    {"moveM", "src.txt&dst.txt&FALSE", sourceFile, {"copyToNewFile", "putFileInPlace", "deleteFile"},
      [] { return fakeFileBytes("dst.txt") == "source" && !fakeFileExists("src.txt"); }},
     {"makeDirM", "newdir", nothing, {"createDirectory"}, [] { return fakeDirectoryExists("newdir"); }},
     {"deleteDirM", "olddir", oldDirectory, {"removeDirectory"}, [] { return !fakeDirectoryExists("olddir"); }},
@@ -156,7 +156,7 @@ TEST(FollowUp, MoveKeepsTheCopyWhenTheSourceCannotGo) {
 TEST(FollowUp, MoveDoesNotDeleteAfterAFailedCopy) {
     fakeReset();
     sourceFile();
-    fakeFail("copyFile");
+    fakeFail("copyToNewFile");
     runCommandLine(instance, "moveME&src.txt&none&src.txt&dst.txt&");
     EXPECT_TRUE(fakeFileExists("src.txt"));
     for (const std::string& call : fakeCalls) EXPECT_NE(call, "deleteFile");

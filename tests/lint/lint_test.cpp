@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+
 #include "app/dispatch.h"
 #include "app/fields.h"
 #include "app/line_reader.h"
@@ -244,6 +246,43 @@ TEST(LintCheck, InstallerFileIsLintedAndItsKeyCompared) {
     std::filesystem::remove_all(dir);
 }
 
+// The lint reads disk files only, as hostcmd does, and none too large to
+// hold: a pipe or a device would never end a read, /dev/zero never ends at
+// all. A check file says why its installer file was not linted.
+TEST(LintCheck, OnlyDiskFilesOfASaneSizeAreRead) {
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / "hostcmd-lint-files";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "folder");
+    std::ofstream(dir / "setup.txt", std::ios::binary) << installer({});
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir / "zero");
+    std::ofstream(dir / "huge", std::ios::binary).close();
+    std::filesystem::resize_file(dir / "huge", maxLintedFileSize + 1);  // sparse
+    struct Case {
+        const char* name;
+        FileRead read;
+        const char* finding;  // what the check file's line 7 says, or null when the installer was linted
+    } cases[] = {
+        {"setup.txt", FileRead::read, nullptr},
+        {"gone.txt", FileRead::missing, "is not beside the check file: it was not linted"},
+        {"pipe", FileRead::notADiskFile, "was not linted: it is no disk file that can be read"},
+        {"zero", FileRead::notADiskFile, "so hostcmd does not run it either: this line installs nothing"},
+        {"folder", FileRead::notADiskFile, "was not linted: it is no disk file"},
+        {"huge", FileRead::tooLarge, "was not linted: it is larger than 64 MiB"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string bytes;
+        EXPECT_EQ(readDiskFile((dir / c.name).string(), bytes), c.read);
+        auto findings = lint(FileKind::check, lines({"x", "ExampleSoft", "Viewer", "2.0", "v.exe", "run&v.exe&none",
+                                                     std::string("install&") + c.name}),
+                             (dir / "kw.ini").string());
+        if (c.finding) expectOne(findings, 7, c.read != FileRead::missing && c.read != FileRead::tooLarge, c.finding);
+        else EXPECT_EQ(listed(findings), "");
+    }
+    std::filesystem::remove_all(dir);
+}
+
 // ---- installer files
 
 TEST(LintInstaller, TheWorkedExampleIsClean) { EXPECT_EQ(listed(lint(FileKind::installer, installer({}))), ""); }
@@ -406,6 +445,32 @@ TEST(LintRules, EachMistakeIsFoundAndItsCorrectNeighbourStaysSilent) {
 }
 
 // ---- the line model and the table the rules rest on
+
+// Two files joined: the second one's byte-order mark starts a line. It is
+// the line's one finding; inside a line, or before line 1 of a check file
+// (a title nobody reads), a mark changes nothing.
+TEST(LintRules, ByteOrderMarkOnALaterLine) {
+    const std::string bom = "\xEF\xBB\xBF";
+    struct Case {
+        FileKind kind;
+        std::string bytes;
+        int line;
+    } cases[] = {
+        {FileKind::batch, lines({"save&a&b", bom + "save&c&d"}), 2},
+        {FileKind::batch, lines({"save&a&b", bom + "notes.txt&x"}), 2},
+        {FileKind::check, lines({"x", bom + "ExampleSoft", "Viewer", "2.0", "v.exe", "run&v&none", "run&w&none"}), 2},
+        {FileKind::check, lines({"x", "A", "B", "C", "v.exe", "run&v&none", bom + "run&w&none"}), 7},
+        {FileKind::installer, installer({{16, bom + "ExampleSoft\\Viewer\\"}}), 16},
+        {FileKind::installer, installer({}, {"copy&a&b&FALSE", bom + "copy&c&d&FALSE"}), 39},
+    };
+    for (const Case& c : cases) {
+        auto findings = lint(c.kind, c.bytes);
+        expectOne(findings, c.line, true, "byte-order mark (\\xEF\\xBB\\xBF), as where two files were joined");
+        EXPECT_EQ(findings.size(), 1u) << listed(findings);
+    }
+    EXPECT_EQ(listed(lint(FileKind::batch, lines({"save&a.txt&" + bom + "text", "save&b.txt&x"}))), "");
+    EXPECT_EQ(listed(lint(FileKind::check, bom + goodCheck, "kw.ini")), "");
+}
 
 TEST(LintLineModel, ReadsWhatHostcmdsLineReaderReads) {
     const std::string files[] = {

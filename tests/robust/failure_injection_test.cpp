@@ -196,17 +196,21 @@ TEST(FailureInjection, EveryCallOfEveryCommandMayFail) {
             }
             if (!c.replyFile) continue;
             std::set<std::string> allowed = {clean.reply};
-            if (c.errorReply) allowed.insert(c.errorReply);
-            if (failedCall == "createFileForWriting") allowed.insert(oldReply);
-            // Once opened the file is truncated: a write that fails leaves it empty.
-            if (failedCall == "writeFileBytes") allowed.insert("");
+            bool nested = std::string(c.commandLine).compare(0, 5, "batch") == 0 ||
+                          std::string(c.commandLine).compare(0, 7, "confirm") == 0;
+            if (c.errorReply) {
+                allowed.insert(c.errorReply);
+                // A reply is written in place: once opened the file is
+                // truncated, and a write that fails leaves it empty.
+                if (failedCall == "createFileForWriting") allowed.insert(oldReply);
+                if (failedCall == "writeFileBytes") allowed.insert("");
+            } else {
+                // A saved text is put in place whole, or the old one stays.
+                allowed.insert(oldReply);
+            }
             // Inside a batch or a confirm, the failing call may belong to
             // another line: the reply is one of the forms above or untouched.
-            if (std::string(c.commandLine).compare(0, 5, "batch") == 0 ||
-                std::string(c.commandLine).compare(0, 7, "confirm") == 0) {
-                allowed.insert(oldReply);
-                allowed.insert("");
-            }
+            if (nested) allowed.insert("");
             EXPECT_TRUE(allowed.count(failed.reply)) << "reply: " << failed.reply;
         }
     }
@@ -271,11 +275,11 @@ TEST(FailureInjection, FailingLookupsGiveTheErrorForm) {
 // A move whose copy fails keeps its source; one whose delete fails keeps both.
 TEST(FailureInjection, MoveDeletesItsSourceOnlyAfterAGoodCopy) {
     buildWorld();
-    fakeFail("copyFile");
+    fakeFail("copyToNewFile");
     runCommandLine(instance, "move&a.txt&new.txt&");
     EXPECT_EQ(fakeFileBytes("C:\\work\\a.txt"), sourceBytes);
     EXPECT_FALSE(fakeFileExists("C:\\work\\new.txt"));
-    EXPECT_EQ(fakeCalls, std::vector<std::string>{"copyFile"});
+    EXPECT_EQ(std::count(fakeCalls.begin(), fakeCalls.end(), "deleteFile"), 0);
 
     buildWorld();
     fakeFail("deleteFile");
@@ -417,7 +421,7 @@ void changeWorld(const std::string& words) {
 #define SHORTCUT "shGetFolderPath(0x800B) coInitialize coUninitialize"
 #define RESTART "initiateSystemReboot"
 #define DESK_ICON "deskIcon&Viewer&C:\\v.exe&&Desc&none&0&none&none&none&none"
-#define FILE_CALLS "openFileForReading createFileForWriting copyFile"
+#define FILE_CALLS "openFileForReading createFileForWriting createNewFile copyToNewFile"
 
 TEST(PlatformCallOrder, WhatIsWrappedAroundTheShellDialogsBoxesAndRestart) {
     struct Order {
@@ -515,7 +519,7 @@ TEST(PlatformCallOrder, WhatIsWrappedAroundTheShellDialogsBoxesAndRestart) {
         {"regToFile&HKCU&Software\\Acme&Name&\\\\.\\pipe\\reply", {}, "", nullptr, "", FILE_CALLS},
         {"copy&\\\\.\\PhysicalDrive0&C:\\work\\disk.bin&", {}, "", nullptr, "", FILE_CALLS},
         {"copy&a.txt&\\\\server\\pipe\\x&", {}, "", nullptr, "", FILE_CALLS},
-        {"batch&\\\\?\\C:\\work\\b2.bat", {}, "", nullptr, "openFileForReading copyFile", FILE_CALLS},
+        {"batch&\\\\?\\C:\\work\\b2.bat", {}, "", nullptr, "openFileForReading copyToNewFile", FILE_CALLS},
         {"regToFile&HKCU&Software\\Acme&Name&\\\\?\\C:\\work\\reply.txt", {}, "", nullptr, "createFileForWriting",
          FILE_CALLS},
     };

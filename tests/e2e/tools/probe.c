@@ -8,11 +8,12 @@
  *   probe.exe <result file> folder <title>
  *   probe.exe <result file> shell <verb> <file> <parameters or ->
  *   probe.exe <result file> drive <root> <name>
+ *   probe.exe <result file> short <path>
  *
  * The result file receives "result=<return value>" and, for the dialogs,
  * a second line "path=<chosen path>"; for "drive" the result is
  * GetDriveTypeA of the root and "found=<0|1>" tells whether root+name
- * exists.  In texts, "\n" stands for CR LF. */
+ * exists; "short" answers GetShortPathNameA's length and the short path.  In texts, "\n" stands for CR LF. */
 #include <windows.h>
 #include <commdlg.h>
 #include <shlobj.h>
@@ -110,6 +111,12 @@ int main(int argc, char **argv)
         fprintf(f, "result=%u\nfound=%d\n", type,
                 GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES);
         fclose(f);
+        return 0;
+    }
+    if (strcmp(kind, "short") == 0) {
+        char path[MAX_PATH];
+        DWORD length = GetShortPathNameA(argv[3], path, sizeof path);
+        writeResult(out, (long)length, length && length < sizeof path ? path : "");
         return 0;
     }
     return 2;
