@@ -8,7 +8,9 @@
 // and holds the marker file of line 5, else line 7. "install" runs an
 // installer file: dialogs, directories, the record, its command list, its
 // final command and an optional restart. "pathToInstall" answers
-// "PathToInstall=" with a product's directory.
+// "PathToInstall=" with a product's directory. "uninstall" and
+// "uninstallQuiet" remove what an installation journaled (journal.h), with
+// or without boxes.
 #pragma once
 
 #include <string>
@@ -40,3 +42,5 @@ void queryInstallPath(Handle instance, const std::string& arguments);
 void commandInstallCheck(Handle instance, const std::string& word, const std::string& arguments);
 void commandInstall(Handle instance, const std::string& word, const std::string& arguments);
 void commandPathToInstall(Handle instance, const std::string& word, const std::string& arguments);
+// "uninstall" and "uninstallQuiet" (the word tells them apart).
+void commandUninstall(Handle instance, const std::string& word, const std::string& arguments);

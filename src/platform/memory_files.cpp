@@ -7,6 +7,8 @@
 
 #include "platform/memory_model.h"
 
+std::vector<std::string> fakeDeletionsAtRestart;
+
 using namespace memory;
 
 namespace {
@@ -15,6 +17,7 @@ struct Entry {
     bool readOnly;
     std::string bytes;
     std::string name;  // the absolute path in the case it was created with
+    std::uint64_t written = 0;  // its last-write time: a clock that every write moves on
 };
 struct OpenFile {
     std::string path;
@@ -30,15 +33,56 @@ unsigned fakeActiveCodePage;
 std::string windowsDirectory, tempDirectory, systemDirectory;
 std::map<char, unsigned> driveTypes;
 bool errorModeQuiet;
-// The absolute form of a path as given, without a trailing "\" (but "C:\").
-std::string absoluteAsGiven(const std::string& path) {
+std::uint64_t writeClock;
+std::map<std::string, std::string> links;  // junction (lower-case absolute) -> its target, as given
+std::string runningImage;                  // the running program's file (lower-case absolute)
+std::string ownProgram;
+bool restartDeletionsDenied;
+int year, month, day;
+int tempNumber;
+
+// The absolute form of a path as given, without a trailing "\" (but "C:\"),
+// "." and ".." resolved as GetFullPathNameA resolves them.
+std::string givenAbsolute(const std::string& path) {
     std::string full;
     if (path.size() >= 2 && path[1] == ':') full = path;
     else if (!path.empty() && path[0] == '\\') full = currentDirectory.substr(0, 2) + path;
     else full = currentDirectory + "\\" + path;
-    while (full.size() > 3 && full.back() == '\\') full.pop_back();
-    if (full.size() == 2) full += '\\';
-    if (full[0] >= 'a' && full[0] <= 'z') full[0] = static_cast<char>(full[0] - 'a' + 'A');
+    std::vector<std::string> parts;
+    std::string part;
+    for (std::size_t i = 2; i <= full.size(); ++i) {
+        if (i == full.size() || full[i] == '\\' || full[i] == '/') {
+            if (part == "..") {
+                if (!parts.empty()) parts.pop_back();
+            } else if (!part.empty() && part != ".") {
+                parts.push_back(part);
+            }
+            part.clear();
+            continue;
+        }
+        part += full[i];
+        if (isLeadByte(static_cast<unsigned char>(full[i])) && i + 1 < full.size()) part += full[++i];
+    }
+    std::string resolved = full.substr(0, 2) + "\\";
+    for (std::size_t i = 0; i < parts.size(); ++i) resolved += (i ? "\\" : "") + parts[i];
+    if (resolved[0] >= 'a' && resolved[0] <= 'z') resolved[0] = static_cast<char>(resolved[0] - 'a' + 'A');
+    return resolved;
+}
+
+// A name below a junction is a name below its target (the junction itself stays itself).
+std::string absoluteAsGiven(const std::string& path) {
+    std::string full = givenAbsolute(path);
+    for (int hops = 0; hops < 8; ++hops) {
+        std::string key = lower(full);
+        bool moved = false;
+        for (auto& link : links)
+            if (key.size() > link.first.size() && key.compare(0, link.first.size() + 1, link.first + "\\") == 0) {
+                full = givenAbsolute(link.second + full.substr(link.first.size()));
+                moved = true;
+                break;
+            }
+        if (!moved) break;
+    }
     return full;
 }
 
@@ -59,7 +103,7 @@ void putEntry(const std::string& path, bool directory, bool readOnly, const std:
     std::string full = lower(absoluteAsGiven(path));
     auto it = entries.find(full);
     std::string name = it != entries.end() ? it->second.name : newEntryName(path);
-    entries[full] = Entry{directory, readOnly, bytes, name};
+    entries[full] = Entry{directory, readOnly, bytes, name, ++writeClock};
 }
 
 bool wildcardMatch(const char* pattern, const char* name) {
@@ -72,6 +116,7 @@ bool wildcardMatch(const char* pattern, const char* name) {
 
 namespace memory {
 std::string absolute(const std::string& path) { return lower(absoluteAsGiven(path)); }
+std::string absoluteName(const std::string& path) { return givenAbsolute(path); }
 
 std::string parentOf(const std::string& full) {
     std::size_t slash = full.rfind('\\');
@@ -90,8 +135,12 @@ void putFile(const std::string& path, const std::string& bytes) { putEntry(path,
 
 void appendToFile(const std::string& full, const std::string& bytes) {
     auto it = entries.find(full);
-    if (it == entries.end()) entries[full] = Entry{false, false, bytes, std::string()};
-    else if (!it->second.directory) it->second.bytes += bytes;
+    if (it == entries.end()) {
+        entries[full] = Entry{false, false, bytes, std::string(), ++writeClock};
+    } else if (!it->second.directory) {
+        it->second.bytes += bytes;
+        it->second.written = ++writeClock;
+    }
 }
 
 bool fileOpenAs(Handle file, const std::string& full) {
@@ -117,6 +166,14 @@ void resetFiles() {
     entries["c:\\"] = Entry{true, false, "", "C:\\"};
     entries["c:\\work"] = Entry{true, false, "", "C:\\work"};
     driveTypes['C'] = 3;
+    writeClock = 0;
+    links.clear();
+    ownProgram = "C:\\work\\hostcmd.exe";
+    runningImage = lower(ownProgram);
+    restartDeletionsDenied = false;
+    fakeDeletionsAtRestart.clear();
+    year = 2024, month = 5, day = 17;
+    tempNumber = 0;
 }
 }  // namespace memory
 
@@ -182,6 +239,20 @@ std::map<std::string, FakeEntry> fakeEntrySnapshot() {
     return snapshot;
 }
 void fakeSetDriveType(char letter, unsigned type) { driveTypes[letter] = type; }
+void fakeAddJunction(const std::string& path, const std::string& target) {
+    std::string full = absolute(path);
+    fakeForget(path);
+    fakeAddDirectory(parentOf(givenAbsolute(path)));
+    putEntry(path, true, false, "");
+    links[full] = givenAbsolute(target);
+}
+void fakeSetOwnProgramPath(const std::string& path) {
+    ownProgram = path;
+    runningImage = absolute(path);
+}
+std::string fakeRunningImage() { return runningImage; }
+void fakeDenyDeletionsAtRestart() { restartDeletionsDenied = true; }
+void fakeSetLocalDate(int y, int m, int d) { year = y, month = m, day = d; }
 std::string fakeCurrentDirectory() { return currentDirectory; }
 bool fakeErrorModeQuiet() { return errorModeQuiet; }
 
@@ -231,9 +302,11 @@ Handle createFileForWriting(const std::string& name) {
         failed("CreateFileA", refused ? 5 : 3, {name, "\1GENERIC_WRITE", "\1CREATE_ALWAYS"});
         return 0;
     }
+    bool existed = it != entries.end();
     putEntry(name, false, false, "");
     Handle file = newHandle();
     openFiles[file] = OpenFile{full, 0};
+    reportChange(changeFile, !existed, 0, name);
     return file;
 }
 
@@ -251,7 +324,9 @@ long readFileBytes(Handle file, char* buffer, std::size_t size) {
 
 bool writeFileBytes(Handle file, const char* bytes, std::size_t size) {
     if (failing("writeFileBytes")) return false;
-    entries[openFiles.at(file).path].bytes.append(bytes, size);
+    Entry& entry = entries[openFiles.at(file).path];
+    entry.bytes.append(bytes, size);
+    entry.written = ++writeClock;
     return true;
 }
 
@@ -273,6 +348,11 @@ bool deleteFile(const std::string& path) {
             failed("DeleteFileA", 32, {path});  // ERROR_SHARING_VIOLATION
             return false;
         }
+    // A running program's file cannot be deleted (only renamed).
+    if (it->first == runningImage) {
+        failed("DeleteFileA", 5, {path});
+        return false;
+    }
     entries.erase(it);
     return true;
 }
@@ -292,8 +372,13 @@ bool copyFile(const std::string& source, const std::string& destination, bool fa
         failed("CopyFileA", code, {source, destination, failIfExists ? "\1TRUE" : "\1FALSE"});
         return false;
     }
-    // CopyFileA copies the attributes: a read-only source gives a read-only copy.
+    // CopyFileA copies the attributes and the last-write time: a read-only
+    // source gives a read-only copy.
+    bool existed = existing != entries.end();
+    std::uint64_t written = from->second.written;
     putEntry(destination, false, from->second.readOnly, from->second.bytes);
+    entries[to].written = written;
+    reportChange(changeFile, !existed, 0, destination);
     return true;
 }
 
@@ -332,6 +417,7 @@ bool createDirectory(const std::string& path) {
         return false;
     }
     putEntry(path, true, false, "");
+    reportChange(changeDirectory, true, 0, path);
     return true;
 }
 
@@ -348,7 +434,9 @@ bool removeDirectory(const std::string& path) {
             failed("RemoveDirectoryA", 145, {path});  // ERROR_DIR_NOT_EMPTY
             return false;
         }
+    // A junction goes as the link it is, whatever its target holds.
     entries.erase(full);
+    links.erase(full);
     return true;
 }
 
@@ -376,9 +464,9 @@ bool findFirstFile(const std::string& pattern) {
 
 std::string fullPathName(const std::string& name) {
     if (failing("fullPathName") || name.empty()) return name;
-    if (name.size() >= 2 && name[1] == ':') return name;
-    if (name[0] == '\\') return currentDirectory.substr(0, 2) + name;
-    return currentDirectory + "\\" + name;
+    std::string full = givenAbsolute(name);
+    // GetFullPathNameA keeps a final "\".
+    return name.back() == '\\' && full.size() > 3 ? full + "\\" : full;
 }
 
 bool getWindowsDirectory(std::string& directory) {
@@ -402,4 +490,77 @@ unsigned getDriveType(const std::string& root) {
     char letter = root[0] >= 'a' && root[0] <= 'z' ? static_cast<char>(root[0] - 'a' + 'A') : root[0];
     auto it = driveTypes.find(letter);
     return it == driveTypes.end() ? 1 : it->second;
+}
+
+bool fileFacts(const std::string& name, FileFacts& facts) {
+    if (failing("fileFacts")) return false;
+    auto it = name.empty() ? entries.end() : entries.find(absolute(name));
+    if (it == entries.end()) {
+        failed("GetFileAttributesExA", name.empty() || !isDirectory(parentOf(absolute(name))) ? 3 : 2, {name});
+        return false;
+    }
+    facts.directory = it->second.directory;
+    facts.reparsePoint = links.count(it->first) > 0;
+    facts.readOnly = it->second.readOnly;
+    facts.size = it->second.directory ? 0 : it->second.bytes.size();
+    facts.lastWritten = it->second.written;
+    return true;
+}
+
+bool ownProgramPath(std::string& path) {
+    if (failing("ownProgramPath")) return false;
+    path = ownProgram;
+    return true;
+}
+
+bool getTempFileName(const std::string& directory, const std::string& prefix, std::string& path) {
+    if (failing("getTempFileName")) return false;
+    if (!isDirectory(absolute(directory))) {
+        failed("GetTempFileNameA", 267, {directory, prefix});  // ERROR_DIRECTORY
+        return false;
+    }
+    std::string name;
+    do {
+        name = givenAbsolute(directory) + "\\" + prefix.substr(0, 3) + std::to_string(++tempNumber) + ".tmp";
+    } while (entries.count(lower(name)));
+    putEntry(name, false, false, "");
+    path = name;
+    return true;
+}
+
+bool renameFileReplacing(const std::string& source, const std::string& destination) {
+    if (failing("renameFileReplacing")) return false;
+    std::string from = absolute(source), to = absolute(destination);
+    auto it = entries.find(from);
+    auto existing = entries.find(to);
+    unsigned long code = 0;
+    if (it == entries.end()) code = isDirectory(parentOf(from)) ? 2 : 3;
+    else if (!isDirectory(parentOf(to))) code = 3;
+    else if (from[0] != to[0]) code = 17;  // ERROR_NOT_SAME_DEVICE
+    else if (existing != entries.end() && (existing->second.directory || existing->second.readOnly || it->second.directory)) code = 5;
+    if (code) {
+        failed("MoveFileExA", code, {source, destination, "\1MOVEFILE_REPLACE_EXISTING"});
+        return false;
+    }
+    Entry moved = it->second;
+    entries.erase(it);
+    moved.name = newEntryName(destination);
+    entries[to] = moved;
+    if (runningImage == from) runningImage = to;
+    return true;
+}
+
+bool deleteAtRestart(const std::string& path) {
+    if (failing("deleteAtRestart")) return false;
+    if (restartDeletionsDenied) {
+        failed("MoveFileExA", 5, {path, "\1NULL", "\1MOVEFILE_DELAY_UNTIL_REBOOT"});
+        return false;
+    }
+    fakeDeletionsAtRestart.push_back(path);
+    return true;
+}
+
+void localDate(int& y, int& m, int& d) {
+    fakeCalls.push_back("localDate");
+    y = year, m = month, d = day;
 }

@@ -21,6 +21,11 @@ void failed(const char* call, unsigned long code, std::initializer_list<std::str
 Handle newHandle();
 // ASCII letters to lower case.
 std::string lower(std::string text);
+// The change observer (platform.h): whether one is set and not running now,
+// and a report to it (its own calls meanwhile report nothing).
+bool changesObserved();
+void reportChange(ChangeKind kind, bool created, Handle root, const std::string& name,
+                  const std::string& valueName = std::string());
 
 // ---- the file model (memory_files.cpp)
 // The absolute lower-case form of a path: the key of an entry.
@@ -33,6 +38,8 @@ bool entryExists(const std::string& full);
 void putFile(const std::string& path, const std::string& bytes);
 // Appends bytes to the file at the absolute path, creating it.
 void appendToFile(const std::string& full, const std::string& bytes);
+// The name as given, made absolute ("." and ".." resolved), in its case.
+std::string absoluteName(const std::string& path);
 // Whether the handle is open on the file at the absolute path.
 bool fileOpenAs(Handle file, const std::string& full);
 std::string currentDirectoryNow();

@@ -18,7 +18,11 @@ std::map<std::string, int> failRules;  // name -> nth (0 = all)
 int failNumber;
 int failFrom;
 Handle nextHandle;
+ChangeObserver observer;
+bool observerRunning;
 }  // namespace
+
+void setChangeObserver(ChangeObserver newObserver) { observer = newObserver; }
 
 namespace memory {
 Handle newHandle() { return nextHandle += 4; }
@@ -60,6 +64,15 @@ bool failing(const char* call) {
     return rule != failRules.end() && (rule->second == 0 || rule->second == count);
 }
 
+bool changesObserved() { return observer && !observerRunning; }
+
+void reportChange(ChangeKind kind, bool created, Handle root, const std::string& name, const std::string& valueName) {
+    if (!changesObserved()) return;
+    observerRunning = true;
+    observer(Change{kind, created, root, kind == changeKey || kind == changeValue ? name : absoluteName(name), valueName});
+    observerRunning = false;
+}
+
 std::string lower(std::string text) {
     for (char& c : text)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -75,6 +88,8 @@ void fakeReset() {
     failNumber = 0;
     failFrom = 0;
     nextHandle = 0x1000;
+    observer = nullptr;
+    observerRunning = false;
     memory::resetFiles();
     memory::resetRegistry();
     memory::resetUi();

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
+#include "platform/win32_changes.h"
 #include "platform/win32_trace.h"
 
 std::string platformCommandLine() {
@@ -50,7 +51,11 @@ Handle openFileForReading(const std::string& name) {
 Handle createFileForWriting(const std::string& name) {
     HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) return reinterpret_cast<Handle>(file);
+    if (file != INVALID_HANDLE_VALUE) {
+        // CREATE_ALWAYS succeeds with ERROR_ALREADY_EXISTS when it truncated a file that was there.
+        reportChange(changeFile, GetLastError() != ERROR_ALREADY_EXISTS, 0, name);
+        return reinterpret_cast<Handle>(file);
+    }
     traceFailure("CreateFileA", GetLastError(), name.c_str(), traceAsIs "GENERIC_WRITE", traceAsIs "CREATE_ALWAYS");
     return 0;
 }
@@ -83,14 +88,21 @@ bool deleteFile(const std::string& path) {
 }
 
 bool copyFile(const std::string& source, const std::string& destination, bool failIfExists) {
-    if (CopyFileA(source.c_str(), destination.c_str(), failIfExists ? TRUE : FALSE)) return true;
+    bool existed = changesObserved() && nameExistsNow(destination);
+    if (CopyFileA(source.c_str(), destination.c_str(), failIfExists ? TRUE : FALSE)) {
+        reportChange(changeFile, !existed, 0, destination);
+        return true;
+    }
     traceFailure("CopyFileA", GetLastError(), source.c_str(), destination.c_str(),
                  failIfExists ? traceAsIs "TRUE" : traceAsIs "FALSE");
     return false;
 }
 
 bool createDirectory(const std::string& path) {
-    if (CreateDirectoryA(path.c_str(), nullptr)) return true;
+    if (CreateDirectoryA(path.c_str(), nullptr)) {
+        reportChange(changeDirectory, true, 0, path);
+        return true;
+    }
     traceFailure("CreateDirectoryA", GetLastError(), path.c_str(), traceAsIs "NULL");
     return false;
 }
@@ -175,3 +187,64 @@ bool getSystemDirectory(std::string& directory) {
 }
 
 unsigned getDriveType(const std::string& root) { return GetDriveTypeA(root.c_str()); }
+
+namespace {
+std::uint64_t joined(DWORD high, DWORD low) { return (static_cast<std::uint64_t>(high) << 32) | low; }
+}  // namespace
+
+bool fileFacts(const std::string& name, FileFacts& facts) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    // A symbolic link or junction is answered about itself, never its target.
+    if (!GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, &data)) {
+        traceFailure("GetFileAttributesExA", GetLastError(), name.c_str());
+        return false;
+    }
+    facts.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    facts.reparsePoint = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    facts.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+    facts.size = facts.directory ? 0 : joined(data.nFileSizeHigh, data.nFileSizeLow);
+    facts.lastWritten = joined(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
+    return true;
+}
+
+bool ownProgramPath(std::string& path) {
+    char buffer[MAX_PATH];
+    // XP fills the whole buffer without a terminator when the path does not fit.
+    DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return false;
+    path.assign(buffer, length);
+    return true;
+}
+
+bool getTempFileName(const std::string& directory, const std::string& prefix, std::string& path) {
+    char buffer[MAX_PATH];
+    // With 0 as the number Windows tries names until one is free, and creates it.
+    if (!GetTempFileNameA(directory.c_str(), prefix.c_str(), 0, buffer)) {
+        traceFailure("GetTempFileNameA", GetLastError(), directory.c_str(), prefix.c_str());
+        return false;
+    }
+    path = buffer;
+    return true;
+}
+
+bool renameFileReplacing(const std::string& source, const std::string& destination) {
+    // Without MOVEFILE_COPY_ALLOWED a move to another volume fails instead of copying.
+    if (MoveFileExA(source.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    traceFailure("MoveFileExA", GetLastError(), source.c_str(), destination.c_str(), traceAsIs "MOVEFILE_REPLACE_EXISTING");
+    return false;
+}
+
+bool deleteAtRestart(const std::string& path) {
+    // Recorded in HKLM (PendingFileRenameOperations): ERROR_ACCESS_DENIED for a user who is no administrator.
+    if (MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return true;
+    traceFailure("MoveFileExA", GetLastError(), path.c_str(), traceAsIs "NULL", traceAsIs "MOVEFILE_DELAY_UNTIL_REBOOT");
+    return false;
+}
+
+void localDate(int& year, int& month, int& day) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    year = now.wYear;
+    month = now.wMonth;
+    day = now.wDay;
+}

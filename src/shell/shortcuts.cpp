@@ -26,17 +26,6 @@ int shellFolderId(int folderNumber) {
     }
 }
 
-// The icon folder's path as the shell gives it, or else as Explorer recorded
-// it in the registry, or "na". The key is opened for reading (never created),
-// read once and closed again.
-std::string iconFolderPath(int folderNumber) {
-    std::string path;
-    if (shGetFolderPath(shellFolderId(folderNumber), path)) return path;
-    Handle key = openRegistryKeyForReading("HKCU", shellFoldersKey);
-    path = readRegistryValue(key, shellFolderName(folderNumber));
-    closeRegistryKey(key);
-    return path;
-}
 
 // Failure code for a shortcut path that does not fit 260 wide characters:
 // HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE).
@@ -61,6 +50,16 @@ bool iconItemPath(const std::string& arguments, std::string& path) {
     return true;
 }
 }  // namespace
+
+// The key is opened for reading (never created), read once and closed again.
+std::string iconFolderPath(int folderNumber) {
+    std::string path;
+    if (shGetFolderPath(shellFolderId(folderNumber), path)) return path;
+    Handle key = openRegistryKeyForReading("HKCU", shellFoldersKey);
+    path = readRegistryValue(key, shellFolderName(folderNumber));
+    closeRegistryKey(key);
+    return path;
+}
 
 bool comFailed(long result) {
     // The severity bit. Tested as a bit, not by sign, since a long is wider

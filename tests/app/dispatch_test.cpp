@@ -16,13 +16,14 @@ struct DispatchTest : ::testing::Test {
 };
 
 TEST_F(DispatchTest, TableHoldsEveryCommandWordOnce) {
-    EXPECT_EQ(commandCount, 42);
+    EXPECT_EQ(commandCount, 43);
     const char* expected[] = {
         "save", "saveM", "saveME", "getUserDir", "savePretty", "saveP", "savePM", "savePME", "delete",
         "deleteM", "deleteME", "copy", "copyM", "copyME", "move", "moveM", "moveME", "makeDir", "makeDirM",
         "makeDirME", "deleteDir", "deleteDirM", "deleteDirME", "open", "run", "print", "explore", "reg",
         "register", "regSetValue", "regToFile", "regGetValue", "regCreateKey", "regDeleteKey",
         "regDeleteValue", "pathToInstall", "pathToCD", "pathToCDM", "pathToCDR", "cursor", "batch", "install",
+        "uninstall", "uninstallQuiet",
         "startIcon", "deskIcon", "desktopIcon", "startUpIcon", "programIcon", "deleteIcon", "deleteIconDir",
         "message", "confirm", "installCheck", "savePrompt", "openPrompt"};
     std::set<std::string> inTable;

@@ -1,0 +1,211 @@
+// "uninstall&<part 1>&<part 2>&<part 3>" and "uninstallQuiet&...": removes
+// what the installation of that product journaled (journal.h), newest first,
+// each item only while it is still as the installation left it
+// (removal.cpp), and last of all the running uninstaller's own copy, the
+// entry in Windows' list, the record and the journal.
+//
+// "uninstall" asks once, with a system-modal OK/Cancel box captioned with
+// the display name ("Viewer 2.0"), and closes with an OK box that says what
+// stayed and where. "uninstallQuiet" shows no box and ends with the exit code
+// a deployment tool reads: 0 removed (items kept for the user are no
+// failure), 1605 nothing recorded under those key parts, 1602 elevation
+// declined, 1603 failed. A machine-wide journal (HKLM) is searched first,
+// then the user's (HKCU), as the lookups find a record.
+//
+// The running copy cannot delete its own file, and the process must not end
+// before the work is done (Windows' list and deployment tools wait for it):
+// so it renames its file, while it runs, into the temporary folder (Windows
+// allows renaming a running program's file within its volume, never
+// deleting it), removes the directories that held it, and asks Windows to
+// delete the renamed file at the next restart (granted to administrators).
+// Where the rename fails (another volume), the file and its directories are
+// deleted at the next restart instead, or stay when that is refused.
+#include "app/boxes.h"
+#include "app/runner.h"
+#include "app/text.h"
+#include "install/install.h"
+#include "install/uninstall.h"
+#include "registry/registry.h"
+
+namespace {
+const int exitElevationDeclined = 1602, exitFailed = 1603, exitNothingRecorded = 1605;
+const char* const uninstallListKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const std::size_t namesShown = 10;
+
+struct Product {
+    std::string part1, part2, part3, name;
+};
+
+// The one point where an uninstall asks Windows for elevation: a
+// machine-wide journal that this process may not change. An elevated start
+// would run hostcmd.exe again with the same command word and arguments
+// (ShellExecuteEx "runas", same current directory), wait for it, and answer
+// its exit code. False when no elevated instance did the work, with
+// elevatedExitCode telling a declined prompt (1602) from a start that could
+// not be made (1603). No such start is made in this build: false, 1603.
+bool runElevatedUninstall(Handle, const std::string& word, const std::string&, int& elevatedExitCode) {
+    elevatedExitCode = exitFailed;
+    if (traceEnabled()) appendTraceLine(word + ": the machine-wide journal needs administrator rights; not elevated");
+    return false;
+}
+
+// Whether this process may change the journal (and with it the record and the entry).
+bool mayChangeJournal(InstallScope scope, const Product& product) {
+    Handle key = regCreateKey(scopeRoot(scope), journalKeyPath(product.part1, product.part2, product.part3));
+    if (key) regCloseKey(key);
+    return key != 0;
+}
+
+std::string listed(const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size() && i < namesShown; ++i) text += "\r\n" + names[i];
+    if (names.size() > namesShown) text += "\r\nand " + std::to_string(names.size() - namesShown) + " more";
+    return text;
+}
+
+std::string items(std::size_t count) { return std::to_string(count) + (count == 1 ? " item" : " items"); }
+
+// Moves the running program's own file out of its directory, or has it
+// deleted at the next restart; false when it stays.
+bool removeRunningProgram(const std::string& program, bool& atRestart) {
+    atRestart = false;
+    std::string temp, parked;
+    if (getTempPath(temp) && getTempFileName(temp, "hcu", parked)) {
+        if (renameFileReplacing(program, parked)) {
+            deleteAtRestart(parked);  // a user who is no administrator keeps it in the temporary folder
+            return true;
+        }
+        deleteFile(parked);
+    }
+    atRestart = deleteAtRestart(program);
+    return atRestart;
+}
+
+// The entry, the record and the journal: what names the installation.
+void removeRecords(InstallScope scope, const Product& product) {
+    Handle root = scopeRoot(scope);
+    std::string entry = entryKeyPath(product.part1, product.part2, product.part3);
+    Handle found = regOpenKeyForReading(root, entry);
+    if (found) {
+        regCloseKey(found);
+        Handle list = regCreateKey(root, uninstallListKey);
+        if (list) {
+            regDeleteKey(list, entry.substr(entry.rfind('\\') + 1));
+            regCloseKey(list);
+        }
+    }
+    std::string installKey = installKeyPath(product.part1, product.part2, product.part3), data;
+    Handle key = regCreateKey(root, installKey);  // it holds the journal: nothing is created
+    if (!key) return;
+    if (readValueData(root, installKey, "isDir", data)) regDeleteValue(key, "isDir");
+    regDeleteKey(key, journalKeyName);
+    regCloseKey(key);
+}
+
+// The whole removal once the user (if asked) agreed; answers the exit code.
+int removeProduct(Handle instance, bool quiet, InstallScope scope, const Product& product,
+                  const std::vector<JournalItem>& journal) {
+    RemovalFence fence = removalFence(scope, journal);
+    RemovalOutcome outcome;
+    std::string program;
+    if (ownProgramPath(program)) program = resolvedName(program);
+    std::string installKey = cleanKeyPath(installKeyPath(product.part1, product.part2, product.part3));
+
+    // Newest first. Kept back for the end: the install key's own keys (they
+    // hold the journal), the running program's file and its directories.
+    const JournalItem* runningProgram = nullptr;
+    std::vector<const JournalItem*> heldDirectories, installKeys;
+    for (auto it = journal.rbegin(); it != journal.rend(); ++it) {
+        const JournalItem& item = *it;
+        std::string name = item.kind == journaledKey ? cleanKeyPath(item.name) : resolvedName(item.name);
+        if (item.kind == journaledKey && item.root == scopeRoot(scope) && nameWithin(installKey, name))
+            installKeys.push_back(&item);
+        else if (item.kind == journaledFile && !program.empty() && foldedCase(name) == foldedCase(program))
+            runningProgram = &item;
+        else if (item.kind == journaledDirectory && !program.empty() && nameWithin(program, name))
+            heldDirectories.push_back(&item);
+        else
+            removeItem(fence, item, outcome);
+    }
+    // Something that should go is still there: the uninstall can be run
+    // again, so its journal, record and entry stay.
+    if (!outcome.failed.empty()) {
+        if (!quiet)
+            showMessage(instance,
+                        product.name + " could not be removed completely: " + items(outcome.failed.size()) +
+                            " could not be removed, perhaps because a program is still using them:" +
+                            listed(outcome.failed) + "\r\n\r\nClose that program and remove " + product.name + " again.",
+                        product.name);
+        return exitFailed;
+    }
+
+    bool atRestart = false;
+    if (runningProgram) {
+        JournalItem own = *runningProgram;
+        own.name = program;
+        if (fileMayGo(fence, own, outcome) && !removeRunningProgram(program, atRestart))
+            keepItem(outcome, program, "the running uninstaller, not removable");
+    }
+    for (const JournalItem* directory : heldDirectories) {
+        if (atRestart) {
+            deleteAtRestart(resolvedName(directory->name));  // after the file, in the order asked
+            continue;
+        }
+        removeItem(fence, *directory, outcome);
+    }
+    removeRecords(scope, product);
+    for (const JournalItem* key : installKeys) removeEmptyKey(key->root, cleanKeyPath(key->name), outcome);
+
+    if (!quiet) {
+        std::string text = product.name + " has been removed from this computer.";
+        if (atRestart) text += "\r\n\r\nThe uninstaller itself and its folder go when Windows is started next.";
+        if (!outcome.kept.empty())
+            text += "\r\n\r\n" + items(outcome.kept.size()) +
+                    " stayed: changed since the installation, or holding what was added after it:" + listed(outcome.kept);
+        showMessage(instance, text, product.name);
+    }
+    return 0;
+}
+
+void runUninstall(Handle instance, const std::string& word, const std::string& arguments, bool quiet) {
+    Product product;
+    std::string rest = arguments;
+    product.part1 = takeField(rest);
+    product.part2 = takeField(rest);
+    product.part3 = rest;
+    product.name = displayName(product.part2, product.part3);
+
+    InstallScope scope = installMachineWide;
+    std::vector<JournalItem> journal;
+    if (!readJournal(scope, product.part1, product.part2, product.part3, journal)) {
+        scope = installPerUser;
+        if (!readJournal(scope, product.part1, product.part2, product.part3, journal)) {
+            if (quiet) setExitCode(exitNothingRecorded);
+            else showMessage(instance, "Nothing is recorded of " + product.name + " on this computer: there is nothing to remove.", product.name);
+            return;
+        }
+    }
+    if (!mayChangeJournal(scope, product)) {
+        int elevatedExitCode = 0;
+        if (scope == installMachineWide && runElevatedUninstall(instance, word, arguments, elevatedExitCode)) {
+            if (quiet) setExitCode(elevatedExitCode);
+            return;
+        }
+        if (quiet) setExitCode(elevatedExitCode == exitElevationDeclined ? exitElevationDeclined : exitFailed);
+        else showMessage(instance, product.name + " was installed for all users: removing it needs administrator rights.", product.name);
+        return;
+    }
+    if (!quiet && askUser(instance,
+                          "Do you want to remove " + product.name +
+                              " from this computer?\r\n\r\nFiles changed since the installation, and whatever was "
+                              "added after it, are kept.",
+                          product.name, styleOkCancel) != answerOk)
+        return;
+    int code = removeProduct(instance, quiet, scope, product, journal);
+    if (quiet) setExitCode(code);
+}
+}  // namespace
+
+void commandUninstall(Handle instance, const std::string& word, const std::string& arguments) {
+    runUninstall(instance, word, arguments, word == "uninstallQuiet");
+}
