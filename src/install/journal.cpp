@@ -143,6 +143,18 @@ void observeChange(const Change& change) {
     append(journal, newItem(kind, change.root, name, change.valueName), kind == journaledFile || kind == journaledValue);
 }
 
+// Where the keys of a path (its leading parts, outermost first) begin to be missing.
+std::size_t firstMissingKey(Handle root, const std::vector<std::string>& prefixes) {
+    std::size_t firstMissing = prefixes.size();
+    for (; firstMissing > 0; --firstMissing) {
+        Handle existing = regOpenKeyForReading(root, prefixes[firstMissing - 1]);
+        if (!existing) continue;
+        regCloseKey(existing);
+        break;
+    }
+    return firstMissing;
+}
+
 // The identity of what an item names now, taken when the installation ends.
 void takeIdentity(JournalItem& item) {
     item.identityKnown = false;
@@ -343,13 +355,7 @@ bool beginInstallJournal(InstallScope scope, const std::string& part1, const std
     // The keys of the install key's path that are missing now: the
     // installation creates them, and its uninstall removes them when empty.
     std::vector<std::string> prefixes = keyPathPrefixes(journal.installKey);
-    std::size_t firstMissing = prefixes.size();
-    for (; firstMissing > 0; --firstMissing) {
-        Handle existing = regOpenKeyForReading(journal.root, prefixes[firstMissing - 1]);
-        if (!existing) continue;
-        regCloseKey(existing);
-        break;
-    }
+    std::size_t firstMissing = firstMissingKey(journal.root, prefixes);
     Handle storage = regCreateKey(journal.root, journal.storageKey);
     journal.stored = storage != 0;
     if (journal.stored) {
@@ -389,6 +395,13 @@ void endInstallJournal(bool installed) {
             storeItem(journal, position);
         }
         if (placed) {
+            // Keys above the entry that are missing now (a user's first entry
+            // makes HKCU's Uninstall key) are the installation's too.
+            std::vector<std::string> prefixes = keyPathPrefixes(entryKeyPath(journal.part1, journal.part2, journal.part3));
+            prefixes.pop_back();
+            std::size_t firstMissing = firstMissingKey(journal.root, prefixes);
+            for (std::size_t i = firstMissing; i < prefixes.size(); ++i)
+                append(journal, newItem(journaledKey, journal.root, prefixes[i], ""), false);
             std::uint64_t bytes = 0;
             for (const JournalItem& item : journal.items)
                 if (item.kind == journaledFile && item.identityKnown) bytes += item.size;

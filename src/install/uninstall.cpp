@@ -110,15 +110,18 @@ int removeProduct(Handle instance, bool quiet, InstallScope scope, const Product
     std::string program;
     if (ownProgramPath(program)) program = resolvedName(program);
     std::string installKey = cleanKeyPath(installKeyPath(product.part1, product.part2, product.part3));
+    std::string entryKey = entryKeyPath(product.part1, product.part2, product.part3);
 
-    // Newest first. Kept back for the end: the install key's own keys (they
-    // hold the journal), the running program's file and its directories.
+    // Newest first. Kept back for the end: the keys above the journal and
+    // above the entry (they hold them), the running program's file and its
+    // directories.
     const JournalItem* runningProgram = nullptr;
     std::vector<const JournalItem*> heldDirectories, installKeys;
     for (auto it = journal.rbegin(); it != journal.rend(); ++it) {
         const JournalItem& item = *it;
         std::string name = item.kind == journaledKey ? cleanKeyPath(item.name) : resolvedName(item.name);
-        if (item.kind == journaledKey && item.root == scopeRoot(scope) && nameWithin(installKey, name))
+        if (item.kind == journaledKey && item.root == scopeRoot(scope) &&
+            (nameWithin(installKey, name) || nameWithin(entryKey, name)))
             installKeys.push_back(&item);
         else if (item.kind == journaledFile && !program.empty() && foldedCase(name) == foldedCase(program))
             runningProgram = &item;
