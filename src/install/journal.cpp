@@ -8,7 +8,7 @@
 // as installed).
 #include "install/journal.h"
 
-#include <map>
+#include <utility>
 
 #include "app/text.h"
 #include "install/install.h"
@@ -29,22 +29,22 @@ struct RunningJournal {
     Handle root;
     std::string part1, part2, part3, installKey, storageKey, installedDirectory;
     std::vector<JournalItem> items;                // every item, stored as "1", "2", ...
-    std::map<std::string, std::size_t> positions;  // what an item names -> its place in items
+    std::vector<std::string> keys;                 // what each item names (positionKey), by place
     std::vector<std::size_t> touched;              // items written by this run: identities to take
     bool stored;                                   // the journal's key could be made
 };
 std::vector<RunningJournal> running;
 
-std::string decimal(std::uint64_t value) { return std::to_string(static_cast<unsigned long long>(value)); }
+// Counts and lengths in decimal; sizes, times and hashes in hex, which
+// needs no 64-bit division.
+std::string decimal(std::size_t value) { return std::to_string(static_cast<unsigned>(value)); }
 
-bool parseNumber(const std::string& text, std::uint64_t& value) {
-    if (text.empty() || text.size() > 20) return false;
+bool parseDecimalCount(const std::string& text, std::size_t& value) {
+    if (text.empty() || text.size() > 9) return false;
     value = 0;
     for (char c : text) {
         if (c < '0' || c > '9') return false;
-        std::uint64_t next = value * 10 + static_cast<unsigned>(c - '0');
-        if (next / 10 != value) return false;
-        value = next;
+        value = value * 10 + static_cast<unsigned>(c - '0');
     }
     return true;
 }
@@ -83,7 +83,7 @@ bool takeBarFields(const std::string& text, int count, std::vector<std::string>&
 
 // What tells two items apart: their kind and their names, case folded.
 std::string positionKey(JournalItemKind kind, Handle root, const std::string& name, const std::string& valueName) {
-    std::string key = std::to_string(static_cast<int>(kind)) + "|" + decimal(root) + "|" + foldedCase(name);
+    std::string key = decimal(kind) + "|" + hex(root) + "|" + foldedCase(name);
     return kind == journaledValue ? key + "|" + foldedCase(valueName) : key;
 }
 std::string positionKey(const JournalItem& item) {
@@ -103,10 +103,17 @@ void storeItem(const RunningJournal& journal, std::size_t position) {
 }
 
 void append(RunningJournal& journal, const JournalItem& item, bool written) {
-    journal.positions[positionKey(item)] = journal.items.size();
+    journal.keys.push_back(positionKey(item));
     journal.items.push_back(item);
     if (written) journal.touched.push_back(journal.items.size() - 1);
     storeItem(journal, journal.items.size() - 1);
+}
+
+// The place of the item with that key, or the count of items when none has it.
+std::size_t findKey(const RunningJournal& journal, const std::string& key) {
+    std::size_t i = 0;
+    while (i < journal.keys.size() && journal.keys[i] != key) ++i;
+    return i;
 }
 
 JournalItem newItem(JournalItemKind kind, Handle root, const std::string& name, const std::string& valueName) {
@@ -131,11 +138,11 @@ void observeChange(const Change& change) {
             foldedCase(change.valueName) == "isdir")
             return;
     }
-    auto known = journal.positions.find(positionKey(kind, change.root, name, change.valueName));
-    if (known != journal.positions.end()) {
+    std::size_t known = findKey(journal, positionKey(kind, change.root, name, change.valueName));
+    if (known < journal.items.size()) {
         // Journaled before (by an earlier run, or earlier in this one) and
         // written again: its identity is what this run leaves.
-        if (kind == journaledFile || kind == journaledValue) journal.touched.push_back(known->second);
+        if (kind == journaledFile || kind == journaledValue) journal.touched.push_back(known);
         return;
     }
     // A file or value that was there before the installation is not its own.
@@ -202,60 +209,49 @@ std::string displayName(const std::string& part2, const std::string& part3) {
     return part3.empty() ? part2 : part2 + " " + part3;
 }
 
+namespace {
+// By JournalItemKind.
+const char* const kindNames[] = {"directory", "file", "key", "value", "installed"};
+}  // namespace
+
+// "<kind>|<root>|<identity>|<length of the name>|<name><value name>": the
+// length tells the key path from the value name, which may hold anything.
+// Files and directories have no root; an identity not taken is empty.
 std::string journalItemText(const JournalItem& item) {
-    switch (item.kind) {
-        case journaledDirectory: return "directory|" + item.name;
-        case journaledInstallLocation: return "installed|" + item.name;
-        case journaledFile:
-            return item.identityKnown ? "file|" + decimal(item.size) + "|" + decimal(item.lastWritten) + "|" + item.name
-                                      : "file|?|?|" + item.name;
-        case journaledKey: return "key|" + registryRootName(item.root) + "|" + item.name;
-        case journaledValue:
-            // The key path's length tells it from the value name, which may hold anything.
-            return "value|" + registryRootName(item.root) + "|" + (item.identityKnown ? hex(item.dataHash) : "?") + "|" +
-                   decimal(item.name.size()) + "|" + item.name + item.valueName;
-    }
-    return std::string();
+    std::string identity;
+    if (item.identityKnown && item.kind == journaledFile) identity = hex(item.size) + hex(item.lastWritten);
+    if (item.identityKnown && item.kind == journaledValue) identity = hex(item.dataHash);
+    std::string text = kindNames[item.kind];
+    text += "|" + registryRootName(item.root) + "|" + identity + "|" + decimal(item.name.size()) + "|";
+    return text + item.name + item.valueName;
 }
 
 bool parseJournalItem(const std::string& text, JournalItem& item) {
     item = newItem(journaledDirectory, 0, std::string(), std::string());
     std::vector<std::string> fields;
     std::string rest;
-    if (!takeBarFields(text, 1, fields, rest)) return false;
-    const std::string kind = fields[0];
-    if (kind == "directory" || kind == "installed") {
-        item.kind = kind == "directory" ? journaledDirectory : journaledInstallLocation;
-        item.name = rest;
-        return !rest.empty();
-    }
-    if (kind == "file") {
-        if (!takeBarFields(text, 3, fields, rest) || rest.empty()) return false;
-        item.kind = journaledFile;
-        item.name = rest;
-        if (fields[1] == "?" && fields[2] == "?") return true;
-        item.identityKnown = parseNumber(fields[1], item.size) && parseNumber(fields[2], item.lastWritten);
-        return item.identityKnown;
-    }
-    if (kind == "key") {
-        if (!takeBarFields(text, 2, fields, rest) || rest.empty()) return false;
-        item.kind = journaledKey;
-        item.root = rootKeyByName(fields[1]);
-        item.name = rest;
-        return item.root != nullKey;
-    }
-    if (kind == "value") {
-        std::uint64_t length = 0;
-        if (!takeBarFields(text, 4, fields, rest) || !parseNumber(fields[3], length) || length > rest.size())
-            return false;
-        item.kind = journaledValue;
-        item.root = rootKeyByName(fields[1]);
-        item.name = rest.substr(0, static_cast<std::size_t>(length));
-        item.valueName = rest.substr(static_cast<std::size_t>(length));
-        if (fields[2] != "?") item.identityKnown = parseHex(fields[2], item.dataHash);
-        return item.root != nullKey && !item.name.empty() && (fields[2] == "?" || item.identityKnown);
-    }
-    return false;
+    std::size_t length = 0;
+    if (!takeBarFields(text, 4, fields, rest) || !parseDecimalCount(fields[3], length) || length == 0 ||
+        length > rest.size())
+        return false;
+    int kind = 0;
+    while (kind < 5 && fields[0] != kindNames[kind]) ++kind;
+    if (kind == 5) return false;
+    item.kind = static_cast<JournalItemKind>(kind);
+    bool registry = item.kind == journaledKey || item.kind == journaledValue;
+    item.root = rootKeyByName(fields[1]);
+    if (registry ? item.root == nullKey : !fields[1].empty()) return false;
+    item.name = rest.substr(0, length);
+    item.valueName = rest.substr(length);
+    if (item.kind != journaledValue && !item.valueName.empty()) return false;
+    const std::string& identity = fields[2];
+    if (identity.empty()) return true;
+    if (item.kind == journaledFile)
+        item.identityKnown = identity.size() == 32 && parseHex(identity.substr(0, 16), item.size) &&
+                             parseHex(identity.substr(16), item.lastWritten);
+    else if (item.kind == journaledValue)
+        item.identityKnown = parseHex(identity, item.dataHash);
+    return item.identityKnown;
 }
 
 bool readJournal(InstallScope scope, const std::string& part1, const std::string& part2, const std::string& part3,
@@ -264,14 +260,14 @@ bool readJournal(InstallScope scope, const std::string& part1, const std::string
     Handle key = regOpenKeyForReading(scopeRoot(scope), journalKeyPath(part1, part2, part3));
     if (!key) return false;
     std::string data;
-    std::uint64_t count = 0;
-    if (regQueryValue(key, itemCountName, itemBufferSize, data)) parseNumber(textOfValueData(data), count);
+    std::size_t count = 0;
+    if (regQueryValue(key, itemCountName, itemBufferSize, data)) parseDecimalCount(textOfValueData(data), count);
     // An item that cannot be read or makes no sense is left out: nothing is
     // removed on its word.
-    for (std::uint64_t n = 1; n <= count; ++n) {
+    for (std::size_t n = 1; n <= count; ++n) {
         JournalItem item;
         if (regQueryValue(key, decimal(n), itemBufferSize, data) && parseJournalItem(textOfValueData(data), item))
-            items.push_back(item);
+            items.push_back(std::move(item));
     }
     regCloseKey(key);
     return true;
@@ -361,15 +357,16 @@ bool beginInstallJournal(InstallScope scope, const std::string& part1, const std
     if (journal.stored) {
         regCloseKey(storage);
         readJournal(scope, part1, part2, part3, journal.items);
-        for (std::size_t i = 0; i < journal.items.size(); ++i) journal.positions[positionKey(journal.items[i])] = i;
+        for (const JournalItem& item : journal.items) journal.keys.push_back(positionKey(item));
         for (std::size_t i = firstMissing; i < prefixes.size(); ++i)
             append(journal, newItem(journaledKey, journal.root, prefixes[i], ""), false);
     }
     // An installation whose journal cannot be stored still runs, journaled
     // nowhere: what it makes is not an enclosing installation's either.
-    running.push_back(journal);
+    bool stored = journal.stored;
+    running.push_back(std::move(journal));
     setChangeObserver(observeChange);
-    return journal.stored;
+    return stored;
 }
 
 void journalInstalledDirectory(const std::string& installedDirectory) {
@@ -377,7 +374,7 @@ void journalInstalledDirectory(const std::string& installedDirectory) {
     RunningJournal& journal = running.back();
     journal.installedDirectory = resolvedName(installedDirectory);
     JournalItem item = newItem(journaledInstallLocation, 0, journal.installedDirectory, "");
-    if (!journal.positions.count(positionKey(item))) append(journal, item, false);
+    if (findKey(journal, positionKey(item)) == journal.items.size()) append(journal, item, false);
 }
 
 void endInstallJournal(bool installed) {

@@ -81,6 +81,13 @@ bool fenceRoot(const RemovalFence& fence, const std::string& name, bool isDirect
     return false;
 }
 
+bool madeByInstallation(const RemovalFence& fence, const std::string& directory) {
+    std::string folded = foldedCase(directory);
+    for (const std::string& made : fence.madeDirectories)
+        if (made == folded) return true;
+    return false;
+}
+
 // Whether the way to the item, and the item itself, holds no reparse point.
 bool noReparsePointOnTheWay(const RemovalFence& fence, const std::string& name, const std::string& root,
                             bool rootChecked) {
@@ -94,7 +101,7 @@ bool noReparsePointOnTheWay(const RemovalFence& fence, const std::string& name, 
         way = name.substr(0, i);
         if (way.size() < 3) continue;  // "C:" of "C:\..."
         bool inside = nameWithin(way, root) && (rootChecked || foldedCase(way) != foldedCase(root));
-        if (!inside && !fence.madeDirectories.count(foldedCase(way))) continue;
+        if (!inside && !madeByInstallation(fence, way)) continue;
         FileFacts facts;
         if (fileFacts(way, facts) && facts.reparsePoint) return false;
     }
@@ -196,7 +203,7 @@ RemovalFence removalFence(InstallScope scope, const std::vector<JournalItem>& it
     for (const JournalItem& item : items) {
         if (item.kind == journaledInstallLocation && accepted(resolvedName(item.name), windows, fence.shortcutFolders))
             fence.installedDirectories.push_back(resolvedName(item.name));
-        if (item.kind == journaledDirectory) fence.madeDirectories.insert(foldedCase(resolvedName(item.name)));
+        if (item.kind == journaledDirectory) fence.madeDirectories.push_back(foldedCase(resolvedName(item.name)));
     }
     return fence;
 }

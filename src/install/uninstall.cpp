@@ -32,9 +32,15 @@ const int exitElevationDeclined = 1602, exitFailed = 1603, exitNothingRecorded =
 const char* const uninstallListKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const std::size_t namesShown = 10;
 
+// The product named by the command's three fields, and its keys.
 struct Product {
-    std::string part1, part2, part3, name;
+    std::string part1, part2, part3, name, installKey, journalKey, entryKey;
 };
+
+// A box, for "uninstall" only.
+void tell(Handle instance, bool quiet, const Product& product, const std::string& text) {
+    if (!quiet) showMessage(instance, text, product.name);
+}
 
 // The one point where an uninstall asks Windows for elevation: a
 // machine-wide journal that this process may not change. An elevated start
@@ -51,7 +57,7 @@ bool runElevatedUninstall(Handle, const std::string& word, const std::string&, i
 
 // Whether this process may change the journal (and with it the record and the entry).
 bool mayChangeJournal(InstallScope scope, const Product& product) {
-    Handle key = regCreateKey(scopeRoot(scope), journalKeyPath(product.part1, product.part2, product.part3));
+    Handle key = regCreateKey(scopeRoot(scope), product.journalKey);
     if (key) regCloseKey(key);
     return key != 0;
 }
@@ -83,21 +89,19 @@ bool removeRunningProgram(const std::string& program, bool& atRestart) {
 
 // The entry, the record and the journal: what names the installation.
 void removeRecords(InstallScope scope, const Product& product) {
-    Handle root = scopeRoot(scope);
-    std::string entry = entryKeyPath(product.part1, product.part2, product.part3);
-    Handle found = regOpenKeyForReading(root, entry);
+    Handle root = scopeRoot(scope), found = regOpenKeyForReading(root, product.entryKey);
     if (found) {
         regCloseKey(found);
         Handle list = regCreateKey(root, uninstallListKey);
         if (list) {
-            regDeleteKey(list, entry.substr(entry.rfind('\\') + 1));
+            regDeleteKey(list, product.entryKey.substr(product.entryKey.rfind('\\') + 1));
             regCloseKey(list);
         }
     }
-    std::string installKey = installKeyPath(product.part1, product.part2, product.part3), data;
-    Handle key = regCreateKey(root, installKey);  // it holds the journal: nothing is created
+    std::string data;
+    Handle key = regCreateKey(root, product.installKey);  // it holds the journal: nothing is created
     if (!key) return;
-    if (readValueData(root, installKey, "isDir", data)) regDeleteValue(key, "isDir");
+    if (readValueData(root, product.installKey, "isDir", data)) regDeleteValue(key, "isDir");
     regDeleteKey(key, journalKeyName);
     regCloseKey(key);
 }
@@ -109,64 +113,57 @@ int removeProduct(Handle instance, bool quiet, InstallScope scope, const Product
     RemovalOutcome outcome;
     std::string program;
     if (ownProgramPath(program)) program = resolvedName(program);
-    std::string installKey = cleanKeyPath(installKeyPath(product.part1, product.part2, product.part3));
-    std::string entryKey = entryKeyPath(product.part1, product.part2, product.part3);
 
     // Newest first. Kept back for the end: the keys above the journal and
     // above the entry (they hold them), the running program's file and its
     // directories.
-    const JournalItem* runningProgram = nullptr;
-    std::vector<const JournalItem*> heldDirectories, installKeys;
-    for (auto it = journal.rbegin(); it != journal.rend(); ++it) {
-        const JournalItem& item = *it;
+    std::size_t runningProgram = journal.size();
+    std::vector<std::size_t> heldDirectories, installKeys;
+    for (std::size_t i = journal.size(); i-- > 0;) {
+        const JournalItem& item = journal[i];
         std::string name = item.kind == journaledKey ? cleanKeyPath(item.name) : resolvedName(item.name);
         if (item.kind == journaledKey && item.root == scopeRoot(scope) &&
-            (nameWithin(installKey, name) || nameWithin(entryKey, name)))
-            installKeys.push_back(&item);
+            (nameWithin(product.installKey, name) || nameWithin(product.entryKey, name)))
+            installKeys.push_back(i);
         else if (item.kind == journaledFile && !program.empty() && foldedCase(name) == foldedCase(program))
-            runningProgram = &item;
+            runningProgram = i;
         else if (item.kind == journaledDirectory && !program.empty() && nameWithin(program, name))
-            heldDirectories.push_back(&item);
+            heldDirectories.push_back(i);
         else
             removeItem(fence, item, outcome);
     }
     // Something that should go is still there: the uninstall can be run
     // again, so its journal, record and entry stay.
     if (!outcome.failed.empty()) {
-        if (!quiet)
-            showMessage(instance,
-                        product.name + " could not be removed completely: " + items(outcome.failed.size()) +
-                            " could not be removed, perhaps because a program is still using them:" +
-                            listed(outcome.failed) + "\r\n\r\nClose that program and remove " + product.name + " again.",
-                        product.name);
+        std::string text = product.name + " could not be removed completely: ";
+        text += items(outcome.failed.size()) + " could not be removed, perhaps because a program is still using them:";
+        text += listed(outcome.failed) + "\r\n\r\nClose that program and remove " + product.name + " again.";
+        tell(instance, quiet, product, text);
         return exitFailed;
     }
 
     bool atRestart = false;
-    if (runningProgram) {
-        JournalItem own = *runningProgram;
+    if (runningProgram < journal.size()) {
+        JournalItem own = journal[runningProgram];
         own.name = program;
         if (fileMayGo(fence, own, outcome) && !removeRunningProgram(program, atRestart))
             keepItem(outcome, program, "the running uninstaller, not removable");
     }
-    for (const JournalItem* directory : heldDirectories) {
-        if (atRestart) {
-            deleteAtRestart(resolvedName(directory->name));  // after the file, in the order asked
-            continue;
-        }
-        removeItem(fence, *directory, outcome);
+    for (std::size_t i : heldDirectories) {
+        // After the file, in the order asked, when that goes at the next start.
+        if (atRestart) deleteAtRestart(resolvedName(journal[i].name));
+        else removeItem(fence, journal[i], outcome);
     }
     removeRecords(scope, product);
-    for (const JournalItem* key : installKeys) removeEmptyKey(key->root, cleanKeyPath(key->name), outcome);
+    for (std::size_t i : installKeys) removeEmptyKey(journal[i].root, cleanKeyPath(journal[i].name), outcome);
 
-    if (!quiet) {
-        std::string text = product.name + " has been removed from this computer.";
-        if (atRestart) text += "\r\n\r\nThe uninstaller itself and its folder go when Windows is started next.";
-        if (!outcome.kept.empty())
-            text += "\r\n\r\n" + items(outcome.kept.size()) +
-                    " stayed: changed since the installation, or holding what was added after it:" + listed(outcome.kept);
-        showMessage(instance, text, product.name);
+    std::string text = product.name + " has been removed from this computer.";
+    if (atRestart) text += "\r\n\r\nThe uninstaller itself and its folder go when Windows is started next.";
+    if (!outcome.kept.empty()) {
+        text += "\r\n\r\n" + items(outcome.kept.size());
+        text += " stayed: changed since the installation, or holding what was added after it:" + listed(outcome.kept);
     }
+    tell(instance, quiet, product, text);
     return 0;
 }
 
@@ -177,6 +174,9 @@ void runUninstall(Handle instance, const std::string& word, const std::string& a
     product.part2 = takeField(rest);
     product.part3 = rest;
     product.name = displayName(product.part2, product.part3);
+    product.installKey = cleanKeyPath(installKeyPath(product.part1, product.part2, product.part3));
+    product.journalKey = journalKeyPath(product.part1, product.part2, product.part3);
+    product.entryKey = entryKeyPath(product.part1, product.part2, product.part3);
 
     InstallScope scope = installMachineWide;
     std::vector<JournalItem> journal;
@@ -184,7 +184,7 @@ void runUninstall(Handle instance, const std::string& word, const std::string& a
         scope = installPerUser;
         if (!readJournal(scope, product.part1, product.part2, product.part3, journal)) {
             if (quiet) setExitCode(exitNothingRecorded);
-            else showMessage(instance, "Nothing is recorded of " + product.name + " on this computer: there is nothing to remove.", product.name);
+            tell(instance, quiet, product, "Nothing is recorded of " + product.name + " on this computer: there is nothing to remove.");
             return;
         }
     }
@@ -195,7 +195,7 @@ void runUninstall(Handle instance, const std::string& word, const std::string& a
             return;
         }
         if (quiet) setExitCode(elevatedExitCode == exitElevationDeclined ? exitElevationDeclined : exitFailed);
-        else showMessage(instance, product.name + " was installed for all users: removing it needs administrator rights.", product.name);
+        tell(instance, quiet, product, product.name + " was installed for all users: removing it needs administrator rights.");
         return;
     }
     if (!quiet && askUser(instance,

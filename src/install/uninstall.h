@@ -2,7 +2,6 @@
 // drives over a journal's items, newest first.
 #pragma once
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -13,7 +12,7 @@ struct RemovalFence {
     InstallScope scope;
     std::vector<std::string> installedDirectories;  // those of the journal that are safe to work in
     std::vector<std::string> shortcutFolders;       // the user's Desktop, Programs, Start Menu, Startup
-    std::set<std::string> madeDirectories;          // the journal's directories, case folded
+    std::vector<std::string> madeDirectories;       // the journal's directories, case folded
 };
 // What stayed: kept for the user (changed, not empty, outside the
 // installation) or, in `failed`, not removable although it should go.

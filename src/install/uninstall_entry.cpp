@@ -5,8 +5,6 @@
 // machine-wide installation, HKCU for one user's. The registry layer opens
 // the 32-bit view in every build, so on 64-bit Windows the entry is under
 // WOW6432Node, where Windows lists 32-bit programs.
-#include <cstdio>
-
 #include "app/text.h"
 #include "install/journal.h"
 #include "registry/registry.h"
@@ -66,8 +64,12 @@ void writeUninstallEntry(InstallScope scope, const std::string& part1, const std
     writeRegistryValue(key, "InstallLocation", installedDirectory);
     int year = 0, month = 0, day = 0;
     localDate(year, month, day);
-    char date[16];
-    std::snprintf(date, sizeof date, "%04d%02d%02d", year, month, day);
+    // YYYYMMDD, digits written out: no formatting of the C library (and its locale) is linked in.
+    std::string date;
+    for (int twoDigits : {year / 100, year % 100, month, day}) {
+        date += static_cast<char>('0' + twoDigits / 10 % 10);
+        date += static_cast<char>('0' + twoDigits % 10);
+    }
     writeRegistryValue(key, "InstallDate", date);
     std::uint64_t kilobytes = (installedBytes + 1023) / 1024;
     writeRegistryNumber(key, "EstimatedSize", kilobytes > 0xFFFFFFFFULL ? 0xFFFFFFFFU : static_cast<std::uint32_t>(kilobytes));

@@ -364,14 +364,17 @@ TEST_F(Journal, RecordsWhatEachCommandCreates) {
 }
 
 TEST_F(Journal, SecondRunAppendsAndTakesTheNewIdentities) {
+    auto sizeOf = [](const std::string& text) {
+        JournalItem item;
+        return parseJournalItem(text, item) && item.identityKnown ? static_cast<int>(item.size) : -1;
+    };
     install({"save&%APP%a.txt&one"});
     std::vector<std::string> first = journal();
-    EXPECT_EQ("file|" + std::to_string(3) + "|", first[6].substr(0, 7));  // size 3, then the time
+    EXPECT_EQ(3, sizeOf(first[6]));
     install({"save&%APP%a.txt&three", "save&%APP%b.txt&b"});
     std::vector<std::string> second = journal();
     ASSERT_EQ(first.size() + 1, second.size());
-    EXPECT_NE(first[6], second[6]);  // rewritten by the second run: its identity now
-    EXPECT_EQ(0u, second[6].find("file|5|"));
+    EXPECT_EQ(5, sizeOf(second[6]));  // rewritten by the second run: its identity now
     EXPECT_EQ("file|C:\\Apps\\Vendor\\Viewer\\b.txt", names().back());
     // Nothing is journaled once the installation has ended.
     runCommandLine(0, "save&%APP%late.txt&x");
@@ -388,7 +391,7 @@ TEST_F(Journal, NestedInstallationKeepsItsOwnJournal) {
     EXPECT_EQ("directory|C:\\Apps\\Viewer", names().back());
     std::vector<JournalItem> tool;
     ASSERT_TRUE(readJournal(installPerUser, "Other", "Tool", "1", tool));
-    EXPECT_EQ("directory|C:\\Apps\\Tool", journalItemText(tool.back()));
+    EXPECT_EQ("C:\\Apps\\Tool", tool.back().name);
     EXPECT_EQ("(none)", entryValue("DisplayName"));  // not installed: no entry
 }
 
@@ -425,7 +428,9 @@ TEST_F(Journal, EntryInWindowsList) {
     for (const auto& v : versions) {
         std::uint32_t major = 99, minor = 99;
         EXPECT_EQ(v.numbered, versionNumbers(v.part3, major, minor)) << v.part3;
-        if (v.numbered) EXPECT_EQ(v.major * 1000 + v.minor, major * 1000 + minor) << v.part3;
+        if (v.numbered) {
+            EXPECT_EQ(v.major * 1000 + v.minor, major * 1000 + minor) << v.part3;
+        }
     }
 }
 
@@ -546,20 +551,32 @@ TEST_F(Journal, UninstallQuietExitCodes) {
 TEST_F(Journal, TamperedJournalRemovesNothingOutside) {
     FileFacts winIni;
     ASSERT_TRUE(fileFacts("C:\\WINDOWS\\win.ini", winIni));
-    const std::string identity = std::to_string(winIni.size) + "|" + std::to_string(winIni.lastWritten) + "|";
+    // Items as a journal holds them; every file carries win.ini's true identity.
+    auto item = [&](JournalItemKind kind, const std::string& name, Handle root = 0, const char* value = "") {
+        JournalItem made = {kind, root, name, value, kind == journaledFile || kind == journaledValue, winIni.size,
+                            winIni.lastWritten, 1};
+        return journalItemText(made);
+    };
+    const std::string installedP = item(journaledInstallLocation, "C:\\Apps\\P");
     const struct {
         const char* what;
         std::vector<std::string> items;
     } cases[] = {
-        {"a system file", {"installed|C:\\Apps\\P", "file|" + identity + "C:\\WINDOWS\\win.ini"}},
-        {"dots out of the directory", {"installed|C:\\Apps\\P", "file|" + identity + "C:\\Apps\\P\\..\\..\\WINDOWS\\win.ini"}},
-        {"the Windows folder as installed directory", {"installed|C:\\WINDOWS", "file|" + identity + "C:\\WINDOWS\\win.ini"}},
-        {"a drive root as installed directory", {"installed|C:\\", "file|" + identity + "C:\\WINDOWS\\win.ini", "directory|C:\\WINDOWS"}},
-        {"a folder swapped for a junction", {"installed|C:\\Apps\\P", "directory|C:\\Apps\\P\\data",
-                                             "file|" + identity + "C:\\Apps\\P\\data\\win.ini"}},
-        {"the installed directory swapped for a junction", {"installed|C:\\Apps\\J", "file|" + identity + "C:\\Apps\\J\\win.ini",
-                                                            "directory|C:\\Apps\\J"}},
-        {"another product's keys", {"key|HKLM|Software\\Vendor\\Viewer\\2.0\\Empty", "value|HKLM|?|8|SoftwareKeep"}},
+        {"a system file", {installedP, item(journaledFile, "C:\\WINDOWS\\win.ini")}},
+        {"dots out of the directory", {installedP, item(journaledFile, "C:\\Apps\\P\\..\\..\\WINDOWS\\win.ini")}},
+        {"a name only beginning like the directory", {installedP, item(journaledFile, "C:\\Apps\\P2\\..\\..\\WINDOWS\\win.ini")}},
+        {"the Windows folder as installed directory",
+         {item(journaledInstallLocation, "c:\\windows"), item(journaledFile, "C:\\WINDOWS\\win.ini")}},
+        {"a drive root as installed directory",
+         {item(journaledInstallLocation, "C:\\"), item(journaledDirectory, "C:\\WINDOWS"), item(journaledFile, "C:\\WINDOWS\\win.ini")}},
+        {"a folder swapped for a junction",
+         {installedP, item(journaledDirectory, "C:\\Apps\\P\\data"), item(journaledFile, "C:\\Apps\\P\\data\\win.ini")}},
+        {"the installed directory swapped for a junction",
+         {item(journaledInstallLocation, "C:\\Apps\\J"), item(journaledDirectory, "C:\\Apps\\J"),
+          item(journaledFile, "C:\\Apps\\J\\win.ini")}},
+        {"keys that are not empty, a value whose data differ",
+         {item(journaledKey, "Software\\Vendor\\Viewer\\2.0\\Empty", rootLocalMachine),
+          item(journaledValue, "Software", rootLocalMachine, "Keep")}},
     };
     for (const auto& c : cases) {
         SetUp();
@@ -584,7 +601,8 @@ TEST_F(Journal, TamperedJournalRemovesNothingOutside) {
     // A per-user journal (HKCU, the user's to change) removes nothing below HKLM.
     SetUp();
     fakeCreateRegistryKey(rootLocalMachine, "Software\\Empty");
-    fakeSetRegistryValue(rootCurrentUser, viewerJournal, "1", std::string("key|HKLM|Software\\Empty") + '\0');
+    JournalItem outside = {journaledKey, rootLocalMachine, "Software\\Empty", "", false, 0, 0, 0};
+    fakeSetRegistryValue(rootCurrentUser, viewerJournal, "1", journalItemText(outside) + '\0');
     fakeSetRegistryValue(rootCurrentUser, viewerJournal, "items", "1");
     runCommandLine(0, "uninstallQuiet&Vendor&Viewer&2.0");
     EXPECT_TRUE(fakeRegistryKeyExists(rootLocalMachine, "Software\\Empty"));
@@ -593,10 +611,12 @@ TEST_F(Journal, TamperedJournalRemovesNothingOutside) {
 
 TEST_F(Journal, ItemTextsThatMakeNoSenseAreLeftOut) {
     JournalItem item;
-    for (const char* text : {"", "file|C:\\a", "file|1|x|C:\\a", "value|HKLM|?|99|Software", "key|HKXX|Software",
-                             "value|HKLM|0123|3|Softx", "drive|C:\\", "directory|"})
+    for (const char* text : {"", "file||?|4|C:\\a", "file|||9|C:\\a", "file|HKLM||4|C:\\a", "key|||8|Software",
+                             "key|HKXX||8|Software", "value|HKLM|0123|8|Software", "drive|||3|C:\\", "directory|||0|",
+                             "directory|||4|C:\\ab"})
         EXPECT_FALSE(parseJournalItem(text, item)) << text;
-    for (const char* text : {"file|?|?|C:\\a|b", "value|HKCU|?|8|Softwarea|b", "key|HKCR|.x"}) {
+    for (const char* text : {"file|||6|C:\\a|b", "value|HKCU||8|Softwarea|b", "value|HKCU|0123456789abcdef|8|Software",
+                             "key|HKCR||2|.x"}) {
         ASSERT_TRUE(parseJournalItem(text, item)) << text;
         EXPECT_EQ(text, journalItemText(item));
     }
