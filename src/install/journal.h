@@ -55,7 +55,8 @@ void endInstallJournal(bool installed);
 
 // ---- shared with the uninstall -----------------------------------------------
 
-extern const char* const journalKeyName;  // "hostcmd uninstall journal"
+extern const char* const journalKeyName;    // "hostcmd uninstall journal"
+extern const char* const journalCountName;  // "items": the value holding how many items it has
 extern const char* const uninstallerName;  // "hostcmd-uninstall.exe"
 
 Handle scopeRoot(InstallScope scope);
