@@ -49,10 +49,17 @@ void storeItem(const RunningJournal& journal, std::size_t position) {
     regCloseKey(key);
 }
 
+// Notes that this run wrote the item (once, however often it writes it).
+void touch(RunningJournal& journal, std::size_t position) {
+    for (std::size_t touched : journal.touched)
+        if (touched == position) return;
+    journal.touched.push_back(position);
+}
+
 void append(RunningJournal& journal, const JournalItem& item, bool written) {
     journal.keys.push_back(positionKey(item));
     journal.items.push_back(item);
-    if (written) journal.touched.push_back(journal.items.size() - 1);
+    if (written) touch(journal, journal.items.size() - 1);
     storeItem(journal, journal.items.size() - 1);
 }
 
@@ -89,7 +96,7 @@ void observeChange(const Change& change) {
     if (known < journal.items.size()) {
         // Journaled before (by an earlier run, or earlier in this one) and
         // written again: its identity is what this run leaves.
-        if (kind == journaledFile || kind == journaledValue) journal.touched.push_back(known);
+        if (kind == journaledFile || kind == journaledValue) touch(journal, known);
         return;
     }
     // A file or value that was there before the installation is not its own.
@@ -126,7 +133,6 @@ void takeIdentity(JournalItem& item) {
     }
 }
 }  // namespace
-
 
 // ---- the installation's side -------------------------------------------------
 

@@ -195,7 +195,9 @@ void runUninstall(Handle instance, const std::string& word, const std::string& a
             return;
         }
         if (quiet) setExitCode(elevatedExitCode == exitElevationDeclined ? exitElevationDeclined : exitFailed);
-        tell(instance, quiet, product, product.name + " was installed for all users: removing it needs administrator rights.");
+        tell(instance, quiet, product,
+             product.name + (scope == installMachineWide ? " was installed for all users: removing it needs administrator rights."
+                                                         : " cannot be removed: its record may not be changed."));
         return;
     }
     if (!quiet && askUser(instance,
