@@ -51,7 +51,7 @@ struct CommandEntry {
 #endif
 
 extern const CommandEntry commandTable[];
-extern const int commandCount;  // 43
+extern const int commandCount;  // 44
 
 // The entry a command word selects, or null for the default branches.
 const CommandEntry* findCommand(const std::string& word);

@@ -107,12 +107,13 @@ bool mayCopyOnto(const std::string& source, const FileIdentity& destination, boo
     return true;
 }
 
+}  // namespace
+
 // CopyFileA copies the attributes, and every file on a CD is read-only: a
 // copy from a disc would stay read-only, and every later save, delete, move
 // or update of it would fail. Only such a copy is made writable; a read-only
-// file copied from a hard disk keeps its attribute. True when the copy is in
-// place.
-bool copyWhole(const std::string& source, const std::string& destination, bool keepExisting) {
+// file copied from a hard disk keeps its attribute.
+bool copyFileWhole(const std::string& source, const std::string& destination, bool keepExisting) {
     if (refusedAsDevice(source) || refusedAsDevice(destination)) return false;
     FileIdentity existing;
     if (fileIdentity(destination, existing) && !mayCopyOnto(source, existing, keepExisting)) return false;
@@ -131,7 +132,6 @@ bool copyWhole(const std::string& source, const std::string& destination, bool k
     }
     return false;
 }
-}  // namespace
 
 bool saveTextFile(const std::string& fileName, const std::string& text) {
     if (fileName.empty() || refusedAsDevice(fileName)) return false;
@@ -166,7 +166,7 @@ bool copyFromFields(const std::string& fields) {
     std::string rest = fields;
     std::string source = takeField(rest);
     std::string destination = takeField(rest);
-    return copyWhole(source, destination, rest == "TRUE");
+    return copyFileWhole(source, destination, rest == "TRUE");
 }
 
 bool moveFromFields(const std::string& fields) {
@@ -174,7 +174,7 @@ bool moveFromFields(const std::string& fields) {
     std::string source = takeField(rest);
     std::string destination = takeField(rest);
     // The source goes only after a good copy, so a failed copy never loses it.
-    return copyWhole(source, destination, rest == "TRUE") && deleteFile(source);
+    return copyFileWhole(source, destination, rest == "TRUE") && deleteFile(source);
 }
 
 bool saveFromFields(const std::string& fields, bool withEscapes) {

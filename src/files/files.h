@@ -36,6 +36,9 @@ bool saveTextFile(const std::string& fileName, const std::string& text);
 // "source&destination&flag"; true when it succeeded.
 bool saveFromFields(const std::string& fields, bool withEscapes);
 bool copyFromFields(const std::string& fields);
+// The copy itself, put in place only when whole; an existing destination is
+// kept when keepExisting. True when the copy is in place.
+bool copyFileWhole(const std::string& source, const std::string& destination, bool keepExisting);
 bool moveFromFields(const std::string& fields);
 
 void commandSave(Handle instance, const std::string& word, const std::string& arguments);

@@ -1,10 +1,10 @@
-// Elevation for installations for every user.
+// Elevation for installations for every user, and for their uninstall.
 //
 // A process whose token may not write what such an installation writes
 // (Program Files, HKLM) asks Windows to start hostcmd.exe once more, elevated:
-// the same command word, the installer file as a full path, the same current
-// directory (where %APP% reads kw.ini). It waits for that instance and takes
-// its exit code. Whether to ask is decided by the process's own token alone,
+// the same command word, the installer file as a full path (an uninstall:
+// its key parts), the same current directory (where %APP% reads kw.ini). It
+// waits for that instance and takes its exit code. Whether to ask is decided by the process's own token alone,
 // never by anything on the command line, so the elevated instance, whose
 // token is elevated, installs and never asks again.
 #include "app/boxes.h"
@@ -89,6 +89,11 @@ std::string elevatedParameters(const std::string& word, const std::string& fullP
 
 ElevatedStart startElevatedInstall(const std::string& word, const std::string& fileName, unsigned long& exitCode) {
     std::string fullPath = fullPathName(fileName);
+    return startElevated(word, elevatedParameters(word, fullPath), fullPath, exitCode);
+}
+
+ElevatedStart startElevated(const std::string& word, const std::string& parameters, const std::string& subject,
+                            unsigned long& exitCode) {
     std::string program, directory;
     if (!ownProgramPath(program) || !getCurrentDirectory(directory)) {
         trace(word + ": hostcmd.exe cannot be started again elevated (its own path or the current directory is not "
@@ -98,15 +103,14 @@ ElevatedStart startElevatedInstall(const std::string& word, const std::string& f
     // A standard user's token stays the same where UAC is off: the started
     // instance would ask again, and again. It finds this mutex held instead.
     Handle mutex = 0;
-    if (!claimNamedMutex(elevationMutexName(fullPath), mutex)) {
-        trace(word + ": an instance waiting for an elevated start of " + shownText(fullPath) +
-              " holds this session's mutex: this is that start, and it did not get elevated; it installs without "
+    if (!claimNamedMutex(elevationMutexName(subject), mutex)) {
+        trace(word + ": an instance waiting for an elevated start for " + shownText(subject) +
+              " holds this session's mutex: this is that start, and it did not get elevated; it goes on without "
               "asking again");
         return ElevatedStart::alreadyAsked;
     }
     ElevatedStart outcome = ElevatedStart::failed;
     if (someoneCanAnswer("ShellExecuteExA runas")) {
-        std::string parameters = elevatedParameters(word, fullPath);
         trace(word + ": hostcmd.exe starts again, elevated: " + shownText(program) + " with " + shownText(parameters) +
               " in " + shownText(directory));
         // Verbs go through COM where the shell hands them on; the plain start

@@ -12,7 +12,9 @@
 // to start hostcmd.exe again elevated when the process may not; "installUser"
 // runs it for the current user only, never elevated. Their "Quiet" forms show
 // nothing and set the exit code deployment tools read. "pathToInstall"
-// answers "PathToInstall=" with a product's directory.
+// answers "PathToInstall=" with a product's directory. "uninstall" and
+// "uninstallQuiet" remove what an installation journaled (journal.h), with
+// or without boxes.
 #pragma once
 
 #include <string>
@@ -96,17 +98,25 @@ bool needsElevation(TokenKind kind);
 // instance's runner gives back exactly that path.
 std::string elevatedParameters(const std::string& word, const std::string& fullPath);
 // The name of the mutex ("Local\\...": this session's) an instance holds while
-// it waits for its elevated start of the installer file of that full path.
-std::string elevationMutexName(const std::string& fullPath);
+// it waits for its elevated start for that subject (an installer file's full
+// path, a product).
+std::string elevationMutexName(const std::string& subject);
 enum class ElevatedStart { ran, declined, failed, alreadyAsked };
 // Starts hostcmd.exe again, elevated, with that command line in the current
 // directory, and waits for it: ran (exitCode is its exit code), declined,
 // failed, or alreadyAsked when this process is itself the start an instance
 // of this session is waiting for (it did not get elevated: UAC is off).
 ElevatedStart startElevatedInstall(const std::string& word, const std::string& fileName, unsigned long& exitCode);
+// The same for any command line (`parameters`, beginning with the command
+// word); `subject` names what it is for (the installer file's full path, the
+// product) and so the mutex.
+ElevatedStart startElevated(const std::string& word, const std::string& parameters, const std::string& subject,
+                            unsigned long& exitCode);
 // Writes the "PathToInstall=" reply for the fields of "pathToInstall".
 void queryInstallPath(Handle instance, const std::string& arguments);
 
 void commandInstallCheck(Handle instance, const std::string& word, const std::string& arguments);
 void commandInstall(Handle instance, const std::string& word, const std::string& arguments);
 void commandPathToInstall(Handle instance, const std::string& word, const std::string& arguments);
+// "uninstall" and "uninstallQuiet" (the word tells them apart).
+void commandUninstall(Handle instance, const std::string& word, const std::string& arguments);

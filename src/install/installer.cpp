@@ -20,6 +20,7 @@
 // while the command list runs (those lines may nest further runs; the runner's
 // depth limit stops an installer that leads back to itself).
 #include "install/install.h"
+#include "install/journal.h"
 
 #include <cstdint>
 
@@ -206,10 +207,16 @@ InstallResult install(Handle instance, LineReader& reader, Installation& install
 
     if (!talkToUser(instance, settings, installation.quiet, installation.targetBase)) return installResultCancelled;
 
-    // The installation begins: from here on the machine changes.
+    // The installation begins: from here on the machine changes, and the
+    // journal keeps what the installation creates, for its uninstall.
+    beginInstallJournal(installation.scope, settings.line[keyPart1], settings.line[keyPart2], settings.line[keyPart3]);
     if (installation.scope == InstallScope::user) makeUserBaseDirectory(installation.targetBase);
     installation.installedDirectory = makeDirectoryChain(installation.targetBase, settings.line[subdirectory]);
-    if (!recordInstalledDirectory(installation)) return installResultFailed;
+    journalInstalledDirectory(installation.installedDirectory);
+    if (!recordInstalledDirectory(installation)) {
+        endInstallJournal(false);
+        return installResultFailed;
+    }
 
     // While the lines run, the lookups read this installation's root first:
     // %APP% names the directory just recorded, also where the same product
@@ -217,6 +224,9 @@ InstallResult install(Handle instance, LineReader& reader, Installation& install
     InstallScope lookupsBefore = preferInstallRecordsOf(installation.scope);
     runCommandLists(instance, reader, settings);
     preferInstallRecordsOf(lookupsBefore);
+    // The uninstaller copy and the entry in Windows' list are written once
+    // the command list has run.
+    endInstallJournal(!runsStopped());
     if (runsStopped()) return installResultFailed;
     if (settings.line[restartSwitch] == "NO") return installResultInstalled;
     // Only OK restarts: Cancel, and a box that failed (0, or -1 under Wine

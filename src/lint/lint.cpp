@@ -230,6 +230,24 @@ void checkKeyParts(const std::string& path, const FileLines& lines, std::vector<
     }
 }
 
+// The entry in Windows' list starts "uninstall&<part 1>&<part 2>&<part 3>",
+// read as any command line: a "|" becomes a blank, a path token is
+// expanded, and an "&" in part 1 or 2 ends that part.
+void checkUninstallable(const std::string& path, const FileLines& lines, std::vector<Finding>& findings) {
+    for (int n = 2; n <= 4; ++n) {
+        std::string line = seenLine(lines, n), why;
+        if (line.find('|') != std::string::npos) why = "a \"|\" becomes a blank";
+        else if (n < 4 && line.find('&') != std::string::npos) why = "its \"&\" ends the part";
+        for (const char* token : pathTokens)
+            if (why.empty() && line.find(token) != std::string::npos) why = std::string(token) + " is expanded";
+        if (!why.empty())
+            add(findings, path, n, false,
+                "install key part " + std::to_string(n - 1) + " " + quoted(line) +
+                    " cannot be named on a command line (" + why +
+                    "): the uninstall that Windows' list starts finds nothing recorded");
+    }
+}
+
 bool looksLikeNo(const std::string& line) { return line != "NO" && upperCase(trimmed(line)) == "NO"; }
 
 void lintBatch(const std::string& path, const FileLines& lines, std::vector<Finding>& findings) {
@@ -395,6 +413,7 @@ void lintInstaller(const std::string& path, const FileLines& lines, std::vector<
                 " lines: the command list starts at line 38, so no command of it runs");
     for (int n = 2; n <= 16; ++n) unmarkedLine(path, lines, n, findings);
     checkKeyParts(path, lines, findings);
+    checkUninstallable(path, lines, findings);
     if (seenLine(lines, 2).empty() && seenLine(lines, 3).empty() && seenLine(lines, 4).empty())
         add(findings, path, 2, true,
             "the install key lines 2 to 4 are empty: the installer would write its record, the value isDir, "

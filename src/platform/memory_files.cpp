@@ -7,6 +7,8 @@
 
 #include "platform/memory_model.h"
 
+std::vector<std::string> fakeDeletionsAtRestart;
+
 using namespace memory;
 
 namespace {
@@ -17,6 +19,7 @@ struct Entry {
     std::string name;  // the absolute path in the case it was created with
     unsigned long index = 0;         // the file's number on its drive; a rename keeps it
     unsigned long hiddenSystem = 0;  // fileHidden and fileSystem
+    std::uint64_t written = 0;  // its last-write time: a clock that every write moves on
 };
 struct OpenFile {
     std::string path;
@@ -30,7 +33,6 @@ unsigned codePage;
 bool utf8Process;
 unsigned fakeActiveCodePage;
 std::string windowsDirectory, tempDirectory, systemDirectory;
-std::string programPath;
 std::map<Handle, std::string> heldMutexes;        // this process's, by handle
 std::vector<std::string> mutexesHeldElsewhere;
 std::map<char, unsigned> driveTypes;
@@ -48,16 +50,57 @@ bool longDrivePath(const std::string& path) {
 std::map<char, std::size_t> driveCapacities;  // bytes the files of a drive may hold; none: no limit
 unsigned long nextIndex;
 
-// The absolute form of a path as given, without a trailing "\" (but "C:\").
-std::string absoluteAsGiven(const std::string& given) {
+std::uint64_t writeClock;
+std::map<std::string, std::string> links;  // junction (lower-case absolute) -> its target, as given
+std::string runningImage;                  // the running program's file (lower-case absolute)
+std::string ownProgram;
+bool restartDeletionsDenied;
+int year, month, day;
+int tempNumber;
+
+// The absolute form of a path as given, without a trailing "\" (but "C:\"),
+// "." and ".." resolved as GetFullPathNameA resolves them.
+std::string givenAbsolute(const std::string& given) {
     std::string path = longDrivePath(given) ? given.substr(4) : given;
     std::string full;
     if (path.size() >= 2 && path[1] == ':') full = path;
     else if (!path.empty() && path[0] == '\\') full = currentDirectory.substr(0, 2) + path;
     else full = currentDirectory + "\\" + path;
-    while (full.size() > 3 && full.back() == '\\') full.pop_back();
-    if (full.size() == 2) full += '\\';
-    if (full[0] >= 'a' && full[0] <= 'z') full[0] = static_cast<char>(full[0] - 'a' + 'A');
+    std::vector<std::string> parts;
+    std::string part;
+    for (std::size_t i = 2; i <= full.size(); ++i) {
+        if (i == full.size() || full[i] == '\\' || full[i] == '/') {
+            if (part == "..") {
+                if (!parts.empty()) parts.pop_back();
+            } else if (!part.empty() && part != ".") {
+                parts.push_back(part);
+            }
+            part.clear();
+            continue;
+        }
+        part += full[i];
+        if (isLeadByte(static_cast<unsigned char>(full[i])) && i + 1 < full.size()) part += full[++i];
+    }
+    std::string resolved = full.substr(0, 2) + "\\";
+    for (std::size_t i = 0; i < parts.size(); ++i) resolved += (i ? "\\" : "") + parts[i];
+    if (resolved[0] >= 'a' && resolved[0] <= 'z') resolved[0] = static_cast<char>(resolved[0] - 'a' + 'A');
+    return resolved;
+}
+
+// A name below a junction is a name below its target (the junction itself stays itself).
+std::string absoluteAsGiven(const std::string& path) {
+    std::string full = givenAbsolute(path);
+    for (int hops = 0; hops < 8; ++hops) {
+        std::string key = lower(full);
+        bool moved = false;
+        for (auto& link : links)
+            if (key.size() > link.first.size() && key.compare(0, link.first.size() + 1, link.first + "\\") == 0) {
+                full = givenAbsolute(link.second + full.substr(link.first.size()));
+                moved = true;
+                break;
+            }
+        if (!moved) break;
+    }
     return full;
 }
 
@@ -81,6 +124,7 @@ void putEntry(const std::string& path, bool directory, bool readOnly, const std:
     unsigned long index = it != entries.end() ? it->second.index : ++nextIndex;
     entries[full] = Entry{directory, readOnly, bytes, name};
     entries[full].index = index;
+    entries[full].written = ++writeClock;
 }
 
 // The entry a name opens, or entries.end(). This one function decides which
@@ -112,6 +156,7 @@ bool wildcardMatch(const char* pattern, const char* name) {
 
 namespace memory {
 std::string absolute(const std::string& path) { return lower(absoluteAsGiven(path)); }
+std::string absoluteName(const std::string& path) { return givenAbsolute(path); }
 
 std::string parentOf(const std::string& full) {
     std::size_t slash = full.rfind('\\');
@@ -130,8 +175,13 @@ void putFile(const std::string& path, const std::string& bytes) { putEntry(path,
 
 void appendToFile(const std::string& full, const std::string& bytes) {
     auto it = entries.find(full);
-    if (it == entries.end()) entries[full] = Entry{false, false, bytes, std::string()};
-    else if (!it->second.directory) it->second.bytes += bytes;
+    if (it == entries.end()) {
+        entries[full] = Entry{false, false, bytes, std::string()};
+        entries[full].written = ++writeClock;
+    } else if (!it->second.directory) {
+        it->second.bytes += bytes;
+        it->second.written = ++writeClock;
+    }
 }
 
 bool fileOpenAs(Handle file, const std::string& full) {
@@ -162,18 +212,24 @@ void resetFiles() {
     windowsDirectory = "C:\\WINDOWS";
     tempDirectory = "C:\\TEMP\\";
     systemDirectory = "C:\\WINDOWS\\system32";
-    programPath = "C:\\hostcmd\\hostcmd.exe";
     heldMutexes.clear();
     mutexesHeldElsewhere.clear();
     entries["c:\\"] = Entry{true, false, "", "C:\\"};
     entries["c:\\work"] = Entry{true, false, "", "C:\\work"};
     driveTypes['C'] = 3;
+    writeClock = 0;
+    links.clear();
+    ownProgram = "C:\\work\\hostcmd.exe";
+    runningImage = lower(ownProgram);
+    restartDeletionsDenied = false;
+    fakeDeletionsAtRestart.clear();
+    year = 2024, month = 5, day = 17;
+    tempNumber = 0;
 }
 }  // namespace memory
 
 // ---- controls ------------------------------------------------------------------
 
-void fakeSetProgramPath(const std::string& path) { programPath = path; }
 void fakeHoldNamedMutex(const std::string& name) { mutexesHeldElsewhere.push_back(name); }
 std::vector<std::string> fakeHeldMutexes() {
     std::vector<std::string> names;
@@ -257,6 +313,20 @@ unsigned long fakeAttributes(const std::string& path) {
     if (it == entries.end()) return 0;
     return (it->second.readOnly ? fileReadOnly : 0) | it->second.hiddenSystem;
 }
+void fakeAddJunction(const std::string& path, const std::string& target) {
+    std::string full = absolute(path);
+    fakeForget(path);
+    fakeAddDirectory(parentOf(givenAbsolute(path)));
+    putEntry(path, true, false, "");
+    links[full] = givenAbsolute(target);
+}
+void fakeSetOwnProgramPath(const std::string& path) {
+    ownProgram = path;
+    runningImage = absolute(path);
+}
+std::string fakeRunningImage() { return runningImage; }
+void fakeDenyDeletionsAtRestart() { restartDeletionsDenied = true; }
+void fakeSetLocalDate(int y, int m, int d) { year = y, month = m, day = d; }
 std::string fakeCurrentDirectory() { return currentDirectory; }
 bool fakeErrorModeQuiet() { return processQuiet || threadQuiet; }
 
@@ -316,9 +386,11 @@ Handle createFileForWriting(const std::string& name) {
         failed("CreateFileA", refused ? 5 : 3, {name, "\1GENERIC_WRITE", "\1CREATE_ALWAYS"});
         return 0;
     }
+    bool existed = it != entries.end();
     putEntry(name, false, false, "");
     Handle file = newHandle();
     openFiles[file] = OpenFile{full, 0};
+    reportChange(changeFile, !existed, 0, name);
     return file;
 }
 
@@ -336,10 +408,11 @@ long readFileBytes(Handle file, char* buffer, std::size_t size) {
 
 bool writeFileBytes(Handle file, const char* bytes, std::size_t size) {
     if (failing("writeFileBytes")) return false;
-    const std::string& path = openFiles.at(file).path;
+    Entry& entry = entries[openFiles.at(file).path];
+    entry.written = ++writeClock;
     // A full drive takes what fits, as WriteFile does, and fails.
-    std::size_t room = roomOnDrive(path);
-    entries[path].bytes.append(bytes, std::min(size, room));
+    std::size_t room = roomOnDrive(openFiles.at(file).path);
+    entry.bytes.append(bytes, std::min(size, room));
     if (size <= room) return true;
     failed("WriteFile", 112, {"\1handle"});  // ERROR_DISK_FULL
     return false;
@@ -363,6 +436,11 @@ bool deleteFile(const std::string& path) {
             failed("DeleteFileA", 32, {path});  // ERROR_SHARING_VIOLATION
             return false;
         }
+    // A running program's file cannot be deleted (only renamed).
+    if (it->first == runningImage) {
+        failed("DeleteFileA", 5, {path});
+        return false;
+    }
     entries.erase(it);
     return true;
 }
@@ -427,11 +505,14 @@ bool putFileInPlace(const std::string& from, const std::string& to, bool replace
         failed("MoveFileExA", code, {from, to, replaceExisting ? "\1MOVEFILE_REPLACE_EXISTING" : "\10"});
         return false;
     }
+    bool existed = existing != entries.end();
     Entry moved = moving->second;
+    if (runningImage == moving->first) runningImage = target;  // a running program can be renamed
     entries.erase(moving);
-    if (existing != entries.end() && existing->first != target) entries.erase(existing);
+    if (existed && existing->first != target) entries.erase(existing);
     moved.name = newEntryName(to);
     entries[target] = moved;
+    reportChange(changeFile, !existed, 0, to);
     return true;
 }
 
@@ -482,6 +563,7 @@ bool createDirectory(const std::string& path) {
         return false;
     }
     putEntry(path, true, false, "");
+    reportChange(changeDirectory, true, 0, path);
     return true;
 }
 
@@ -498,7 +580,9 @@ bool removeDirectory(const std::string& path) {
             failed("RemoveDirectoryA", 145, {path});  // ERROR_DIR_NOT_EMPTY
             return false;
         }
+    // A junction goes as the link it is, whatever its target holds.
     entries.erase(full);
+    links.erase(full);
     return true;
 }
 
@@ -526,9 +610,11 @@ bool findFirstFile(const std::string& pattern) {
 
 std::string fullPathName(const std::string& name) {
     if (failing("fullPathName") || name.empty()) return name;
-    if ((name.size() >= 2 && name[1] == ':') || name.compare(0, 4, "\\\\?\\") == 0) return name;
-    if (name[0] == '\\') return currentDirectory.substr(0, 2) + name;
-    return currentDirectory + "\\" + name;
+    // A "\\?\" name is taken as it stands.
+    if (name.compare(0, 4, "\\\\?\\") == 0) return name;
+    std::string full = givenAbsolute(name);
+    // GetFullPathNameA keeps a final "\".
+    return name.back() == '\\' && full.size() > 3 ? full + "\\" : full;
 }
 
 bool getWindowsDirectory(std::string& directory) {
@@ -576,12 +662,6 @@ bool volumeReadOnly(const std::string& root) {
     return volume != volumes.end() && volume->second.readOnly;
 }
 
-bool ownProgramPath(std::string& path) {
-    if (failing("ownProgramPath")) return false;
-    path = programPath;
-    return true;
-}
-
 // Names are compared byte for byte: hostcmd makes them, always the same way.
 bool claimNamedMutex(const std::string& name, Handle& mutex) {
     if (failing("claimNamedMutex")) {
@@ -599,4 +679,55 @@ bool claimNamedMutex(const std::string& name, Handle& mutex) {
 void releaseNamedMutex(Handle mutex) {
     fakeCalls.push_back("releaseNamedMutex");
     heldMutexes.erase(mutex);
+}
+
+bool fileFacts(const std::string& name, FileFacts& facts) {
+    if (failing("fileFacts")) return false;
+    auto it = name.empty() ? entries.end() : entries.find(absolute(name));
+    if (it == entries.end()) {
+        failed("GetFileAttributesExA", name.empty() || !isDirectory(parentOf(absolute(name))) ? 3 : 2, {name});
+        return false;
+    }
+    facts.directory = it->second.directory;
+    facts.reparsePoint = links.count(it->first) > 0;
+    facts.readOnly = it->second.readOnly;
+    facts.size = it->second.directory ? 0 : it->second.bytes.size();
+    facts.lastWritten = it->second.written;
+    return true;
+}
+
+bool ownProgramPath(std::string& path) {
+    if (failing("ownProgramPath")) return false;
+    path = ownProgram;
+    return true;
+}
+
+bool getTempFileName(const std::string& directory, const std::string& prefix, std::string& path) {
+    if (failing("getTempFileName")) return false;
+    if (!isDirectory(absolute(directory))) {
+        failed("GetTempFileNameA", 267, {directory, prefix});  // ERROR_DIRECTORY
+        return false;
+    }
+    std::string name;
+    do {
+        name = givenAbsolute(directory) + "\\" + prefix.substr(0, 3) + std::to_string(++tempNumber) + ".tmp";
+    } while (entries.count(lower(name)));
+    putEntry(name, false, false, "");
+    path = name;
+    return true;
+}
+
+bool deleteAtRestart(const std::string& path) {
+    if (failing("deleteAtRestart")) return false;
+    if (restartDeletionsDenied) {
+        failed("MoveFileExA", 5, {path, "\1NULL", "\1MOVEFILE_DELAY_UNTIL_REBOOT"});
+        return false;
+    }
+    fakeDeletionsAtRestart.push_back(path);
+    return true;
+}
+
+void localDate(int& y, int& m, int& d) {
+    fakeCalls.push_back("localDate");
+    y = year, m = month, d = day;
 }

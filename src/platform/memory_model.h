@@ -29,6 +29,12 @@ unsigned long sessionNow();
 // (memory_files.cpp).
 void modelStartUp();
 
+// The change observer (platform.h): whether one is set and not running now,
+// and a report to it (its own calls meanwhile report nothing).
+bool changesObserved();
+void reportChange(ChangeKind kind, bool created, Handle root, const std::string& name,
+                  const std::string& valueName = std::string());
+
 // ---- the file model (memory_files.cpp)
 // The absolute lower-case form of a path: the key of an entry.
 std::string absolute(const std::string& path);
@@ -40,6 +46,8 @@ bool entryExists(const std::string& full);
 void putFile(const std::string& path, const std::string& bytes);
 // Appends bytes to the file at the absolute path, creating it.
 void appendToFile(const std::string& full, const std::string& bytes);
+// The name as given, made absolute ("." and ".." resolved), in its case.
+std::string absoluteName(const std::string& path);
 // Whether the handle is open on the file at the absolute path.
 bool fileOpenAs(Handle file, const std::string& full);
 std::string currentDirectoryNow();

@@ -33,7 +33,12 @@ struct NewerCall {
 const NewerCall newerCalls[] = {
     {"SetThreadErrorMode", windows7},
 };
+
+ChangeObserver observer;
+bool observerRunning;
 }  // namespace
+
+void setChangeObserver(ChangeObserver newObserver) { observer = newObserver; }
 
 namespace memory {
 Handle newHandle() { return nextHandle += 4; }
@@ -84,6 +89,15 @@ bool present(const char* windowsFunction) {
 
 unsigned long sessionNow() { return session; }
 
+bool changesObserved() { return observer && !observerRunning; }
+
+void reportChange(ChangeKind kind, bool created, Handle root, const std::string& name, const std::string& valueName) {
+    if (!changesObserved()) return;
+    observerRunning = true;
+    observer(Change{kind, created, root, kind == changeKey || kind == changeValue ? name : absoluteName(name), valueName});
+    observerRunning = false;
+}
+
 std::string lower(std::string text) {
     for (char& c : text)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -102,6 +116,8 @@ void fakeReset() {
     version = windows10 | 19045;  // 10 22H2
     session = 1;
     removed.clear();
+    observer = nullptr;
+    observerRunning = false;
     memory::resetFiles();
     memory::resetRegistry();
     memory::resetUi();

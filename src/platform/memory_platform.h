@@ -64,6 +64,21 @@ std::string fakeFileBytes(const std::string& path);
 // Every file and directory, as absolute lower-case paths (directories end in "\").
 std::vector<std::string> fakeEntries();
 // Every file has an index (what fileIdentity answers), kept by a rename.
+// Replaces whatever has that name by a junction to the target: names below
+// it are names below the target; the junction itself reports itself as a
+// reparse point, and removing it removes only the link.
+void fakeAddJunction(const std::string& path, const std::string& target);
+// The running program's file (GetModuleFileNameA), "C:\work\hostcmd.exe"
+// after fakeReset (no such file is made): it can be renamed, never deleted.
+void fakeSetOwnProgramPath(const std::string& path);
+// Where the running program's file is now (lower-case absolute).
+std::string fakeRunningImage();
+// Deletions asked for the next restart (MOVEFILE_DELAY_UNTIL_REBOOT), in order.
+extern std::vector<std::string> fakeDeletionsAtRestart;
+// The process is no administrator: deletions at the next restart are refused.
+void fakeDenyDeletionsAtRestart();
+// GetLocalTime's date (2024-05-17 after fakeReset).
+void fakeSetLocalDate(int year, int month, int day);
 // How many files are open right now (files must never stay open).
 int fakeOpenFiles();
 struct FakeEntry {
@@ -208,8 +223,6 @@ struct FakeToken {
     bool administrator = true;
 };
 void fakeSetToken(const FakeToken& token);
-// GetModuleFileNameA's answer ("C:\hostcmd\hostcmd.exe" after fakeReset).
-void fakeSetProgramPath(const std::string& path);
 struct FakeElevatedStart {
     std::string program, parameters, directory;
     bool mutexHeld;  // a named mutex was held by this process at the time

@@ -25,6 +25,7 @@ std::map<std::string, std::map<std::string, Value>> registryValues;  // key -> l
 std::map<std::string, std::string> keyNames;                         // key -> path as first created
 std::map<Handle, std::string> openKeys;
 std::map<Handle, unsigned> keyAccess;  // what each open key was opened with
+std::map<Handle, std::pair<Handle, std::string>> keysAsOpened;  // root and path as given, for reports
 std::set<Handle> deniedRoots;
 std::map<std::string, unsigned> grantedRights;  // key -> the rights held there and below
 bool shutdownDenied;
@@ -100,6 +101,7 @@ namespace memory {
 void resetRegistry() {
     registryKeys.clear();
     registryValues.clear();
+    keysAsOpened.clear();
     keyNames.clear();
     openKeys.clear();
     keyAccess.clear();
@@ -193,10 +195,18 @@ Handle regCreateKey(Handle root, const std::string& path, unsigned access) {
         failed("RegCreateKeyExA", 5, {rootName(root), path, "\1" + accessNames(access)});
         return 0;
     }
+    // Which keys of the path are missing, outermost first, for the report.
+    std::string given = keyPathAsGiven(root, path);
+    std::vector<std::string> missing;
+    for (std::string k = given; k.find('\\') != std::string::npos && !registryKeys.count(lower(k));
+         k = k.substr(0, k.rfind('\\')))
+        missing.insert(missing.begin(), k.substr(k.find('\\') + 1));
     createKeys(root, path);
     Handle handle = newHandle();
     openKeys[handle] = key;
     keyAccess[handle] = access;
+    keysAsOpened[handle] = {root, given.find('\\') == std::string::npos ? std::string() : given.substr(given.find('\\') + 1)};
+    for (const std::string& created : missing) reportChange(changeKey, true, root, created);
     return handle;
 }
 
@@ -218,6 +228,7 @@ void regCloseKey(Handle key) {
     fakeCalls.push_back("regCloseKey");
     openKeys.erase(key);
     keyAccess.erase(key);
+    keysAsOpened.erase(key);
 }
 
 bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, std::string& data) {
@@ -248,7 +259,42 @@ bool regSetStringValue(Handle key, const std::string& name, const std::string& t
     }
     auto& values = registryValues[openKeys[key]];
     auto existing = values.find(lower(name));
-    values[lower(name)] = Value{existing == values.end() ? name : existing->second.name, 1, text + std::string(1, '\0')};
+    bool existed = existing != values.end();
+    values[lower(name)] = Value{existed ? existing->second.name : name, 1, text + std::string(1, '\0')};
+    if (keysAsOpened.count(key)) reportChange(changeValue, !existed, keysAsOpened[key].first, keysAsOpened[key].second, name);
+    return true;
+}
+
+bool regSetDwordValue(Handle key, const std::string& name, std::uint32_t value) {
+    if (failing("regSetDwordValue")) return false;
+    if (!openKeys.count(key) || !(keyAccess[key] & keySetValue)) {
+        failed("RegSetValueExA", openKeys.count(key) ? 5 : 6, {rootName(key), name, "\1REG_DWORD"});
+        return false;
+    }
+    auto& values = registryValues[openKeys[key]];
+    auto existing = values.find(lower(name));
+    bool existed = existing != values.end();
+    std::string bytes;
+    for (int i = 0; i < 4; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);  // little-endian
+    values[lower(name)] = Value{existed ? existing->second.name : name, 4, bytes};
+    if (keysAsOpened.count(key)) reportChange(changeValue, !existed, keysAsOpened[key].first, keysAsOpened[key].second, name);
+    return true;
+}
+
+bool regKeyCounts(Handle key, unsigned long& subKeys, unsigned long& values) {
+    if (failing("regKeyCounts")) return false;
+    if (!openKeys.count(key)) {
+        failed("RegQueryInfoKeyA", 6, {rootName(key)});
+        return false;
+    }
+    const std::string& path = openKeys[key];
+    subKeys = 0;
+    for (const std::string& k : registryKeys)
+        if (k.size() > path.size() && k.compare(0, path.size() + 1, path + "\\") == 0 &&
+            k.find('\\', path.size() + 1) == std::string::npos)
+            ++subKeys;
+    auto found = registryValues.find(path);
+    values = found == registryValues.end() ? 0 : static_cast<unsigned long>(found->second.size());
     return true;
 }
 

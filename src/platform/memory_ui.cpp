@@ -315,7 +315,9 @@ long persistFileSave(Handle persistFile, const std::u16string& path) {
         failed("IPersistFile::Save", 0x80070003UL, {narrow, "\1TRUE"});  // path not found
         return static_cast<long>(0x80070003L);
     }
+    bool existed = entryExists(full);
     putFile(narrow, "shortcut");
+    reportChange(changeFile, !existed, 0, narrow);
     FakeShortcut shortcut = links[persistToLink[persistFile]].shortcut;
     shortcut.path = full;
     fakeShortcuts[full] = shortcut;

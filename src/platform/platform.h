@@ -100,7 +100,8 @@ Handle createNewFile(const std::string& name, unsigned long& error);
 // volume (no MOVEFILE_COPY_ALLOWED), so `to` is at every moment either the
 // old file or the whole new one. Without replacing, an existing `to` makes it
 // fail (183); a directory, a read-only file (on Windows) or a file open
-// without delete sharing cannot be replaced (5).
+// without delete sharing cannot be replaced (5). A running program's own file
+// may be renamed (never deleted).
 bool putFileInPlace(const std::string& from, const std::string& to, bool replaceExisting);
 // What GetFileInformationByHandle tells of an existing file: its attributes
 // and, in the volume serial number and the file index, the file itself
@@ -131,6 +132,27 @@ bool setCurrentDirectory(const std::string& directory);
 // GetFullPathNameA: the absolute form of a name against the current directory;
 // the name itself when the call fails or the result does not fit 260 bytes.
 std::string fullPathName(const std::string& name);
+
+// GetFileAttributesExA: what a name is now, without following it (for a
+// symbolic link or junction Windows answers about the link itself, with
+// FILE_ATTRIBUTE_REPARSE_POINT set). False when nothing has that name.
+struct FileFacts {
+    bool directory;
+    bool reparsePoint;          // a junction, a symbolic link, a mount point
+    bool readOnly;
+    std::uint64_t size;         // bytes (0 for a directory)
+    std::uint64_t lastWritten;  // FILETIME, 100 ns units since 1601 (UTC)
+};
+bool fileFacts(const std::string& name, FileFacts& facts);
+// GetTempFileNameA(directory, prefix, 0): creates an empty file of a name no
+// other file has in that directory and answers its path.
+bool getTempFileName(const std::string& directory, const std::string& prefix, std::string& path);
+// MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT): Windows deletes the
+// file (or the then empty directory) at the next start, in the order asked.
+// Only administrators may (it writes HKLM); false for everyone else.
+bool deleteAtRestart(const std::string& path);
+// GetLocalTime: today's date on this machine.
+void localDate(int& year, int& month, int& day);
 
 // GetWindowsDirectoryA / GetTempPathA / GetSystemDirectoryA into 260 bytes.
 // False when the call fails (returns 0) or the answer does not fit.
@@ -182,11 +204,47 @@ void regCloseKey(Handle key);
 bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, std::string& data);
 // RegSetValueExA(key, name, 0, REG_SZ, text, length + 1): the text and its zero byte.
 bool regSetStringValue(Handle key, const std::string& name, const std::string& text);
+// RegSetValueExA(key, name, 0, REG_DWORD, &value, 4).
+bool regSetDwordValue(Handle key, const std::string& name, std::uint32_t value);
+// RegQueryInfoKeyA: how many sub-keys and values the key holds (a key opened
+// for reading is enough).
+bool regKeyCounts(Handle key, unsigned long& subKeys, unsigned long& values);
 // RegDeleteKeyA: refuses a key that still has sub-keys. Windows opens the
 // sub-key for DELETE itself; the parent's own access plays no part.
 bool regDeleteKey(Handle key, const std::string& name);
 // RegDeleteValueA: the key must be open with KEY_SET_VALUE.
 bool regDeleteValue(Handle key, const std::string& name);
+
+// ---- what the calls create (the uninstall journal) --------------------------
+
+// While an observer is set, every platform call that makes something reports
+// it right after it succeeded, with what it made or replaced:
+// - createDirectory: the directory (it did not exist: CreateDirectoryA fails
+//   on one that does);
+// - createFileForWriting, copyFile, persistFileSave (a shortcut), and every
+//   call that puts a file in place under its final name (MoveFileExA with or
+//   without MOVEFILE_REPLACE_EXISTING): the file, created when no file of
+//   that name was there before the call (CREATE_ALWAYS says so itself with
+//   ERROR_ALREADY_EXISTS; the others ask GetFileAttributesA first);
+// - regCreateKey: each key of the path that it created, outermost first
+//   (found by opening the path and its shorter forms before the call);
+// - regSetStringValue, regSetDwordValue: the value, created when the key held
+//   no value of that name before (RegQueryValueExA first).
+// File names are absolute (GetFullPathNameA); keys are a predefined root and
+// the path below it, its parts joined by single "".
+// Nothing is asked and nothing reported while no observer is set, and nothing
+// while the observer itself runs: what it writes is not reported to it.
+enum ChangeKind { changeDirectory, changeFile, changeKey, changeValue };
+struct Change {
+    ChangeKind kind;
+    bool created;           // false: a file or value that was there is replaced
+    Handle root;            // keys and values: the predefined root; 0 for files
+    std::string name;       // the file or directory, or the key path below root
+    std::string valueName;  // values only
+};
+typedef void (*ChangeObserver)(const Change& change);
+// Sets the one observer, or none with a null pointer.
+void setChangeObserver(ChangeObserver observer);
 
 // ---- restart (advapi32, user32) --------------------------------------------
 

@@ -3,6 +3,7 @@
 
 #include "platform/platform.h"
 #include "platform/win32_lazy.h"
+#include "platform/win32_changes.h"
 #include "platform/win32_trace.h"
 
 std::string platformCommandLine() {
@@ -85,7 +86,11 @@ Handle openFileForReading(const std::string& name) {
 Handle createFileForWriting(const std::string& name) {
     HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, openFlags,
                               nullptr);
-    if (file != INVALID_HANDLE_VALUE) return reinterpret_cast<Handle>(file);
+    if (file != INVALID_HANDLE_VALUE) {
+        // CREATE_ALWAYS succeeds with ERROR_ALREADY_EXISTS when it truncated a file that was there.
+        reportChange(changeFile, GetLastError() != ERROR_ALREADY_EXISTS, 0, name);
+        return reinterpret_cast<Handle>(file);
+    }
     traceFailure("CreateFileA", GetLastError(), name.c_str(), traceAsIs "GENERIC_WRITE", traceAsIs "CREATE_ALWAYS");
     return 0;
 }
@@ -136,7 +141,11 @@ Handle createNewFile(const std::string& name, unsigned long& error) {
 bool putFileInPlace(const std::string& from, const std::string& to, bool replaceExisting) {
     // Without MOVEFILE_COPY_ALLOWED a move across volumes fails instead of
     // becoming a copy that could be seen half made.
-    if (MoveFileExA(from.c_str(), to.c_str(), replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0)) return true;
+    bool existed = changesObserved() && nameExistsNow(to);
+    if (MoveFileExA(from.c_str(), to.c_str(), replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0)) {
+        reportChange(changeFile, !existed, 0, to);
+        return true;
+    }
     traceFailure("MoveFileExA", GetLastError(), from.c_str(), to.c_str(),
                  replaceExisting ? traceAsIs "MOVEFILE_REPLACE_EXISTING" : traceAsIs "0");
     return false;
@@ -167,7 +176,10 @@ bool fileIdentity(const std::string& name, FileIdentity& identity) {
 }
 
 bool createDirectory(const std::string& path) {
-    if (CreateDirectoryA(path.c_str(), nullptr)) return true;
+    if (CreateDirectoryA(path.c_str(), nullptr)) {
+        reportChange(changeDirectory, true, 0, path);
+        return true;
+    }
     traceFailure("CreateDirectoryA", GetLastError(), path.c_str(), traceAsIs "NULL");
     return false;
 }
@@ -283,6 +295,25 @@ bool volumeReadOnly(const std::string& root) {
     return (flags & FILE_READ_ONLY_VOLUME) != 0;
 }
 
+namespace {
+std::uint64_t joined(DWORD high, DWORD low) { return (static_cast<std::uint64_t>(high) << 32) | low; }
+}  // namespace
+
+bool fileFacts(const std::string& name, FileFacts& facts) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    // A symbolic link or junction is answered about itself, never its target.
+    if (!GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, &data)) {
+        traceFailure("GetFileAttributesExA", GetLastError(), name.c_str());
+        return false;
+    }
+    facts.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    facts.reparsePoint = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    facts.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+    facts.size = facts.directory ? 0 : joined(data.nFileSizeHigh, data.nFileSizeLow);
+    facts.lastWritten = joined(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
+    return true;
+}
+
 bool ownProgramPath(std::string& path) {
     char buffer[MAX_PATH];
     // A path that does not fit is cut to 259 characters and answers MAX_PATH (XP: without its zero byte).
@@ -313,4 +344,30 @@ bool claimNamedMutex(const std::string& name, Handle& mutex) {
 
 void releaseNamedMutex(Handle mutex) {
     if (mutex) CloseHandle(reinterpret_cast<HANDLE>(mutex));
+}
+
+bool getTempFileName(const std::string& directory, const std::string& prefix, std::string& path) {
+    char buffer[MAX_PATH];
+    // With 0 as the number Windows tries names until one is free, and creates it.
+    if (!GetTempFileNameA(directory.c_str(), prefix.c_str(), 0, buffer)) {
+        traceFailure("GetTempFileNameA", GetLastError(), directory.c_str(), prefix.c_str());
+        return false;
+    }
+    path = buffer;
+    return true;
+}
+
+bool deleteAtRestart(const std::string& path) {
+    // Recorded in HKLM (PendingFileRenameOperations): ERROR_ACCESS_DENIED for a user who is no administrator.
+    if (MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return true;
+    traceFailure("MoveFileExA", GetLastError(), path.c_str(), traceAsIs "NULL", traceAsIs "MOVEFILE_DELAY_UNTIL_REBOOT");
+    return false;
+}
+
+void localDate(int& year, int& month, int& day) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    year = now.wYear;
+    month = now.wMonth;
+    day = now.wDay;
 }

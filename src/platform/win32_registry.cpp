@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32_changes.h"
 #include "platform/win32_lazy.h"
 #include "platform/win32_trace.h"
 
@@ -18,6 +19,66 @@ const REGSAM keyView = KEY_WOW64_32KEY;
 #else
 const REGSAM keyView = 0;
 #endif
+
+// What a report names a key by: its root and path, kept for the keys opened
+// while changes are observed (a value set on one is reported by it).
+struct ObservedKey {
+    HKEY key;
+    Handle root;
+    std::string path;
+};
+std::vector<ObservedKey> observedKeys;
+
+// The parts of a key path, as Windows reads it: empty parts are dropped, and
+// the second byte of a double-byte character is never a separator.
+std::vector<std::string> keyParts(const std::string& path) {
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '\\') {
+            if (!parts.back().empty()) parts.emplace_back();
+            continue;
+        }
+        parts.back() += path[i];
+        if (isLeadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size()) parts.back() += path[++i];
+    }
+    if (parts.back().empty()) parts.pop_back();
+    return parts;
+}
+
+// The path with its parts joined by single "\".
+std::string cleanKeyPath(const std::string& path) {
+    std::string clean;
+    for (const std::string& part : keyParts(path)) clean += (clean.empty() ? "" : "\\") + part;
+    return clean;
+}
+
+bool keyExistsNow(Handle root, const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(asKey(root), path.c_str(), 0, KEY_QUERY_VALUE | keyView, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// The keys of the path that do not exist yet, outermost first: the path
+// itself is asked first, since most opens find their key.
+std::vector<std::string> missingKeys(Handle root, const std::string& path) {
+    std::vector<std::string> parts = keyParts(path), prefixes;
+    std::string prefix;
+    for (const std::string& part : parts) prefixes.push_back(prefix += (prefix.empty() ? "" : "\\") + part);
+    std::size_t firstMissing = prefixes.size();
+    while (firstMissing > 0 && !keyExistsNow(root, prefixes[firstMissing - 1])) --firstMissing;
+    return std::vector<std::string>(prefixes.begin() + firstMissing, prefixes.end());
+}
+
+// Reports a value set on the key, when the key was opened while observed.
+void reportValue(HKEY key, const std::string& name, bool existed) {
+    for (const ObservedKey& observed : observedKeys)
+        if (observed.key == key) reportChange(changeValue, !existed, observed.root, observed.path, name);
+}
+
+bool valueExistsNow(HKEY key, const std::string& name) {
+    return RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
 }  // namespace
 
 namespace {
@@ -39,11 +100,22 @@ std::string accessNames(unsigned access) {
 
 Handle regCreateKey(Handle root, const std::string& path, unsigned access) {
     HKEY key = nullptr;
+    std::vector<std::string> missing;
+    if (changesObserved()) missing = missingKeys(root, path);
+    DWORD disposition = 0;
     // Only the rights the one call needs: a key delegated with some rights
     // only (Set Value, say) refuses any open that asks for more.
     LONG result = RegCreateKeyExA(asKey(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access | keyView,
-                                  nullptr, &key, nullptr);
-    if (result == ERROR_SUCCESS) return reinterpret_cast<Handle>(key);
+                                  nullptr, &key, &disposition);
+    if (result == ERROR_SUCCESS) {
+        if (changesObserved()) {
+            observedKeys.push_back(ObservedKey{key, root, cleanKeyPath(path)});
+            // REG_OPENED_EXISTING_KEY: another program made the keys since they were looked for.
+            if (disposition == REG_CREATED_NEW_KEY)
+                for (const std::string& created : missing) reportChange(changeKey, true, root, created);
+        }
+        return reinterpret_cast<Handle>(key);
+    }
     if (traceEnabled()) traceHandleFailure("RegCreateKeyExA", result, root, path.c_str(), traceAsIs accessNames(access).c_str());
     return 0;
 }
@@ -56,7 +128,11 @@ Handle regOpenKeyForReading(Handle root, const std::string& path) {
     return 0;
 }
 
-void regCloseKey(Handle key) { RegCloseKey(asKey(key)); }
+void regCloseKey(Handle key) {
+    for (std::size_t i = 0; i < observedKeys.size(); ++i)
+        if (observedKeys[i].key == asKey(key)) observedKeys.erase(observedKeys.begin() + i--);
+    RegCloseKey(asKey(key));
+}
 
 bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, std::string& data) {
     std::vector<char> buffer(bufferSize ? bufferSize : 1);
@@ -72,11 +148,40 @@ bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, 
 }
 
 bool regSetStringValue(Handle key, const std::string& name, const std::string& text) {
+    bool existed = changesObserved() && valueExistsNow(asKey(key), name);
     LONG result = RegSetValueExA(asKey(key), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                                  static_cast<DWORD>(text.size() + 1));
-    if (result == ERROR_SUCCESS) return true;
+    if (result == ERROR_SUCCESS) {
+        reportValue(asKey(key), name, existed);
+        return true;
+    }
     traceHandleFailure("RegSetValueExA", result, key, name.c_str(), traceAsIs "REG_SZ", text.c_str());
     return false;
+}
+
+bool regSetDwordValue(Handle key, const std::string& name, std::uint32_t value) {
+    bool existed = changesObserved() && valueExistsNow(asKey(key), name);
+    DWORD data = value;
+    LONG result = RegSetValueExA(asKey(key), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
+    if (result == ERROR_SUCCESS) {
+        reportValue(asKey(key), name, existed);
+        return true;
+    }
+    traceHandleFailure("RegSetValueExA", result, key, name.c_str(), traceAsIs "REG_DWORD");
+    return false;
+}
+
+bool regKeyCounts(Handle key, unsigned long& subKeys, unsigned long& values) {
+    DWORD keys = 0, count = 0;
+    LONG result = RegQueryInfoKeyA(asKey(key), nullptr, nullptr, nullptr, &keys, nullptr, nullptr, &count, nullptr,
+                                   nullptr, nullptr, nullptr);
+    if (result != ERROR_SUCCESS) {
+        traceHandleFailure("RegQueryInfoKeyA", result, key);
+        return false;
+    }
+    subKeys = keys;
+    values = count;
+    return true;
 }
 
 bool regDeleteKey(Handle key, const std::string& name) {

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/win32_changes.h"
 #include "platform/win32_lazy.h"
 #include "platform/win32_trace.h"
 
@@ -311,7 +312,18 @@ bool multiByteToWide(const std::string& text, std::u16string& wide) {
 
 long persistFileSave(Handle persistFile, const std::u16string& path) {
     std::u16string terminated = path;
+    // The shortcut's name in the code page it came from (the conversion back is exact).
+    std::string name;
+    bool existed = false;
+    if (changesObserved()) {
+        char narrow[MAX_PATH * 2] = "";
+        WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(terminated.c_str()), -1, narrow, sizeof narrow, nullptr, nullptr);
+        narrow[sizeof narrow - 1] = 0;
+        name = narrow;
+        existed = nameExistsNow(name);
+    }
     HRESULT result = reinterpret_cast<IPersistFile*>(persistFile)->Save(reinterpret_cast<LPCOLESTR>(terminated.c_str()), TRUE);
+    if (SUCCEEDED(result) && !name.empty()) reportChange(changeFile, !existed, 0, name);
     if (FAILED(result) && traceEnabled()) {
         char shown[MAX_PATH * 2] = "";
         WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(terminated.c_str()), -1, shown, sizeof shown, nullptr, nullptr);

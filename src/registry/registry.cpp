@@ -71,6 +71,10 @@ void writeRegistryValue(Handle key, const std::string& valueName, const std::str
     if (key != nullKey) regSetStringValue(key, valueName, text);
 }
 
+void writeRegistryNumber(Handle key, const std::string& valueName, std::uint32_t value) {
+    if (key != nullKey) regSetDwordValue(key, valueName, value);
+}
+
 void deleteRegistryValue(Handle key, const std::string& valueName) {
     if (key != nullKey) regDeleteValue(key, valueName);
 }

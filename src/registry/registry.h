@@ -12,6 +12,7 @@
 // "regDeleteKey" and "regDeleteValue" delete a sub-key or a value.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/platform.h"
@@ -45,6 +46,8 @@ std::string readRegistryValue(Handle key, const std::string& valueName);
 std::string textOfValueData(const std::string& data);
 // Stores the text as REG_SZ with its terminating zero.
 void writeRegistryValue(Handle key, const std::string& valueName, const std::string& text);
+// Stores the number as REG_DWORD.
+void writeRegistryNumber(Handle key, const std::string& valueName, std::uint32_t value);
 void deleteRegistryValue(Handle key, const std::string& valueName);
 
 void commandRegSetValue(Handle instance, const std::string& word, const std::string& arguments);

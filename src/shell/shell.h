@@ -34,6 +34,9 @@ void commandPrint(Handle instance, const std::string& word, const std::string& a
 void commandExplore(Handle instance, const std::string& word, const std::string& arguments);
 
 // Icon folder numbers: 0 Desktop, 1 Programs, 2 Start Menu, 3 Startup.
+// The icon folder's path as the shell gives it, else as Explorer recorded
+// it under HKCU, else "na".
+std::string iconFolderPath(int folderNumber);
 void makeIcon(Handle instance, int folderNumber, const std::string& arguments);
 long writeShellLink(const std::string& target, const std::string& shortcutPath, const std::string& description,
                     const std::string& arguments, const std::string& iconFile, int iconIndex,

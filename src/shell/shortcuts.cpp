@@ -27,21 +27,6 @@ int shellFolderId(int folderNumber) {
     }
 }
 
-// The icon folder's path as the shell gives it, or "na". The shell makes a
-// folder the user has not got yet (CSIDL_FLAG_CREATE; without it the answer
-// would be S_FALSE, a failure). Only where shell32 cannot be bound is the
-// folder taken from what Explorer recorded in the registry: the key is opened
-// for reading (never created), read once and closed again.
-std::string iconFolderPath(int folderNumber) {
-    std::string path;
-    if (shellFolderCallBound())
-        return shGetFolderPath(shellFolderId(folderNumber) | folderCreate, path) ? path : std::string(notAvailable);
-    Handle key = openRegistryKeyForReading("HKCU", shellFoldersKey);
-    path = readRegistryValue(key, shellFolderName(folderNumber));
-    closeRegistryKey(key);
-    return path;
-}
-
 // Failure code for a shortcut path that does not fit 260 wide characters:
 // HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE).
 const long pathTooLong = static_cast<long>(0x800700CEL);
@@ -65,6 +50,21 @@ bool iconItemPath(const std::string& arguments, std::string& path) {
     return true;
 }
 }  // namespace
+
+// The shell makes a folder the user has not got yet (CSIDL_FLAG_CREATE;
+// without it the answer would be S_FALSE, a failure). Only where shell32
+// cannot be bound is the folder taken from what Explorer recorded in the
+// registry: the key is opened for reading (never created), read once and
+// closed again.
+std::string iconFolderPath(int folderNumber) {
+    std::string path;
+    if (shellFolderCallBound())
+        return shGetFolderPath(shellFolderId(folderNumber) | folderCreate, path) ? path : std::string(notAvailable);
+    Handle key = openRegistryKeyForReading("HKCU", shellFoldersKey);
+    path = readRegistryValue(key, shellFolderName(folderNumber));
+    closeRegistryKey(key);
+    return path;
+}
 
 bool comFailed(long result) {
     // The severity bit. Tested as a bit, not by sign, since a long is wider

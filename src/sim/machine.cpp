@@ -151,5 +151,10 @@ bool seedMachine(const SimOptions& options, std::string& run, std::string& error
     }
     if (!fakeDirectoryExists(directory)) fakeAddDirectory(directory);
     fakeSetCurrentDirectory(directory);
+    // hostcmd.exe runs from beside the host's files (an installation copies
+    // it as its uninstaller); one already seeded there stays as it is.
+    std::string program = (directory.size() > 3 ? directory + "\\" : directory) + "hostcmd.exe";
+    if (!fakeFileExists(program) && !fakeDirectoryExists(program)) fakeAddFile(program, "MZ hostcmd");
+    fakeSetOwnProgramPath(program);
     return true;
 }

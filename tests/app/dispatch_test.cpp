@@ -16,7 +16,7 @@ struct DispatchTest : ::testing::Test {
 };
 
 TEST_F(DispatchTest, TableHoldsEveryCommandWordOnce) {
-    EXPECT_EQ(commandCount, 43);
+    EXPECT_EQ(commandCount, 44);
     const char* expected[] = {
         "save", "saveM", "saveME", "getUserDir", "savePretty", "saveP", "savePM", "savePME", "delete",
         "deleteM", "deleteME", "copy", "copyM", "copyME", "move", "moveM", "moveME", "makeDir", "makeDirM",
@@ -24,6 +24,7 @@ TEST_F(DispatchTest, TableHoldsEveryCommandWordOnce) {
         "register", "regSetValue", "regToFile", "regGetValue", "regCreateKey", "regDeleteKey",
         "regDeleteValue", "pathToInstall", "pathToCD", "pathToCDM", "pathToCDR", "cursor", "batch", "install",
         "installQuiet", "installUser", "installUserQuiet",
+        "uninstall", "uninstallQuiet",
         "startIcon", "deskIcon", "desktopIcon", "startUpIcon", "programIcon", "deleteIcon", "deleteIconDir",
         "message", "confirm", "installCheck", "savePrompt", "openPrompt"};
     std::set<std::string> inTable;

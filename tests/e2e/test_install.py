@@ -248,6 +248,105 @@ class InstallCases(harness.BitnessCases):
         self.assertEqual(d.read("r.txt"), b"PathToInstall=" + d.winpath("app").encode() + b"\\")
         self.wine.reg_delete(self.install_key, view=64)
 
+    # -- uninstall --
+
+    def journal_item(self, kind, name, root="", identity="", value=""):
+        """One item as a journal stores it (see src/install/journal.h)."""
+        return "%s|%s|%s|%d|%s%s" % (kind, root, identity, len(name), name, value)
+
+    def file_identity(self, unix_path):
+        """Size and last-write time as GetFileAttributesExA gives them under
+        Wine: the Unix time in 100 ns units since 1601."""
+        st = os.stat(unix_path)
+        return "%016x%016x" % (st.st_size, st.st_mtime_ns // 100 + 116444736000000000)
+
+    def value_identity(self, data):
+        """The FNV-1a hash of a REG_SZ value's bytes, its zero included."""
+        h = 14695981039346656037
+        for c in data.encode("latin-1") + b"\0":
+            h = ((h ^ c) * 1099511628211) & 0xFFFFFFFFFFFFFFFF
+        return "%016x" % h
+
+    def test_uninstall_removes_what_the_journal_lists(self):
+        """The removal engine on a journal written here, from outside: what is
+        still as installed goes, newest first; a changed file, an added file,
+        the folders holding them, and whatever a symbolic link leads to stay.
+        It runs as the uninstaller copy Windows' list starts, which moves its
+        own file out of the way."""
+        vendor = VENDOR + "Uninstall"
+        product_key = "HKEY_LOCAL_MACHINE\\Software\\%s\\%s\\1.0" % (vendor, self.product)
+        entry_key = ("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\hostcmd#%s#%s#1.0"
+                     % (vendor, self.product))
+        journal_key = product_key + "\\hostcmd uninstall journal"
+        self.wine.reg_delete("HKEY_LOCAL_MACHINE\\Software\\" + vendor, view=self.view)
+        d = self.dir()
+        app = "App\\Vendor\\Product"
+        installed = d.winpath(app)
+        for name, data in (("program.exe", b"MZ program"), ("notes.txt", b"notes"), ("data/d.txt", b"d")):
+            d.write(app.replace("\\", "/") + "/" + name, data)
+        d.write("outside/victim.txt", b"not the installation's")
+        os.makedirs(d.path("App/Vendor/Product/link"))
+        copy = installed + "\\hostcmd-uninstall.exe"
+        shutil.copy2(self.wine.unix(harness.HOSTCMD_WIN), d.path(app.replace("\\", "/") + "/hostcmd-uninstall.exe"))
+        settings = "Software\\%s\\%s\\1.0\\Settings" % (vendor, self.product)
+        self.wine.reg_add("HKEY_LOCAL_MACHINE\\" + settings, "Size", "10", view=self.view)
+        self.wine.reg_add(product_key, "isDir", installed, view=self.view)
+        self.wine.reg_add(entry_key, "DisplayName", self.product + " 1.0", view=self.view)
+
+        def identity(name):
+            return self.file_identity(d.path(name.replace("\\", "/")))
+        items = [
+            self.journal_item("key", "Software\\" + vendor, "HKLM"),
+            self.journal_item("key", "Software\\%s\\%s" % (vendor, self.product), "HKLM"),
+            self.journal_item("key", "Software\\%s\\%s\\1.0" % (vendor, self.product), "HKLM"),
+            self.journal_item("directory", d.winpath("App\\Vendor")),
+            self.journal_item("directory", installed),
+            self.journal_item("installed", installed),
+            self.journal_item("file", installed + "\\program.exe", identity=identity(app + "\\program.exe")),
+            self.journal_item("file", installed + "\\notes.txt", identity=identity(app + "\\notes.txt")),
+            self.journal_item("directory", installed + "\\data"),
+            self.journal_item("file", installed + "\\data\\d.txt", identity=identity(app + "\\data\\d.txt")),
+            self.journal_item("directory", installed + "\\link"),
+            self.journal_item("file", installed + "\\link\\victim.txt", identity=identity("outside\\victim.txt")),
+            self.journal_item("key", settings, "HKLM"),
+            self.journal_item("value", settings, "HKLM", self.value_identity("10"), "Size"),
+            self.journal_item("file", copy, identity=identity(app + "\\hostcmd-uninstall.exe")),
+        ]
+        for n, item in enumerate(items, 1):
+            self.wine.reg_add(journal_key, str(n), item, view=self.view)
+        self.wine.reg_add(journal_key, "items", str(len(items)), view=self.view)
+        # The user changes one file (the same size, written later) and adds one.
+        st = os.stat(d.path(app.replace("\\", "/") + "/notes.txt"))
+        os.utime(d.path(app.replace("\\", "/") + "/notes.txt"), ns=(st.st_atime_ns, st.st_mtime_ns + 10 ** 9))
+        d.write(app.replace("\\", "/") + "/mine.txt", b"the user's")
+        # A journaled folder replaced by a link to a folder outside (Wine
+        # reports a Unix symbolic link as a reparse point).
+        os.rmdir(d.path("App/Vendor/Product/link"))
+        os.symlink(d.path("outside"), d.path("App/Vendor/Product/link"))
+        temp = os.path.join(self.wine.user_dir(), "Temp")
+        parked_before = set(f for f in os.listdir(temp) if f.startswith("hcu")) if os.path.isdir(temp) else set()
+
+        r = self.run_in(d, "uninstallQuiet&%s&%s&1.0" % (vendor, self.product), program=copy)
+        self.assertEqual(r.exit_code, 0)
+        self.assertFiles(d, {
+            "App": harness.DIR, "App/Vendor": harness.DIR, "App/Vendor/Product": harness.DIR,
+            "App/Vendor/Product/notes.txt": b"notes", "App/Vendor/Product/mine.txt": b"the user's",
+            "App/Vendor/Product/link": harness.DIR,  # the snapshot does not follow the link
+            "outside": harness.DIR, "outside/victim.txt": b"not the installation's"})
+        self.assertTrue(os.path.islink(d.path("App/Vendor/Product/link")))
+        # The running copy left its folder for the temporary one.
+        parked = set(f for f in os.listdir(temp) if f.startswith("hcu")) - parked_before
+        self.assertEqual(len(parked), 1, parked)
+        for key in (journal_key, entry_key, "HKEY_LOCAL_MACHINE\\Software\\" + vendor):
+            self.assertIsNone(self.wine.reg_query(key, view=self.view), key)
+        # Nothing recorded any more: the install check runs line 7, the query answers ERROR.
+        r = self.run_in(d, "uninstallQuiet&%s&%s&1.0" % (vendor, self.product))
+        self.assertEqual(r.exit_code, 1605)
+        self.wine.run("pathToInstall&%s&%s&1.0&notes.txt&r.txt" % (vendor, self.product), cwd=d)
+        self.assertEqual(d.read("r.txt"), b"PathToInstall=ERROR")
+        for f in parked:
+            os.remove(os.path.join(temp, f))
+
 
 class InstallAcrossBuilds(harness.TestCase):
     r"""The 32-bit product and the 64-bit twin in one 64-bit prefix: a record

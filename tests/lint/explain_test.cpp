@@ -46,7 +46,7 @@ TEST(Explain, BarsBecomeBlanksBeforeTheFields) {
 
 TEST(Explain, TableEntryFieldsAndWhatTheCommandDoes) {
     std::string explanation = explainCommandLine("copy&C:\\a.txt&C:\\b.txt", false);
-    EXPECT_EQ(lineOf(explanation, "4. Table entry "), "8 of 43: \"copy\"");
+    EXPECT_EQ(lineOf(explanation, "4. Table entry "), "8 of 44: \"copy\"");
     EXPECT_EQ(lineOf(explanation, "   1. source: "), "\"C:\\a.txt\"");
     EXPECT_EQ(lineOf(explanation, "   2. destination: "),
               "\"\" -- empty: no \"&\" is left for it, so the copy fails: there is no destination");

@@ -307,6 +307,15 @@ TEST(LintInstaller, BaseDirectoryWithoutBackslashOrWithUnknownToken) {
     EXPECT_EQ(listed(lint(FileKind::installer, installer({{15, "%WIN%"}}))), "");
 }
 
+TEST(LintInstaller, KeyPartsAnUninstallCannotName) {
+    auto findings = lint(FileKind::installer, installer({{2, "Example|Soft"}, {3, "View&er"}, {4, "%WIN%"}}));
+    expectOne(findings, 2, false, "becomes a blank): the uninstall that Windows' list starts finds nothing recorded");
+    expectOne(findings, 3, false, "its \"&\" ends the part");
+    expectOne(findings, 4, false, "%WIN% is expanded");
+    // Part 3 is the rest of the uninstall's arguments: its "&" is kept.
+    EXPECT_EQ(listed(lint(FileKind::installer, installer({{4, "2.0&beta"}}))), "");
+}
+
 TEST(LintInstaller, LastComponentOfLine16WithoutBackslash) {
     expectOne(lint(FileKind::installer, installer({{16, "Vendor\\Product"}})), 16, true,
               "the last component \"Product\" has no \"\\\" after it: it is dropped");

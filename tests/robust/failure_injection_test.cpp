@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/runner.h"
+#include "install/journal.h"
 #include "platform/memory_platform.h"
 
 namespace {
@@ -64,6 +65,17 @@ void buildWorld() {
     fakeAddFile("C:\\Desk\\Old.lnk", "shortcut");
     fakeAddFile("E:\\disk1.id", "x");
     fakeSetDriveType('E', driveCdrom);
+    // The journal of that installation, for the uninstall.
+    FileFacts installed;
+    fileFacts("C:\\Installed\\viewer.exe", installed);
+    const std::string journal = "Software\\ExampleSoft\\Viewer\\2.0\\hostcmd uninstall journal";
+    const JournalItem items[] = {{journaledDirectory, 0, "C:\\Installed", "", false, 0, 0, 0},
+                                 {journaledInstallLocation, 0, "C:\\Installed", "", false, 0, 0, 0},
+                                 {journaledFile, 0, "C:\\Installed\\viewer.exe", "", true, installed.size, installed.lastWritten, 0},
+                                 {journaledKey, rootCurrentUser, "Software\\Acme\\Old", "", false, 0, 0, 0}};
+    for (int i = 0; i < 4; ++i)
+        fakeSetRegistryValue(rootLocalMachine, journal, std::to_string(i + 1), journalItemText(items[i]) + '\0');
+    fakeSetRegistryValue(rootLocalMachine, journal, "items", std::string("4") + '\0');
     fakeAnswerDialogs({"C:\\Chosen\\file.txt"});
     fakeAddDirectory("C:\\Chosen");
     fakeDialogsMoveCurrentDirectory("C:\\Chosen");
@@ -130,6 +142,8 @@ const Case cases[] = {
     {"message&Title&Hello&&World", nullptr, nullptr, {}},
     {"confirm&Title&Sure?&save&C:\\work\\reply.txt&confirmed", "C:\\work\\reply.txt", nullptr, {}},
     {"installCheck&kw.ini", nullptr, nullptr, {}},
+    {"uninstall&ExampleSoft&Viewer&2.0", nullptr, nullptr, {1, 1}},
+    {"uninstallQuiet&ExampleSoft&Viewer&2.0", nullptr, nullptr, {}},
     {"", nullptr, nullptr, {}},
     {"getUserDir&reply.txt&Choose", "C:\\work\\reply.txt", "UserDir=na\\", {}},
     {"savePrompt&reply.txt&Text&*.txt&none&C:\\&Save as", "C:\\work\\reply.txt", "fileSelected=ERROR", {}},
@@ -379,7 +393,13 @@ std::string wrappingSequence(const char* shown) {
             std::snprintf(argument, sizeof argument, "(0x%04X)", fakeShellFolderRequests[folder++]);
         if (call == "regCreateKey" && key < fakeKeyAccess.size()) shownCall += "(" + keyAccessNames(fakeKeyAccess[key++]) + ")";
         if (names.find(" " + call + " ") == std::string::npos) continue;
-        sequence += (sequence.empty() ? "" : " ") + shownCall + argument;
+        // Opens of keys with the same access in a row are shown once: an
+        // installation's journal opens its key for every item it stores.
+        std::string shownWhole = shownCall + argument;
+        if (call == "regCreateKey" && sequence.size() >= shownWhole.size() &&
+            sequence.compare(sequence.size() - shownWhole.size(), shownWhole.size(), shownWhole) == 0)
+            continue;
+        sequence += (sequence.empty() ? "" : " ") + shownWhole;
     }
     return sequence;
 }
