@@ -100,6 +100,7 @@ bool fileOpenAs(Handle file, const std::string& full) {
 }
 
 std::string currentDirectoryNow() { return currentDirectory; }
+unsigned ansiCodePage() { return codePage; }
 void moveCurrentDirectory(const std::string& path) { currentDirectory = path; }
 
 void resetFiles() {
@@ -187,7 +188,10 @@ bool fakeErrorModeQuiet() { return errorModeQuiet; }
 
 // ---- the platform ------------------------------------------------------------
 
-std::string platformCommandLine() { return ""; }
+bool platformCommandLine(std::string& line) {
+    line.clear();
+    return true;
+}
 void platformQuietErrorMode() {
     fakeCalls.push_back("platformQuietErrorMode");
     errorModeQuiet = true;
@@ -199,6 +203,7 @@ void platformStartErrorMode() {
 
 bool processWorksInUtf8() { return utf8Process; }
 unsigned activeCodePage() { return fakeActiveCodePage; }
+bool textsAreUtf8() { return utf8Process || codePage == 65001; }
 
 bool isLeadByte(unsigned char byte) {
     switch (codePage) {
@@ -310,8 +315,7 @@ bool clearReadOnly(const std::string& path) {
 
 bool getCurrentDirectory(std::string& directory) {
     if (failing("getCurrentDirectory") || currentDirectory.size() >= 260) return false;
-    directory = currentDirectory;
-    return true;
+    return exactDirectory("GetCurrentDirectoryW", currentDirectory, directory);
 }
 
 bool setCurrentDirectory(const std::string& directory) {
@@ -377,24 +381,22 @@ bool findFirstFile(const std::string& pattern) {
 std::string fullPathName(const std::string& name) {
     if (failing("fullPathName") || name.empty()) return name;
     if (name.size() >= 2 && name[1] == ':') return name;
-    if (name[0] == '\\') return currentDirectory.substr(0, 2) + name;
-    return currentDirectory + "\\" + name;
+    std::string full = name[0] == '\\' ? currentDirectory.substr(0, 2) + name : currentDirectory + "\\" + name;
+    std::string exact;
+    return exactAnswer("GetFullPathNameW", full, exact, {name}) ? exact : name;
 }
 
 bool getWindowsDirectory(std::string& directory) {
     if (failing("getWindowsDirectory") || windowsDirectory.empty() || windowsDirectory.size() >= 260) return false;
-    directory = windowsDirectory;
-    return true;
+    return exactDirectory("GetWindowsDirectoryW", windowsDirectory, directory);
 }
 bool getTempPath(std::string& directory) {
     if (failing("getTempPath") || tempDirectory.empty() || tempDirectory.size() >= 260) return false;
-    directory = tempDirectory;
-    return true;
+    return exactDirectory("GetTempPathW", tempDirectory, directory);
 }
 bool getSystemDirectory(std::string& directory) {
     if (failing("getSystemDirectory") || systemDirectory.empty() || systemDirectory.size() >= 260) return false;
-    directory = systemDirectory;
-    return true;
+    return exactDirectory("GetSystemDirectoryW", systemDirectory, directory);
 }
 
 unsigned getDriveType(const std::string& root) {

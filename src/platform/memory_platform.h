@@ -33,6 +33,20 @@ void fakeSetCodePage(unsigned page);
 void fakeSetCurrentDirectory(const std::string& path);
 void fakeSetDirectories(const std::string& windows, const std::string& temp, const std::string& system);
 
+// ---- texts the code page cannot spell
+// Windows holds its texts in UTF-16. A text the fake hands back (a directory,
+// a shell folder, a dialog's choice, a registry text) that holds this marker
+// holds that character, which the ANSI code page lacks: the call then fails
+// as Windows' exact conversion fails it (a directory falls back to its short
+// name, below). In the UTF-8 build the character converts to its UTF-8
+// bytes, unless it is a surrogate (0xD800 to 0xDFFF) without its partner.
+std::string fakeWideCharacter(unsigned long codePoint);
+// The short (8.3) name Windows keeps for a directory: a directory answer
+// beginning with longPath (a component path, compared without regard to
+// ASCII case) that has no exact form is given with shortPath instead. No
+// short name set: 8.3 names are off, and the call fails.
+void fakeSetShortName(const std::string& longPath, const std::string& shortPath);
+
 // ---- files
 void fakeAddDirectory(const std::string& path);
 void fakeAddFile(const std::string& path, const std::string& bytes, bool readOnly = false);
@@ -139,7 +153,7 @@ struct FakeShortcut {
     int iconIndex;
 };
 extern std::map<std::string, FakeShortcut> fakeShortcuts;  // by lower-case absolute path
-// What SHGetFolderPathA answers for a CSIDL; without an answer the call fails.
+// What SHGetFolderPathW answers for a CSIDL; without an answer the call fails.
 void fakeSetShellFolder(int folder, const std::string& path);
 int fakeComBalance();  // CoInitialize minus CoUninitialize calls
 int fakeLiveComObjects();

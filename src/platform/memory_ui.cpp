@@ -106,11 +106,12 @@ bool shGetFolderPath(int folder, std::string& path) {
     if (!shellFolders.count(folder)) {
         char csidl[16];
         std::snprintf(csidl, sizeof csidl, "\1CSIDL 0x%02X", folder);
-        failed("SHGetFolderPathA", 0x80004005UL, {"\1NULL", csidl});  // E_FAIL
+        failed("SHGetFolderPathW", 0x80004005UL, {"\1NULL", csidl});  // E_FAIL
         return false;
     }
-    path = shellFolders[folder];
-    return true;
+    char csidl[16];
+    std::snprintf(csidl, sizeof csidl, "\1CSIDL %d", folder);
+    return exactDirectory("SHGetFolderPathW", shellFolders[folder], path, {csidl});
 }
 
 namespace {
@@ -151,8 +152,7 @@ Handle shBrowseForFolder(Handle owner, Handle, const std::string& title, unsigne
 
 bool shGetPathFromIDList(Handle itemList, std::string& path) {
     if (failing("shGetPathFromIDList") || !itemLists.count(itemList)) return false;
-    path = itemLists[itemList].substr(0, 259);
-    return true;
+    return exactAnswer("SHGetPathFromIDListW", itemLists[itemList], path);
 }
 
 namespace {
@@ -161,9 +161,8 @@ bool fileDialog(const char* kind, Handle owner, const std::string& filter, std::
     fakeDialogs.push_back(FakeDialog{kind, owner, title, filter, file, initialDir, flags, fakeCalls.size()});
     std::string path;
     if (!nextDialogAnswer(path)) return false;
-    file = path.substr(0, 259);
     if (!dialogDirectory.empty()) moveCurrentDirectory(dialogDirectory);
-    return true;
+    return exactAnswer(kind[0] == 'o' ? "GetOpenFileNameW" : "GetSaveFileNameW", path, file);
 }
 }  // namespace
 

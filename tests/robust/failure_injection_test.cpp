@@ -366,8 +366,10 @@ TEST(PlatformCallOrder, WhatIsWrappedAroundTheShellDialogsBoxesAndRestart) {
         {"getUserDir&reply.txt&Choose", {}, false, nullptr, BROWSER},
         {"getUserDir&reply.txt&Choose", {}, false, "coInitialize",
          "windowStationVisible getCurrentDirectory coInitialize shBrowseForFolder setCurrentDirectory"},
-        {"getUserDir&reply.txt&Choose", {}, false, "getCurrentDirectory",
-         "windowStationVisible getCurrentDirectory coInitialize shBrowseForFolder coUninitialize"},
+        // A current directory that cannot be kept could not be restored: no browser, no dialog.
+        {"getUserDir&reply.txt&Choose", {}, false, "getCurrentDirectory", "windowStationVisible getCurrentDirectory"},
+        {"savePrompt&reply.txt&Text&*.txt&none&C:\\&Save as", {}, false, "getCurrentDirectory",
+         "windowStationVisible getCurrentDirectory"},
         {"getUserDir&reply.txt&Choose", {}, true, nullptr, "windowStationVisible"},
         {"savePrompt&reply.txt&Text&*.txt&none&C:\\&Save as", {}, false, nullptr,
          "windowStationVisible getCurrentDirectory getSaveFileName setCurrentDirectory"},

@@ -53,7 +53,7 @@ protected:
 };
 
 TEST_F(ShortcutTest, EachCommandWritesIntoItsShellFolder) {
-    // The shell's answer (SHGetFolderPathA) wins over the registry's, which is
+    // The shell's answer (SHGetFolderPathW) wins over the registry's, which is
     // only the fallback: after folder redirection the registry may be stale.
     struct Case {
         const char* word;
@@ -227,6 +227,27 @@ TEST_F(ShortcutTest, EveryFailingCallLeavesComAndKeysClean) {
         SetUp();
         fakeFailCallNumber(static_cast<int>(k));
         run("programIcon", "a.lnk&t&.exe&d&i.ico&1&w&G&H&args");
+        expectComClean();
+    }
+}
+
+// A shell folder the code page cannot spell is reached by its short name; without
+// one, and with the registry's copy no better, no shortcut is made (the
+// best-fit "Lukasz" would be another user's folder).
+TEST_F(ShortcutTest, ShellFolderTheCodePageCannotSpell) {
+    const std::string L = fakeWideCharacter(0x141);
+    const std::string desktop = "C:\\Users\\" + L + "ukasz\\Desktop";
+    for (bool shortName : {false, true}) {
+        SCOPED_TRACE(shortName ? "short name" : "no short name");
+        SetUp();
+        fakeAddDirectory("C:\\Users\\UKASZ~1\\Desktop");
+        fakeAddDirectory("C:\\Users\\Lukasz\\Desktop");
+        fakeSetShellFolder(0x10, desktop);
+        setFolder("Desktop", desktop);
+        if (shortName) fakeSetShortName("C:\\Users\\" + L + "ukasz", "C:\\Users\\UKASZ~1");
+        run("deskIcon", "App.lnk&C:\\App\\&app.exe&The app&none&0&none&none&none&none");
+        EXPECT_EQ(shortName ? 1u : 0u, fakeShortcuts.size());
+        if (shortName) EXPECT_NE(nullptr, shortcut("C:\\Users\\UKASZ~1\\Desktop\\App.lnk"));
         expectComClean();
     }
 }
