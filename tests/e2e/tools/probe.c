@@ -8,11 +8,14 @@
  *   probe.exe <result file> folder <title>
  *   probe.exe <result file> shell <verb> <file> <parameters or ->
  *   probe.exe <result file> drive <root> <name>
+ *   probe.exe <result file> crash <anything>
  *
  * The result file receives "result=<return value>" and, for the dialogs,
  * a second line "path=<chosen path>"; for "drive" the result is
  * GetDriveTypeA of the root and "found=<0|1>" tells whether root+name
- * exists.  In texts, "\n" stands for CR LF. */
+ * exists.  "crash" writes through a null pointer, an unhandled page fault
+ * (the prefix must end the process at once rather than start a debugger).
+ * In texts, "\n" stands for CR LF. */
 #include <windows.h>
 #include <commdlg.h>
 #include <shlobj.h>
@@ -111,6 +114,11 @@ int main(int argc, char **argv)
                 GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES);
         fclose(f);
         return 0;
+    }
+    if (strcmp(kind, "crash") == 0) {
+        writeResult(out, 0, NULL);
+        *(volatile int *)(INT_PTR)atoi("0") = 1;
+        return 3;
     }
     return 2;
 }
