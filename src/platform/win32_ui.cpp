@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32_dialog_guard.h"
 #include "platform/win32_lazy.h"
 #include "platform/win32_text.h"
 #include "platform/win32_trace.h"
@@ -133,8 +134,9 @@ bool shGetPathFromIDList(Handle itemList, std::string& path) {
 
 namespace {
 using FileDialog = BOOL(WINAPI*)(LPOPENFILENAMEW);
-// Room for the longest path Windows has. A dialog given a buffer too small
-// for the path typed fails on Windows (FNERR_BUFFERTOOSMALL); Wine's crashed.
+// Room for the longest path Windows has: a dialog given a buffer too small
+// for the path typed fails (FNERR_BUFFERTOOSMALL). Wine's dialog has a
+// smaller buffer of its own, which the guard keeps it within.
 const std::size_t fileBufferUnits = 32768;
 
 bool fileDialog(const char* call, FileDialog dialog, Handle owner, const std::string& filter, std::string& file,
@@ -159,6 +161,7 @@ bool fileDialog(const char* call, FileDialog dialog, Handle owner, const std::st
     request.lpstrInitialDir = wideDirectory.c_str();
     request.lpstrTitle = wideTitle.c_str();
     request.Flags = flags;
+    guardWineFileDialog(request, call);
     if (!dialog(&request)) return false;
     buffer.back() = 0;
     return exactAnswer(call, buffer.data(), file);

@@ -76,7 +76,7 @@ class FilePromptTest(harness.TestCase):
             for program in (harness.HOSTCMD_WIN, harness.HOSTCMD_UTF8_WIN):
                 with self.subTest(word, build=program):
                     d = self.dir()
-                    folder = "L" * 120 + "\\" + "M" * 100
+                    folder = "L" * 100 + "\\" + "M" * 80
                     d.mkdir(folder.replace("\\", "/"))
                     name = "f" * (270 - len(d.win) - len(folder) - 6) + ".txt"
                     path = d.win + "\\" + folder + "\\" + name
