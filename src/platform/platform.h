@@ -224,6 +224,8 @@ bool shGetPathFromIDList(Handle itemList, std::string& path);
 // title and the flags; no custom filter, file title, default extension or
 // hook. True with the chosen path in `file`, converted exactly, whatever its
 // length; false when cancelled, failed, or the path has no exact form.
+// Under Wine the dialog is hooked to keep it within a buffer of its own
+// (win32_dialog_guard.h).
 bool getOpenFileName(Handle owner, const std::string& filter, std::string& file,
                      const std::string& initialDir, const std::string& title, unsigned flags);
 bool getSaveFileName(Handle owner, const std::string& filter, std::string& file,

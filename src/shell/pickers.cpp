@@ -46,9 +46,7 @@ void fileCommand(Handle instance, const std::string& arguments, const char* mode
     std::string chosen = chooseFile(instance, filterName, filterPattern, defaultFile, initialDir, title, mode);
     writeTextFile(replyFile, chosen == notAvailable ? std::string("fileSelected=ERROR") : "fileSelected=" + chosen);
 }
-}  // namespace
 
-namespace {
 // The browser itself, the current directory kept: the chosen path or "na".
 std::string browseWithDisplayName(Handle owner, Handle allocator, Handle displayName, const std::string& title) {
     std::string answer = notAvailable;

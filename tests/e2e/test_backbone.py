@@ -9,6 +9,7 @@ entry the run's directory must hold afterwards (path -> bytes, or DIR).  A
 run whose command does nothing must leave the directory exactly as it was."""
 
 import os
+import shutil
 
 import harness
 from harness import DIR
@@ -492,6 +493,26 @@ class BestFitTest(UnicodeRuns):
                 self.run_utf8(program, d, "regToFile&HKCU&%s&name&r.txt" % key)
                 self.assertEqual(d.snapshot(), {"r.txt": reply})
         self.wine.reg_delete("HKCU\\" + key)
+
+    def test_a_directory_by_its_short_name(self):
+        # %TEMP% in a profile folder code page 1252 cannot spell: hostcmd.exe
+        # takes its short name, which names the same folder. TMP is set where
+        # Wine builds a new process's environment from (HKCU\Environment).
+        user = os.path.basename(self.wine.user_dir())
+        folder = os.path.join(self.wine.user_dir(), "Łukasz")
+        os.makedirs(folder, exist_ok=True)
+        kept = self.wine.reg_query("HKCU\\Environment", "TMP")
+        try:
+            self.run_utf8(harness.HOSTCMD_UTF8_WIN, self.dir(), "reg&HKCU&Environment&TMP&C:\\users\\%s\\Łukasz" % user)
+            for program, name in ((harness.HOSTCMD_WIN, "ansi"), (harness.HOSTCMD_UTF8_WIN, "utf8")):
+                self.run_utf8(program, self.dir(), "save&%%TEMP%%%s.txt&%s" % (name, name))
+            self.assertEqual(harness.snapshot(folder), {"ansi.txt": b"ansi", "utf8.txt": b"utf8"})
+        finally:
+            if kept:
+                self.wine.reg_add("HKCU\\Environment", "TMP", kept["TMP"][1], type=kept["TMP"][0])
+            else:
+                self.wine.reg_delete("HKCU\\Environment", "TMP")
+            shutil.rmtree(folder)
 
     def test_trace_names_the_character(self):
         trace = "C:\\trace-out\\best-fit.txt"
