@@ -792,12 +792,9 @@ REG_SETUP = r"""REGEDIT4
 @="\"C:\\e2e\\recorder.exe\" print \"%1\""
 """
 
-# The same key as 32-bit programs of a 64-bit prefix see it.
-REG_SETUP_WIN64 = r"""
-[HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows NT\CurrentVersion\AeDebug]
-"Debugger"=""
-"Auto"="1"
-"""
+# The key REG_SETUP turns the debugger off with; a 64-bit prefix has it in
+# both registry views, and each program reads its own.
+AEDEBUG_KEY = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug"
 
 
 def build_template(path, arch, work_dir):
@@ -842,12 +839,20 @@ def build_template(path, arch, work_dir):
             os.makedirs(os.path.join(user, name), exist_ok=True)
     reg_file = os.path.join(path, "drive_c", "e2e-setup.reg")
     with open(reg_file, "w", newline="\r\n") as f:
-        f.write(REG_SETUP + (REG_SETUP_WIN64 if arch == "win64" else ""))
+        f.write(REG_SETUP)
     rc, out, err = run_to_files(decision.wine("reg", "import", "C:\\e2e-setup.reg"),
                                 p.env(), _log_path(logs, "reg-import.out"), timeout=120)
     if rc != 0:
         raise HarnessError("reg import failed in the template: %r %r" % (out, err))
     os.remove(reg_file)
+    # reg import writes one view only (which one depends on the loader that
+    # ran reg.exe): in a 64-bit prefix the debugger goes off in both.
+    for view in (("/reg:32", "/reg:64") if arch == "win64" else ()):
+        for name, data in (("Debugger", ""), ("Auto", "1")):
+            rc, out, err = run_to_files(decision.wine("reg", "add", AEDEBUG_KEY, "/v", name, "/d", data, "/f", view),
+                                        p.env(), _log_path(logs, "reg-aedebug.out"), timeout=120)
+            if rc != 0:
+                raise HarnessError("reg add %s failed in the template: %r %r" % (view, out, err))
     # Let the server write the registry files and end before copying.
     run_to_files(["wineserver", "-w"], p.env(), _log_path(logs, "wineserver-w.out"),
                  timeout=120)
