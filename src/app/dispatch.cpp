@@ -96,7 +96,7 @@ const CommandEntry commandTable[] = {
      LINT_TEXT("nothing is written: an empty root name is not one of HKCR, HKCU, HKLM, HKU&the value is set on the root key itself&the key's unnamed default value is set&~the value is set to an empty text"),
      LINT_TEXT("root&key&text&text")},
     {{"regToFile", "regGetValue"}, "root&key path&value name&reply file", false, commandRegToFile,
-     LINT_TEXT("reads the value and writes regToFile= and its text into the reply file (regToFile=ERROR when it cannot be read); a missing key is created on the way"),
+     LINT_TEXT("reads the value and writes regToFile= and its text into the reply file (regToFile=ERROR when it cannot be read); the key is only opened for reading, nothing is created"),
      LINT_TEXT("the reply is regToFile=ERROR: an empty root name is not one of HKCR, HKCU, HKLM, HKU&the value is read from the root key itself&the key's unnamed default value is read&the answer is written nowhere: there is no reply file"),
      LINT_TEXT("root&key&text&reply"),
      LINT_TEXT("regToFile=")},

@@ -1,6 +1,7 @@
 #include "app/line_reader.h"
 
 #include "app/reply.h"
+#include "app/text.h"
 
 namespace {
 const char ctrlZ = 0x1A;
@@ -70,6 +71,15 @@ std::string textBeforeNul(std::string line) {
     if (nul != std::string::npos) line.resize(nul);
     return line;
 }
+
+// The line as read, unless its text is not UTF-8 where texts are: then the
+// reader fails without yielding it.
+std::string finishedLine(LineReader& reader, const std::string& line) {
+    std::string text = textBeforeNul(line);
+    if (!textsAreUtf8() || wellFormedUtf8(text)) return text;
+    reader.ended = reader.failed = true;
+    return std::string();
+}
 }  // namespace
 
 std::string readLine(LineReader& reader) {
@@ -86,7 +96,7 @@ std::string readLine(LineReader& reader) {
         }
         if (c == endOfFile) {
             reader.ended = true;
-            return textBeforeNul(line);
+            return finishedLine(reader, line);
         }
         if (line.size() == maxLineLength) {
             // A full line: an LF right after it ends it normally. Anything else
@@ -98,10 +108,10 @@ std::string readLine(LineReader& reader) {
                 return std::string();
             }
             ++reader.next;
-            return textBeforeNul(line);
+            return finishedLine(reader, line);
         }
         ++reader.next;
-        if (c == '\n') return textBeforeNul(line);
+        if (c == '\n') return finishedLine(reader, line);
         line += static_cast<char>(c);
     }
 }

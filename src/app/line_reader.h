@@ -14,8 +14,9 @@
 // than a short one.
 //
 // In the UTF-8 build (processWorksInUtf8) a UTF-8 byte-order mark at the very
-// start of the file is skipped, and a line cut inside a UTF-8 character loses
-// that character's bytes.
+// start of the file is skipped. Where texts are UTF-8 (textsAreUtf8) a line
+// that is not well-formed UTF-8 fails the reader as a line that does not fit
+// does: Windows would act on another name than the one its bytes spell.
 #pragma once
 
 #include <cstddef>
@@ -28,7 +29,7 @@ const std::size_t maxLineLength = 259;
 struct LineReader {
     Handle file;
     bool ended;   // end of file, a Ctrl-Z, or the failed state: only empty lines from now on
-    bool failed;  // a line did not fit, or a read failed: what was read is not the whole file
+    bool failed;  // a line did not fit or was not UTF-8, or a read failed: what was read is not the whole file
     std::size_t next, filled;
     char block[512];
 };

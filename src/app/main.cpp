@@ -10,6 +10,8 @@ extern "C" int __stdcall WinMain(HINSTANCE__* instance, HINSTANCE__*, char*, int
     if (!quietThreadErrorMode()) platformQuietErrorMode();
     // The tail is computed here from the whole command line: the C runtime's
     // own rules for the tail it passes in differ in corner cases.
-    runCommandLine(reinterpret_cast<Handle>(instance), commandLineTail(platformCommandLine()));
+    // A command line with a character the code page cannot hold exactly runs nothing.
+    std::string commandLine;
+    if (platformCommandLine(commandLine)) runCommandLine(reinterpret_cast<Handle>(instance), commandLineTail(commandLine));
     return exitCode();
 }

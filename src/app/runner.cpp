@@ -29,8 +29,11 @@ int exitCode() { return processExitCode; }
 
 std::string dropLeadingQuotes(const std::string& line) {
     if (line.empty() || line[0] != '"') return line;
-    // The first and the last character go, whatever the last one is.
-    std::string text = line.size() <= 2 ? std::string() : line.substr(1, line.size() - 2);
+    // The first and the last character go, whatever the last one is: a whole
+    // character, never the last byte of one (a lone lead byte or a cut UTF-8
+    // sequence would be written into names and files).
+    std::size_t last = lastCharacterStart(line);
+    std::string text = last <= 1 ? std::string() : line.substr(1, last - 1);
     text = dropThroughFirstQuote(text);
     return dropThroughFirstQuote(text);
 }
@@ -80,6 +83,14 @@ void runCommandLine(Handle instance, const std::string& commandLine) {
             appendTraceLine("[" + std::to_string(runDepth + 1) + "] nesting deeper than " + std::to_string(maxRunDepth) +
                             ": this line and every run still waiting stop here");
         stopped = true;
+        return;
+    }
+    // Where texts are UTF-8, bytes that are not would reach Windows as U+FFFD,
+    // taking other bytes along: such a line names what it never held, and
+    // runs nothing, as a line cut short does not.
+    if (textsAreUtf8() && !wellFormedUtf8(commandLine)) {
+        if (traceEnabled())
+            appendTraceLine("[" + std::to_string(runDepth + 1) + "] not well-formed UTF-8: this line is not run");
         return;
     }
     ++runDepth;

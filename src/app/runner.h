@@ -8,7 +8,8 @@
 // every enclosing run as well: callers that run lines in a loop look at
 // runsStopped() after each line and close their files on the way out.
 // The UTF-8 build whose process did not get UTF-8 as its code page runs no
-// command line at all (and traces why).
+// command line at all (and traces why). Where texts are UTF-8, a line that is
+// not well-formed UTF-8 is not run either.
 #pragma once
 
 #include <string>

@@ -53,13 +53,54 @@ std::string replaceEach(const std::string& text, const std::string& what, const 
     return out;
 }
 
+namespace {
+bool continuationByte(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// How many bytes the UTF-8 sequence a lead byte opens takes, 0 for a byte
+// that opens none (a continuation byte, C0, C1, F5 to FF).
+std::size_t utf8SequenceLength(unsigned char lead) {
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) return 2;
+    if (lead >= 0xE0 && lead <= 0xEF) return 3;
+    if (lead >= 0xF0 && lead <= 0xF4) return 4;
+    return 0;
+}
+}  // namespace
+
 std::size_t lastCharacterStart(const std::string& text) {
+    if (text.empty()) return std::string::npos;
+    if (textsAreUtf8()) {
+        // Back over at most three continuation bytes to the byte that opens
+        // them; bytes that form no sequence count one by one.
+        std::size_t last = text.size() - 1, start = last;
+        while (start > 0 && last - start < 3 && continuationByte(static_cast<unsigned char>(text[start]))) --start;
+        return utf8SequenceLength(static_cast<unsigned char>(text[start])) == last - start + 1 ? start : last;
+    }
     std::size_t last = std::string::npos;
     for (std::size_t i = 0; i < text.size();) {
         last = i;
         i += (isLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
     }
     return last;
+}
+
+bool wellFormedUtf8(const std::string& text) {
+    const std::size_t size = text.size();
+    for (std::size_t i = 0; i < size;) {
+        unsigned char lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = utf8SequenceLength(lead);
+        if (length == 0 || size - i < length) return false;
+        for (std::size_t k = 1; k < length; ++k)
+            if (!continuationByte(static_cast<unsigned char>(text[i + k]))) return false;
+        unsigned char second = length > 1 ? static_cast<unsigned char>(text[i + 1]) : 0x80;
+        // The second byte's range where the first does not fix it: no
+        // overlong three- or four-byte form, no surrogate, nothing past U+10FFFF.
+        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
+            (lead == 0xF4 && second > 0x8F))
+            return false;
+        i += length;
+    }
+    return true;
 }
 
 bool endsWithBackslash(const std::string& text) {

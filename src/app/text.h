@@ -1,6 +1,8 @@
 // Text helpers every subsystem shares. Texts are std::string of ANSI bytes;
 // every search respects the double-byte characters of the ANSI code page: an
 // occurrence that would begin on the second byte of a character never counts.
+// In UTF-8 no byte of a multi-byte character is ASCII, so the searches for
+// ASCII texts hold there byte by byte.
 #pragma once
 
 #include <cstddef>
@@ -30,7 +32,13 @@ bool endsWithBackslash(const std::string& text);
 // an empty text becomes "\".
 std::string withTrailingBackslash(const std::string& text);
 // Byte position of the start of the last character, npos for an empty text.
+// Where texts are UTF-8 (textsAreUtf8) a character is a whole UTF-8 sequence.
 std::size_t lastCharacterStart(const std::string& text);
+// Whether the text is well-formed UTF-8: no stray or missing continuation
+// byte, no overlong form, no surrogate, nothing above U+10FFFF. Windows would
+// turn what is not into U+FFFD, its decoder taking along bytes after it (as
+// Wine's does), and act on a name the text never held.
+bool wellFormedUtf8(const std::string& text);
 
 // Whether a name that is appended to a base path or key after a "\" names
 // something below that base: false for an empty name, and for one with a part

@@ -190,6 +190,7 @@ bool fileOpenAs(Handle file, const std::string& full) {
 }
 
 std::string currentDirectoryNow() { return currentDirectory; }
+unsigned ansiCodePage() { return codePage; }
 void moveCurrentDirectory(const std::string& path) { currentDirectory = path; }
 
 void modelStartUp() {
@@ -337,7 +338,10 @@ bool threadErrorModeQuiet() { return threadQuiet; }
 
 // ---- the platform ------------------------------------------------------------
 
-std::string platformCommandLine() { return ""; }
+bool platformCommandLine(std::string& line) {
+    line.clear();
+    return true;
+}
 bool quietThreadErrorMode() {
     if (failing("quietThreadErrorMode") || !present("SetThreadErrorMode")) return false;
     threadQuiet = true;
@@ -354,6 +358,7 @@ void platformStartErrorMode() {
 
 bool processWorksInUtf8() { return utf8Process; }
 unsigned activeCodePage() { return fakeActiveCodePage; }
+bool textsAreUtf8() { return utf8Process || codePage == 65001; }
 
 bool isLeadByte(unsigned char byte) {
     switch (codePage) {
@@ -541,8 +546,7 @@ bool clearReadOnly(const std::string& path) {
 
 bool getCurrentDirectory(std::string& directory) {
     if (failing("getCurrentDirectory") || currentDirectory.size() >= 260) return false;
-    directory = currentDirectory;
-    return true;
+    return exactDirectory("GetCurrentDirectoryW", currentDirectory, directory);
 }
 
 bool setCurrentDirectory(const std::string& directory) {
@@ -614,23 +618,22 @@ std::string fullPathName(const std::string& name) {
     if (name.compare(0, 4, "\\\\?\\") == 0) return name;
     std::string full = givenAbsolute(name);
     // GetFullPathNameA keeps a final "\".
-    return name.back() == '\\' && full.size() > 3 ? full + "\\" : full;
+    if (name.back() == '\\' && full.size() > 3) full += "\\";
+    std::string exact;
+    return exactAnswer("GetFullPathNameW", full, exact, {name}) ? exact : name;
 }
 
 bool getWindowsDirectory(std::string& directory) {
     if (failing("getWindowsDirectory") || windowsDirectory.empty() || windowsDirectory.size() >= 260) return false;
-    directory = windowsDirectory;
-    return true;
+    return exactDirectory("GetWindowsDirectoryW", windowsDirectory, directory);
 }
 bool getTempPath(std::string& directory) {
     if (failing("getTempPath") || tempDirectory.empty() || tempDirectory.size() >= 260) return false;
-    directory = tempDirectory;
-    return true;
+    return exactDirectory("GetTempPathW", tempDirectory, directory);
 }
 bool getSystemDirectory(std::string& directory) {
     if (failing("getSystemDirectory") || systemDirectory.empty() || systemDirectory.size() >= 260) return false;
-    directory = systemDirectory;
-    return true;
+    return exactDirectory("GetSystemDirectoryW", systemDirectory, directory);
 }
 
 unsigned getDriveType(const std::string& root) {
@@ -698,8 +701,7 @@ bool fileFacts(const std::string& name, FileFacts& facts) {
 
 bool ownProgramPath(std::string& path) {
     if (failing("ownProgramPath")) return false;
-    path = ownProgram;
-    return true;
+    return exactDirectory("GetModuleFileNameW", ownProgram, path, {"\1NULL"});
 }
 
 bool getTempFileName(const std::string& directory, const std::string& prefix, std::string& path) {

@@ -18,6 +18,9 @@ bool failing(const char* call);
 // "    Call(arguments) failed: error N". Arguments starting with "\1" are
 // shown as they stand, the others quoted with their control bytes named.
 void failed(const char* call, unsigned long code, std::initializer_list<std::string> arguments);
+// The same for a call whose answer has no exact form in the process code page:
+// "    Call(arguments) failed: U+0141 has no exact form in code page 1252".
+void failedInexact(const char* call, unsigned long character, std::initializer_list<std::string> arguments);
 Handle newHandle();
 // ASCII letters to lower case.
 std::string lower(std::string text);
@@ -55,6 +58,18 @@ bool processErrorModeQuiet();
 bool threadErrorModeQuiet();
 void moveCurrentDirectory(const std::string& path);
 
+// The ANSI code page the fake works in (fakeSetCodePage).
+unsigned ansiCodePage();
+
+// ---- texts Windows hands back (memory_text.cpp)
+// A text the fake holds for Windows, as the platform hands it over: false,
+// kept as the call's failure, when a fakeWideCharacter in it has no exact form.
+bool exactAnswer(const char* call, const std::string& held, std::string& text,
+                 std::initializer_list<std::string> arguments = {});
+// The same for a directory, which falls back to its short name.
+bool exactDirectory(const char* call, const std::string& held, std::string& text,
+                    std::initializer_list<std::string> arguments = {});
+
 // ---- the registry model (memory_registry.cpp)
 // The text of a Shell Folders value of HKCU (up to its zero byte), as
 // Explorer recorded it; nothing is logged.
@@ -65,4 +80,5 @@ void resetFiles();
 void resetRegistry();
 void resetUi();
 void resetTrace();
+void resetText();
 }  // namespace memory

@@ -43,7 +43,8 @@ void setChangeObserver(ChangeObserver newObserver) { observer = newObserver; }
 namespace memory {
 Handle newHandle() { return nextHandle += 4; }
 
-void failed(const char* call, unsigned long code, std::initializer_list<std::string> arguments) {
+namespace {
+void keepFailure(const char* call, std::initializer_list<std::string> arguments, const std::string& failure) {
     std::string line = std::string("    ") + call + "(";
     bool first = true;
     for (const std::string& argument : arguments) {
@@ -65,10 +66,22 @@ void failed(const char* call, unsigned long code, std::initializer_list<std::str
         }
         line += '"';
     }
+    line += ") failed: " + failure;
+    fakeFailedCalls.push_back(FakeFailedCall{fakeCalls.size(), line});
+}
+}  // namespace
+
+void failed(const char* call, unsigned long code, std::initializer_list<std::string> arguments) {
     char code_text[16];
     std::snprintf(code_text, sizeof code_text, code > 0xFFFF ? "0x%lX" : "%lu", code);
-    line += std::string(") failed: error ") + code_text;
-    fakeFailedCalls.push_back(FakeFailedCall{fakeCalls.size(), line});
+    keepFailure(call, arguments, std::string("error ") + code_text);
+}
+
+void failedInexact(const char* call, unsigned long character, std::initializer_list<std::string> arguments) {
+    char text[64];
+    std::snprintf(text, sizeof text, "U+%04lX has no exact form in code page %u", character,
+                  textsAreUtf8() ? 65001u : ansiCodePage());
+    keepFailure(call, arguments, text);
 }
 
 bool failing(const char* call) {
@@ -122,6 +135,7 @@ void fakeReset() {
     memory::resetRegistry();
     memory::resetUi();
     memory::resetTrace();
+    memory::resetText();
 }
 
 void fakeFail(const std::string& call, int nth) { failRules[call] = nth; }

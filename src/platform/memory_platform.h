@@ -35,7 +35,7 @@ void fakeSetWindowsVersion(unsigned long version);
 // The session hostcmd runs in: 0 for a service or a task run as SYSTEM.
 void fakeSetSession(unsigned long session);
 // A call this Windows lacks, or whose library cannot be bound, by its Windows
-// name: "SetThreadErrorMode", "InitiateSystemShutdownExA", "SHGetFolderPathA",
+// name: "SetThreadErrorMode", "InitiateSystemShutdownExA", "SHGetFolderPathW",
 // "GetVolumePathNameA".
 void fakeRemoveFunction(const std::string& windowsFunction);
 
@@ -47,6 +47,20 @@ void fakeUseUtf8(bool on, unsigned activeCodePage = 65001);
 void fakeSetCodePage(unsigned page);
 void fakeSetCurrentDirectory(const std::string& path);
 void fakeSetDirectories(const std::string& windows, const std::string& temp, const std::string& system);
+
+// ---- texts the code page cannot spell
+// Windows holds its texts in UTF-16. A text the fake hands back (a directory,
+// a shell folder, a dialog's choice, a registry text) that holds this marker
+// holds that character, which the ANSI code page lacks: the call then fails
+// as Windows' exact conversion fails it (a directory falls back to its short
+// name, below). In the UTF-8 build the character converts to its UTF-8
+// bytes, unless it is a surrogate (0xD800 to 0xDFFF) without its partner.
+std::string fakeWideCharacter(unsigned long codePoint);
+// The short (8.3) name Windows keeps for a directory: a directory answer
+// beginning with longPath (a component path, compared without regard to
+// ASCII case) that has no exact form is given with shortPath instead. No
+// short name set: 8.3 names are off, and the call fails.
+void fakeSetShortName(const std::string& longPath, const std::string& shortPath);
 
 // ---- files
 void fakeAddDirectory(const std::string& path);
@@ -190,12 +204,12 @@ struct FakeShortcut {
     int iconIndex;
 };
 extern std::map<std::string, FakeShortcut> fakeShortcuts;  // by lower-case absolute path
-// What SHGetFolderPathA answers for a CSIDL. Without an answer of its own it
+// What SHGetFolderPathW answers for a CSIDL. Without an answer of its own it
 // answers what the Shell Folders key holds (Explorer keeps the two in step),
 // and fails where that is missing. A folder that does not exist is made only
 // with folderCreate; without it the answer is S_FALSE, a failure.
 void fakeSetShellFolder(int folder, const std::string& path);
-// Every CSIDL value SHGetFolderPathA was asked for, flags included.
+// Every CSIDL value SHGetFolderPathW was asked for, flags included.
 extern std::vector<int> fakeShellFolderRequests;
 // CoInitialize answers RPC_E_CHANGED_MODE: the thread is in the
 // multithreaded apartment already (COM works, and is not to be undone).

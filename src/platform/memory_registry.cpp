@@ -234,20 +234,25 @@ void regCloseKey(Handle key) {
 bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, std::string& data) {
     if (failing("regQueryValue")) return false;
     if (!openKeys.count(key) || !(keyAccess[key] & keyQueryValue)) {
-        failed("RegQueryValueExA", openKeys.count(key) ? 5 : 6, {rootName(key), name});  // 6: ERROR_INVALID_HANDLE
+        failed("RegQueryValueExW", openKeys.count(key) ? 5 : 6, {rootName(key), name});  // 6: ERROR_INVALID_HANDLE
         return false;
     }
     auto values = registryValues.find(openKeys[key]);
     auto value = values == registryValues.end() ? std::map<std::string, Value>::iterator() : values->second.find(lower(name));
     if (values == registryValues.end() || value == values->second.end()) {
-        failed("RegQueryValueExA", 2, {rootName(key), name});
+        failed("RegQueryValueExW", 2, {rootName(key), name});
         return false;
     }
-    if (value->second.bytes.size() > bufferSize) {
-        failed("RegQueryValueExA", 234, {rootName(key), name});  // ERROR_MORE_DATA
+    // Texts (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) come converted, the other types as they are.
+    unsigned type = value->second.type;
+    std::string bytes = value->second.bytes;
+    if ((type == 1 || type == 2 || type == 7) && !exactAnswer("RegQueryValueExW", value->second.bytes, bytes, {rootName(key), name}))
+        return false;
+    if (bytes.size() > bufferSize) {
+        failed("RegQueryValueExW", 234, {rootName(key), name});  // ERROR_MORE_DATA
         return false;
     }
-    data = value->second.bytes;
+    data = bytes;
     return true;
 }
 

@@ -140,7 +140,7 @@ bool windowStationVisible() {
     return !failing("windowStationVisible") && !stationHidden;
 }
 
-bool shellFolderCallBound() { return !failing("shellFolderCallBound") && present("SHGetFolderPathA"); }
+bool shellFolderCallBound() { return !failing("shellFolderCallBound") && present("SHGetFolderPathW"); }
 
 bool shGetFolderPath(int folder, std::string& path) {
     if (failing("shGetFolderPath")) return false;
@@ -149,22 +149,21 @@ bool shGetFolderPath(int folder, std::string& path) {
     std::snprintf(csidl, sizeof csidl, "\1CSIDL 0x%04X", folder);
     int which = folder & 0xFF;
     std::string answer;
-    if (!present("SHGetFolderPathA")) return false;
+    if (!present("SHGetFolderPathW")) return false;
     if (shellFolders.count(which)) answer = shellFolders[which];
     else if (!explorerRecord(explorerName(which), answer)) {
-        failed("SHGetFolderPathA", 0x80004005UL, {"\1NULL", csidl});  // E_FAIL
+        failed("SHGetFolderPathW", 0x80004005UL, {"\1NULL", csidl});  // E_FAIL
         return false;
     }
     if (!isDirectory(absolute(answer))) {
         // A folder the user has not got yet: made only when asked to.
         if (!(folder & folderCreate)) {
-            failed("SHGetFolderPathA", 1, {"\1NULL", csidl});  // S_FALSE
+            failed("SHGetFolderPathW", 1, {"\1NULL", csidl});  // S_FALSE
             return false;
         }
         fakeAddDirectory(answer);
     }
-    path = answer;
-    return true;
+    return exactDirectory("SHGetFolderPathW", answer, path, {"\1NULL", csidl});
 }
 
 namespace {
@@ -205,8 +204,7 @@ Handle shBrowseForFolder(Handle owner, Handle, const std::string& title, unsigne
 
 bool shGetPathFromIDList(Handle itemList, std::string& path) {
     if (failing("shGetPathFromIDList") || !itemLists.count(itemList)) return false;
-    path = itemLists[itemList].substr(0, 259);
-    return true;
+    return exactAnswer("SHGetPathFromIDListW", itemLists[itemList], path);
 }
 
 namespace {
@@ -215,9 +213,8 @@ bool fileDialog(const char* kind, Handle owner, const std::string& filter, std::
     fakeDialogs.push_back(FakeDialog{kind, owner, title, filter, file, initialDir, flags, fakeCalls.size()});
     std::string path;
     if (!nextDialogAnswer(path)) return false;
-    file = path.substr(0, 259);
     if (!dialogDirectory.empty()) moveCurrentDirectory(dialogDirectory);
-    return true;
+    return exactAnswer(kind[0] == 'o' ? "GetOpenFileNameW" : "GetSaveFileNameW", path, file);
 }
 }  // namespace
 

@@ -11,6 +11,17 @@
 // Texts are std::string of ANSI bytes. A text handed to Windows is passed as a
 // pointer to its bytes (an empty text as "", never as a null pointer) unless a
 // function says otherwise. Handles are opaque numbers; 0 means "none".
+//
+// Texts Windows hands back (the command line, directories, full path names,
+// dialog choices, registry texts) are asked for in UTF-16 (the "W" calls) and
+// converted to the process code page exactly: the "A" calls would convert
+// with best fit, turning a character the code page lacks into a look-alike
+// ("Ł" into "L", "＆" into "&", "∖" into "\"), a name of another file. A text
+// that has no exact form fails its call as if the item were not there, and
+// the trace names the first character that has none (as U+0141); a
+// directory is given by its short (8.3) name instead where it has one with
+// an exact form. Texts going to Windows are converted as the "A" calls
+// convert them (every text of the code page has a UTF-16 form).
 #pragma once
 
 #include <cstddef>
@@ -21,8 +32,11 @@ typedef std::uintptr_t Handle;
 
 // ---- process ---------------------------------------------------------------
 
-// The whole process command line as GetCommandLineA gives it.
-std::string platformCommandLine();
+// The whole process command line: GetCommandLineW, converted exactly. False
+// when it holds a character the process code page cannot hold exactly:
+// nothing may run then (the best-fit form names other files), and the trace
+// says which character it was.
+bool platformCommandLine(std::string& line);
 // SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX)
 // where kernel32 has it (looked up: Windows 7 and Server 2008 R2 on): hostcmd's
 // own thread never shows an "insert a disk" or crash dialog, while the process
@@ -62,8 +76,13 @@ inline bool processWorksInUtf8() { return false; }
 bool processWorksInUtf8();  // the in-memory fake can be switched either way
 #endif
 // GetACP: the process code page; 65001 when Windows honoured that manifest.
-// Asked only where processWorksInUtf8() (the Windows side defines it for hostcmd-utf8.exe alone).
 unsigned activeCodePage();
+// Whether hostcmd's texts are UTF-8: in hostcmd-utf8.exe, and in hostcmd.exe
+// where the ANSI code page itself is UTF-8 (the system-wide setting of
+// Windows 10 version 1903 and later). Then no byte is a lead byte
+// (IsDBCSLeadByte answers false for every byte under 65001), and the rules
+// that drop or test the last character step over whole UTF-8 sequences.
+bool textsAreUtf8();
 
 // ---- files (kernel32) ------------------------------------------------------
 
@@ -125,12 +144,14 @@ bool findFirstFile(const std::string& pattern);
 // GetFileAttributesA, then SetFileAttributesA without FILE_ATTRIBUTE_READONLY
 // (the other attributes stay). True when the file is writable afterwards.
 bool clearReadOnly(const std::string& path);
-// GetCurrentDirectoryA into 260 bytes; false when it fails or does not fit.
+// GetCurrentDirectoryW into 260 wide characters, converted exactly (or its
+// short name); false when it fails, does not fit or has no exact form.
 bool getCurrentDirectory(std::string& directory);
 // SetCurrentDirectoryA.
 bool setCurrentDirectory(const std::string& directory);
-// GetFullPathNameA: the absolute form of a name against the current directory;
-// the name itself when the call fails or the result does not fit 260 bytes.
+// GetFullPathNameW: the absolute form of a name against the current directory;
+// the name itself when the call fails, the result does not fit 260 wide
+// characters or it has no exact form (no short name: the file may not exist).
 std::string fullPathName(const std::string& name);
 
 // GetFileAttributesExA: what a name is now, without following it (for a
@@ -154,8 +175,9 @@ bool deleteAtRestart(const std::string& path);
 // GetLocalTime: today's date on this machine.
 void localDate(int& year, int& month, int& day);
 
-// GetWindowsDirectoryA / GetTempPathA / GetSystemDirectoryA into 260 bytes.
-// False when the call fails (returns 0) or the answer does not fit.
+// GetWindowsDirectoryW / GetTempPathW / GetSystemDirectoryW into 260 wide
+// characters, converted exactly (or the short name). False when the call
+// fails (returns 0), the answer does not fit, or it has no exact form.
 bool getWindowsDirectory(std::string& directory);
 bool getTempPath(std::string& directory);
 bool getSystemDirectory(std::string& directory);
@@ -198,9 +220,11 @@ Handle regCreateKey(Handle root, const std::string& path, unsigned access);
 Handle regOpenKeyForReading(Handle root, const std::string& path);
 // RegCloseKey.
 void regCloseKey(Handle key);
-// RegQueryValueExA(key, name, NULL, NULL, buffer, &size) with a buffer of
-// `bufferSize` bytes: true on ERROR_SUCCESS with the returned bytes in data.
-// Data larger than the buffer fails (ERROR_MORE_DATA).
+// RegQueryValueExW(key, name, NULL, &type, buffer, &size): true on
+// ERROR_SUCCESS with the data in the process code page, as RegQueryValueExA
+// gives them (REG_SZ, REG_EXPAND_SZ and REG_MULTI_SZ converted, exactly;
+// other types as they are), when they fit `bufferSize` bytes. Data larger
+// than that fails (ERROR_MORE_DATA), and so does a text with no exact form.
 bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, std::string& data);
 // RegSetValueExA(key, name, 0, REG_SZ, text, length + 1): the text and its zero byte.
 bool regSetStringValue(Handle key, const std::string& name, const std::string& text);
@@ -329,8 +353,9 @@ const unsigned shellNoAsync = 0x0100, shellNoUi = 0x0400;
 std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::string& file,
                            bool hasParameters, const std::string& parameters, unsigned mask);
 
-// SHGetFolderPathA(NULL, folder, NULL, SHGFP_TYPE_CURRENT) into 260 bytes,
-// folder a CSIDL value; true only on S_OK. Without folderCreate
+// SHGetFolderPathW(NULL, folder, NULL, SHGFP_TYPE_CURRENT) into 260 wide
+// characters, folder a CSIDL value; true only on S_OK with a path that has
+// an exact form (or a short name that has one). Without folderCreate
 // (CSIDL_FLAG_CREATE) a folder the user has not got yet answers S_FALSE.
 const int folderDesktop = 0x10, folderPrograms = 0x02, folderStartMenu = 0x0B, folderStartup = 0x07;
 const int folderCreate = 0x8000;
@@ -339,7 +364,7 @@ const int folderCreate = 0x8000;
 // CSIDL_PROGRAM_FILES is "Program Files (x86)", the twin's the native one.
 const int folderLocalAppData = 0x1C, folderProgramFiles = 0x26, folderProgramFilesX86 = 0x2A;
 bool shGetFolderPath(int folder, std::string& path);
-// Whether shell32 and its SHGetFolderPathA can be bound at all.
+// Whether shell32 and its SHGetFolderPathW can be bound at all.
 bool shellFolderCallBound();
 
 // SHGetMalloc: the shell's allocator, 0 on failure.
@@ -348,20 +373,35 @@ Handle shGetMalloc();
 Handle mallocAlloc(Handle allocator, std::size_t size);
 void mallocFree(Handle allocator, Handle block);
 void mallocRelease(Handle allocator);
-// SHBrowseForFolderA with a BROWSEINFOA of: owner, root NULL, the display-name
-// buffer, the title, the flags, no callback. Returns the item list, 0 when
-// the user cancelled or the dialog failed.
+// The longest path hostcmd takes from Windows, in bytes of the process code
+// page: what a buffer of 260 bytes with its zero holds, as every path and
+// line of hostcmd. A dialog's choice longer than that is no answer.
+const std::size_t maxPathLength = 259;
+
+// The display-name buffer SHBrowseForFolderW is given, in bytes: room for the
+// longest path Windows has (32,767 wide characters and the zero), since Wine
+// writes the chosen folder's full path there.
+const std::size_t browseDisplayNameSize = 32768 * 2;
+// SHBrowseForFolderW with a BROWSEINFOW of: owner, root NULL, the display-name
+// buffer (browseDisplayNameSize bytes), the title, the flags, no callback.
+// Returns the item list, 0 when the user cancelled or the dialog failed.
 Handle shBrowseForFolder(Handle owner, Handle displayName, const std::string& title, unsigned flags);
-// SHGetPathFromIDListA into 260 bytes.
+// SHGetPathFromIDListW, converted exactly (no short name: the user chose the
+// folder by its name); false when it fails or has no exact form. The path
+// comes whole, whatever its length.
 bool shGetPathFromIDList(Handle itemList, std::string& path);
 
 // ---- file dialogs (comdlg32) -------------------------------------------------
 
-// GetOpenFileNameA / GetSaveFileNameA with an OPENFILENAMEA of size 76:
-// owner, the filter (name, zero, pattern, zero, zero), filter index 1, a file
-// buffer of 260 bytes holding `file`, the initial directory, the title and
-// the flags; no custom filter, file title, default extension or hook.
-// True with the chosen path in `file`; false when cancelled or failed.
+// GetOpenFileNameW / GetSaveFileNameW with an OPENFILENAMEW of the old
+// layout (76 bytes in 32-bit code): owner, the filter (name, zero, pattern,
+// zero, zero), filter index 1, a file buffer of 32,768 wide characters (any
+// path the dialog accepts fits) holding `file`, the initial directory, the
+// title and the flags; no custom filter, file title, default extension or
+// hook. True with the chosen path in `file`, converted exactly, whatever its
+// length; false when cancelled, failed, or the path has no exact form.
+// Under Wine the dialog is hooked to keep it within a buffer of its own
+// (win32_dialog_guard.h).
 bool getOpenFileName(Handle owner, const std::string& filter, std::string& file,
                      const std::string& initialDir, const std::string& title, unsigned flags);
 bool getSaveFileName(Handle owner, const std::string& filter, std::string& file,
@@ -397,7 +437,7 @@ void comRelease(Handle object);
 // ---- trace (opt-in diagnostics) ----------------------------------------------
 
 // Whether the environment variable HOSTCMD_TRACE names a file to trace into.
-// Read once, on first use (GetEnvironmentVariableA); without it nothing is
+// Read once, on first use (GetEnvironmentVariableW, the name kept in UTF-16); without it nothing is
 // ever opened or written.
 bool traceEnabled();
 // Appends the line and CR LF to that file (opened and closed per line, so a

@@ -4,11 +4,18 @@
 #include "platform/platform.h"
 #include "platform/win32_lazy.h"
 #include "platform/win32_changes.h"
+#include "platform/win32_text.h"
 #include "platform/win32_trace.h"
 
-std::string platformCommandLine() {
-    const char* line = GetCommandLineA();
-    return line ? line : "";
+bool platformCommandLine(std::string& line) {
+    // GetCommandLineA is the best-fit form of the UTF-16 line a Unicode host wrote.
+    const wchar_t* wide = GetCommandLineW();
+    unsigned long missing = 0;
+    if (!wide || exactText(wide, wideLength(wide), line, missing)) return true;
+    if (traceEnabled())
+        appendTraceLine("the command line holds " + codePointName(missing) + ", which has no exact form in code page " +
+                        std::to_string(processCodePage()) + ": nothing runs");
+    return false;
 }
 
 namespace {
@@ -62,11 +69,8 @@ bool processSession(unsigned long& session) {
     return true;
 }
 
-#ifdef HOSTCMD_UTF8
 // Windows before 10 version 1903 ignores the manifest's activeCodePage and keeps the ANSI code page.
-// Only the UTF-8 build asks, so only it imports GetACP (an unused import would stay in hostcmd.exe).
 unsigned activeCodePage() { return GetACP(); }
-#endif
 
 Handle openFileForReading(const std::string& name) {
     HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -215,12 +219,11 @@ bool clearReadOnly(const std::string& path) {
 }
 
 bool getCurrentDirectory(std::string& directory) {
-    char buffer[MAX_PATH];
+    wchar_t buffer[MAX_PATH];
     // 0 is a failure; MAX_PATH or more the size the answer would need.
-    DWORD length = GetCurrentDirectoryA(MAX_PATH, buffer);
+    DWORD length = GetCurrentDirectoryW(MAX_PATH, buffer);
     if (length == 0 || length >= MAX_PATH) return false;
-    directory.assign(buffer, length);
-    return true;
+    return exactDirectory("GetCurrentDirectoryW", buffer, directory);
 }
 
 bool setCurrentDirectory(const std::string& directory) {
@@ -230,37 +233,37 @@ bool setCurrentDirectory(const std::string& directory) {
 }
 
 std::string fullPathName(const std::string& name) {
-    char path[MAX_PATH];
-    char* filePart = nullptr;
-    DWORD length = GetFullPathNameA(name.c_str(), MAX_PATH, path, &filePart);
+    wchar_t path[MAX_PATH];
+    wchar_t* filePart = nullptr;
+    DWORD length = GetFullPathNameW(wideText(name).c_str(), MAX_PATH, path, &filePart);
     // 0 is a failure; MAX_PATH or more is the size the answer would need.
-    if (length == 0 || length >= MAX_PATH) return name;
-    return std::string(path, length);
+    std::string full;
+    if (length == 0 || length >= MAX_PATH || !exactAnswer("GetFullPathNameW", path, full, name.c_str())) return name;
+    return full;
 }
 
 namespace {
-// The answer of a GetWindowsDirectoryA-like call into 260 bytes: 0 is a
-// failure, 260 or more the size that would have been needed.
-bool directoryAnswer(UINT length, const char* buffer, std::string& directory) {
+// The answer of a GetWindowsDirectoryW-like call into 260 wide characters: 0
+// is a failure, 260 or more the size that would have been needed.
+bool directoryAnswer(const char* call, UINT length, const wchar_t* buffer, std::string& directory) {
     if (length == 0 || length >= MAX_PATH) return false;
-    directory.assign(buffer, length);
-    return true;
+    return exactDirectory(call, buffer, directory);
 }
 }  // namespace
 
 bool getWindowsDirectory(std::string& directory) {
-    char buffer[MAX_PATH];
-    return directoryAnswer(GetWindowsDirectoryA(buffer, MAX_PATH), buffer, directory);
+    wchar_t buffer[MAX_PATH];
+    return directoryAnswer("GetWindowsDirectoryW", GetWindowsDirectoryW(buffer, MAX_PATH), buffer, directory);
 }
 
 bool getTempPath(std::string& directory) {
-    char buffer[MAX_PATH];
-    return directoryAnswer(GetTempPathA(MAX_PATH, buffer), buffer, directory);
+    wchar_t buffer[MAX_PATH];
+    return directoryAnswer("GetTempPathW", GetTempPathW(MAX_PATH, buffer), buffer, directory);
 }
 
 bool getSystemDirectory(std::string& directory) {
-    char buffer[MAX_PATH];
-    return directoryAnswer(GetSystemDirectoryA(buffer, MAX_PATH), buffer, directory);
+    wchar_t buffer[MAX_PATH];
+    return directoryAnswer("GetSystemDirectoryW", GetSystemDirectoryW(buffer, MAX_PATH), buffer, directory);
 }
 
 unsigned getDriveType(const std::string& root) { return GetDriveTypeA(root.c_str()); }
@@ -315,15 +318,17 @@ bool fileFacts(const std::string& name, FileFacts& facts) {
 }
 
 bool ownProgramPath(std::string& path) {
-    char buffer[MAX_PATH];
+    wchar_t buffer[MAX_PATH];
     // A path that does not fit is cut to 259 characters and answers MAX_PATH (XP: without its zero byte).
-    DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
-        traceFailure("GetModuleFileNameA", length ? ERROR_INSUFFICIENT_BUFFER : GetLastError(), traceAsIs "NULL");
+        traceFailure("GetModuleFileNameW", length ? ERROR_INSUFFICIENT_BUFFER : GetLastError(), traceAsIs "NULL");
         return false;
     }
-    path.assign(buffer, length);
-    return true;
+    buffer[length] = 0;
+    // Like a directory, the program's own file is reached by its short name
+    // where the long one has no exact form: both name the one file.
+    return exactDirectory("GetModuleFileNameW", buffer, path, traceAsIs "NULL");
 }
 
 bool claimNamedMutex(const std::string& name, Handle& mutex) {

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 namespace {
-const char* const libraryFiles[] = {"\\user32.dll", "\\shell32.dll", "\\ole32.dll", "\\comdlg32.dll"};
+const wchar_t* const libraryFiles[] = {L"\\user32.dll", L"\\shell32.dll", L"\\ole32.dll", L"\\comdlg32.dll"};
 HMODULE loaded[4];
 bool tried[4];
 
@@ -47,14 +47,19 @@ HMODULE loadFromSystemDirectory(LazyLibrary library) {
     tried[library] = true;
     if (loadedFirst[library] != noLibrary) loadFromSystemDirectory(static_cast<LazyLibrary>(loadedFirst[library]));
     bool restricted = restrictSearchPath();
-    char path[MAX_PATH + 32];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    // In UTF-16 throughout: the best-fit form of a system directory the code
+    // page cannot spell would name another directory.
+    wchar_t path[MAX_PATH + 32];
+    UINT length = GetSystemDirectoryW(path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return nullptr;  // no system directory: bind nothing
-    lstrcpyA(path + length, libraryFiles[library]);
+    for (const wchar_t* c = libraryFiles[library];; ++c) {
+        path[length++] = *c;
+        if (!*c) break;
+    }
     // With the altered search path the library's own imports are looked for
     // in its directory (the system directory) before the program's. It cannot
     // be combined with the restricted search, which already does that.
-    loaded[library] = LoadLibraryExA(path, nullptr, restricted ? 0 : alteredSearchPath);
+    loaded[library] = LoadLibraryExW(path, nullptr, restricted ? 0 : alteredSearchPath);
     return loaded[library];
 }
 }  // namespace

@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "platform/win32_changes.h"
 #include "platform/win32_lazy.h"
+#include "platform/win32_text.h"
 #include "platform/win32_trace.h"
 
 namespace {
@@ -135,15 +136,34 @@ void regCloseKey(Handle key) {
 }
 
 bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, std::string& data) {
-    std::vector<char> buffer(bufferSize ? bufferSize : 1);
-    DWORD size = static_cast<DWORD>(bufferSize);
-    LONG result = RegQueryValueExA(asKey(key), name.c_str(), nullptr, nullptr,
+    // Every UTF-16 unit of a text takes at least one byte in the code page: a
+    // text of more units than bufferSize would not fit converted either.
+    std::vector<wchar_t> buffer(bufferSize ? bufferSize : 1);
+    DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    DWORD type = 0;
+    LONG result = RegQueryValueExW(asKey(key), wideText(name).c_str(), nullptr, &type,
                                    reinterpret_cast<BYTE*>(buffer.data()), &size);
     if (result != ERROR_SUCCESS) {  // ERROR_MORE_DATA for data over the buffer
-        traceHandleFailure("RegQueryValueExA", result, key, name.c_str());
+        traceHandleFailure("RegQueryValueExW", result, key, name.c_str());
         return false;
     }
-    data.assign(buffer.data(), size <= bufferSize ? size : bufferSize);
+    std::string bytes;
+    if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+        // The types RegQueryValueExA converts, converted exactly (an odd last byte is no character).
+        unsigned long missing = 0;
+        if (!exactText(buffer.data(), size / sizeof(wchar_t), bytes, missing)) {
+            traceHandleInexact("RegQueryValueExW", missing, key, name.c_str());
+            return false;
+        }
+    } else {
+        bytes.assign(reinterpret_cast<const char*>(buffer.data()), size);
+    }
+    // The caller's limit counts bytes of the code page, as RegQueryValueExA does.
+    if (bytes.size() > bufferSize) {
+        traceHandleFailure("RegQueryValueExW", ERROR_MORE_DATA, key, name.c_str());
+        return false;
+    }
+    data = bytes;
     return true;
 }
 

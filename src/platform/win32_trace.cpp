@@ -5,11 +5,14 @@
 
 #include "platform/win32_lazy.h"
 #include "platform/win32_trace.h"
+#include "platform/win32_text.h"
 
 namespace {
 enum TraceState { traceUnknown, traceOff, traceOn };
 TraceState state = traceUnknown;
-char traceFile[MAX_PATH];
+// Kept as Windows gives it, in UTF-16: a name converted with best fit could
+// name another file.
+wchar_t traceFile[MAX_PATH];
 
 const char* hexDigits = "0123456789ABCDEF";
 
@@ -26,7 +29,7 @@ std::string hexNumber(unsigned long value) {
 bool traceEnabled() {
     if (state == traceUnknown) {
         DWORD error = GetLastError();
-        DWORD length = GetEnvironmentVariableA("HOSTCMD_TRACE", traceFile, MAX_PATH);
+        DWORD length = GetEnvironmentVariableW(L"HOSTCMD_TRACE", traceFile, MAX_PATH);
         state = length > 0 && length < MAX_PATH ? traceOn : traceOff;
         SetLastError(error);
     }
@@ -38,7 +41,7 @@ void appendTraceLine(const std::string& line) {
     // The trace must not change what the traced program sees afterwards.
     DWORD error = GetLastError();
     // As every open of hostcmd: a pipe's server may identify the caller, never impersonate it.
-    HANDLE file = CreateFileA(traceFile, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+    HANDLE file = CreateFileW(traceFile, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         std::string bytes = line + "\r\n";
@@ -100,7 +103,7 @@ bool isTraceFile(Handle file) {
     // makes a real batch file the trace file.
     DWORD error = GetLastError();
     bool same = false;
-    HANDLE trace = CreateFileA(traceFile, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    HANDLE trace = CreateFileW(traceFile, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
                                nullptr);
     if (trace != INVALID_HANDLE_VALUE) {
@@ -136,13 +139,37 @@ void appendArgument(std::string& line, const TraceArgument& argument) {
     line += '"';
 }
 
-void finishFailure(std::string& line, unsigned long code, const TraceArgument* arguments, int count) {
+void finishLine(std::string& line, const std::string& failure, const TraceArgument* arguments, int count) {
     for (int i = 0; i < count && arguments[i].text; ++i) appendArgument(line, arguments[i]);
-    // Small codes are Win32 error numbers; HRESULTs read better in hex.
-    line += ") failed: error " + (code > 0xFFFF ? hexNumber(code) : std::to_string(code));
+    line += ") failed: " + failure;
     appendTraceLine(line);
 }
+
+void finishFailure(std::string& line, unsigned long code, const TraceArgument* arguments, int count) {
+    // Small codes are Win32 error numbers; HRESULTs read better in hex.
+    finishLine(line, "error " + (code > 0xFFFF ? hexNumber(code) : std::to_string(code)), arguments, count);
+}
+
+std::string handleName(Handle handle) {
+    switch (handle) {
+        case rootClassesRoot: return "HKCR";
+        case rootCurrentUser: return "HKCU";
+        case rootLocalMachine: return "HKLM";
+        case rootUsers: return "HKU";
+        default: return "handle " + hexNumber(static_cast<unsigned long>(handle));
+    }
+}
+
+std::string inexact(unsigned long character) {
+    return codePointName(character) + " has no exact form in code page " + std::to_string(processCodePage());
+}
 }  // namespace
+
+std::string codePointName(unsigned long character) {
+    std::string digits = hexNumber(character).substr(2);
+    while (digits.size() < 4) digits.insert(digits.begin(), '0');
+    return "U+" + digits;
+}
 
 void traceFailure(const char* call, unsigned long code, TraceArgument a, TraceArgument b, TraceArgument c,
                   TraceArgument d) {
@@ -155,14 +182,21 @@ void traceFailure(const char* call, unsigned long code, TraceArgument a, TraceAr
 void traceHandleFailure(const char* call, unsigned long code, Handle handle, TraceArgument a, TraceArgument b,
                         TraceArgument c) {
     if (!traceEnabled()) return;
-    std::string line = std::string("    ") + call + "(";
-    switch (handle) {
-        case rootClassesRoot: line += "HKCR"; break;
-        case rootCurrentUser: line += "HKCU"; break;
-        case rootLocalMachine: line += "HKLM"; break;
-        case rootUsers: line += "HKU"; break;
-        default: line += "handle " + hexNumber(static_cast<unsigned long>(handle));
-    }
+    std::string line = std::string("    ") + call + "(" + handleName(handle);
     const TraceArgument arguments[] = {a, b, c};
     finishFailure(line, code, arguments, 3);
+}
+
+void traceInexact(const char* call, unsigned long character, TraceArgument a, TraceArgument b) {
+    if (!traceEnabled()) return;
+    std::string line = std::string("    ") + call + "(";
+    const TraceArgument arguments[] = {a, b};
+    finishLine(line, inexact(character), arguments, 2);
+}
+
+void traceHandleInexact(const char* call, unsigned long character, Handle handle, TraceArgument a) {
+    if (!traceEnabled()) return;
+    std::string line = std::string("    ") + call + "(" + handleName(handle);
+    const TraceArgument arguments[] = {a};
+    finishLine(line, inexact(character), arguments, 1);
 }

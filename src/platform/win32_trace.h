@@ -32,3 +32,10 @@ void traceFailure(const char* call, unsigned long code, TraceArgument a = TraceA
 // The same with a key or file handle as the first argument (a root key by its name).
 void traceHandleFailure(const char* call, unsigned long code, Handle handle, TraceArgument a = TraceArgument(),
                         TraceArgument b = TraceArgument(), TraceArgument c = TraceArgument());
+// A call whose answer holds a character the process code page cannot hold
+// exactly: "<call>(<arguments>) failed: U+0141 has no exact form in code page 1252".
+void traceInexact(const char* call, unsigned long character, TraceArgument a = TraceArgument(),
+                  TraceArgument b = TraceArgument());
+void traceHandleInexact(const char* call, unsigned long character, Handle handle, TraceArgument a = TraceArgument());
+// "U+0141": a code point as the trace names it.
+std::string codePointName(unsigned long character);

@@ -7,11 +7,15 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/win32_changes.h"
+#include "platform/win32_dialog_guard.h"
 #include "platform/win32_lazy.h"
+#include "platform/win32_text.h"
 #include "platform/win32_trace.h"
 
 namespace {
@@ -107,8 +111,8 @@ std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::str
 }
 
 namespace {
-using GetFolderPath = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
-GetFolderPath folderPathCall() { return bound<GetFolderPath>(libraryShell32, "SHGetFolderPathA"); }
+using GetFolderPath = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
+GetFolderPath folderPathCall() { return bound<GetFolderPath>(libraryShell32, "SHGetFolderPathW"); }
 }  // namespace
 
 bool shellFolderCallBound() { return folderPathCall() != nullptr; }
@@ -154,19 +158,16 @@ unsigned long startElevatedAndWait(const std::string& program, const std::string
 bool shGetFolderPath(int folder, std::string& path) {
     GetFolderPath getFolder = folderPathCall();
     if (!getFolder) return false;
-    char buffer[MAX_PATH] = "";
-    // S_FALSE: a folder the shell knows but that does not exist (the ANSI form only).
+    wchar_t buffer[MAX_PATH] = L"";
+    // E_FAIL: a folder the shell knows but that does not exist (the ANSI form answers S_FALSE).
     HRESULT result = getFolder(nullptr, folder, nullptr, 0 /* SHGFP_TYPE_CURRENT */, buffer);
+    std::string csidl = traceEnabled() ? "CSIDL " + std::to_string(folder) : std::string();
     if (result != S_OK) {
-        if (traceEnabled()) {
-            std::string csidl = "CSIDL " + std::to_string(folder);
-            traceFailure("SHGetFolderPathA", static_cast<unsigned long>(result), traceAsIs "NULL", traceAsIs csidl.c_str());
-        }
+        traceFailure("SHGetFolderPathW", static_cast<unsigned long>(result), traceAsIs "NULL", traceAsIs csidl.c_str());
         return false;
     }
     buffer[MAX_PATH - 1] = 0;
-    path = buffer;
-    return !path.empty();
+    return buffer[0] && exactDirectory("SHGetFolderPathW", buffer, path, traceAsIs csidl.c_str());
 }
 
 Handle shGetMalloc() {
@@ -187,67 +188,75 @@ void mallocFree(Handle allocator, Handle block) {
 void mallocRelease(Handle allocator) { reinterpret_cast<IMalloc*>(allocator)->Release(); }
 
 Handle shBrowseForFolder(Handle owner, Handle displayName, const std::string& title, unsigned flags) {
-    auto browse = bound<LPITEMIDLIST(WINAPI*)(LPBROWSEINFOA)>(libraryShell32, "SHBrowseForFolderA");
+    auto browse = bound<LPITEMIDLIST(WINAPI*)(LPBROWSEINFOW)>(libraryShell32, "SHBrowseForFolderW");
     if (!browse) return 0;
-    BROWSEINFOA info;
+    std::wstring wideTitle = wideText(title);
+    BROWSEINFOW info;
     std::memset(&info, 0, sizeof info);
     info.hwndOwner = ownerWindow(owner);
     info.pidlRoot = nullptr;  // the whole namespace, from the desktop
-    info.pszDisplayName = reinterpret_cast<char*>(displayName);
-    info.lpszTitle = title.c_str();
+    // browseDisplayNameSize bytes: Windows writes the leaf name there, Wine the whole path.
+    info.pszDisplayName = reinterpret_cast<wchar_t*>(displayName);
+    info.lpszTitle = wideTitle.c_str();
     info.ulFlags = flags;
     return reinterpret_cast<Handle>(browse(&info));
 }
 
 bool shGetPathFromIDList(Handle itemList, std::string& path) {
-    auto getPath = bound<BOOL(WINAPI*)(LPCITEMIDLIST, LPSTR)>(libraryShell32, "SHGetPathFromIDListA");
-    char buffer[MAX_PATH] = "";
-    if (!getPath || !getPath(reinterpret_cast<LPCITEMIDLIST>(itemList), buffer)) return false;
-    buffer[MAX_PATH - 1] = 0;
-    path = buffer;
-    return true;
+    auto getPath = bound<BOOL(WINAPI*)(LPCITEMIDLIST, LPWSTR)>(libraryShell32, "SHGetPathFromIDListW");
+    // The call assumes MAX_PATH wide characters; more room costs nothing.
+    std::vector<wchar_t> buffer(32768, 0);
+    if (!getPath || !getPath(reinterpret_cast<LPCITEMIDLIST>(itemList), buffer.data())) return false;
+    buffer.back() = 0;
+    return exactAnswer("SHGetPathFromIDListW", buffer.data(), path);
 }
 
 namespace {
-using FileDialog = BOOL(WINAPI*)(LPOPENFILENAMEA);
+using FileDialog = BOOL(WINAPI*)(LPOPENFILENAMEW);
+// Room for the longest path Windows has: a dialog given a buffer too small
+// for the path typed fails (FNERR_BUFFERTOOSMALL). Wine's dialog has a
+// smaller buffer of its own, which the guard keeps it within.
+const std::size_t fileBufferUnits = 32768;
 
-bool fileDialog(FileDialog dialog, Handle owner, const std::string& filter, std::string& file,
+bool fileDialog(const char* call, FileDialog dialog, Handle owner, const std::string& filter, std::string& file,
                 const std::string& initialDir, const std::string& title, unsigned flags) {
     if (!dialog) return false;
-    char buffer[MAX_PATH];
-    std::size_t length = file.size() < MAX_PATH - 1 ? file.size() : MAX_PATH - 1;
-    std::memcpy(buffer, file.data(), length);
-    buffer[length] = 0;
-    OPENFILENAMEA request;
+    std::vector<wchar_t> buffer(fileBufferUnits, 0);
+    std::wstring preset = wideText(file);
+    std::copy(preset.begin(), preset.begin() + std::min(preset.size(), fileBufferUnits - 1), buffer.begin());
+    std::wstring wideFilter = wideText(filter), wideDirectory = wideText(initialDir), wideTitle = wideText(title);
+    OPENFILENAMEW request;
     std::memset(&request, 0, sizeof request);
 #ifdef _WIN64
-    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;  // 64-bit twin: the same old layout, in 64-bit sizes
+    request.lStructSize = OPENFILENAME_SIZE_VERSION_400W;  // 64-bit twin: the same old layout, in 64-bit sizes
 #else
     request.lStructSize = 76;  // the layout every Windows since 95 knows
 #endif
     request.hwndOwner = ownerWindow(owner);
-    request.lpstrFilter = filter.c_str();  // filter holds its own zero bytes and ends in two
+    request.lpstrFilter = wideFilter.c_str();  // filter holds its own zeros and ends in two
     request.nFilterIndex = 1;
-    request.lpstrFile = buffer;
-    request.nMaxFile = MAX_PATH;
-    request.lpstrInitialDir = initialDir.c_str();
-    request.lpstrTitle = title.c_str();
+    request.lpstrFile = buffer.data();
+    request.nMaxFile = static_cast<DWORD>(fileBufferUnits);
+    request.lpstrInitialDir = wideDirectory.c_str();
+    request.lpstrTitle = wideTitle.c_str();
     request.Flags = flags;
+    guardWineFileDialog(request, call);
     if (!dialog(&request)) return false;
-    buffer[MAX_PATH - 1] = 0;
-    file = buffer;
-    return true;
+    buffer.back() = 0;
+    return exactAnswer(call, buffer.data(), file);
 }
 }  // namespace
 
 bool getOpenFileName(Handle owner, const std::string& filter, std::string& file, const std::string& initialDir,
                      const std::string& title, unsigned flags) {
-    return fileDialog(bound<FileDialog>(libraryComdlg32, "GetOpenFileNameA"), owner, filter, file, initialDir, title, flags);
+    return fileDialog("GetOpenFileNameW", bound<FileDialog>(libraryComdlg32, "GetOpenFileNameW"), owner, filter, file,
+                      initialDir, title, flags);
 }
 
 bool getSaveFileName(Handle owner, const std::string& filter, std::string& file, const std::string& initialDir,
                      const std::string& title, unsigned flags) {
-    return fileDialog(bound<FileDialog>(libraryComdlg32, "GetSaveFileNameA"), owner, filter, file, initialDir, title, flags);
+    return fileDialog("GetSaveFileNameW", bound<FileDialog>(libraryComdlg32, "GetSaveFileNameW"), owner, filter, file,
+                      initialDir, title, flags);
 }
 
 long coInitialize() {

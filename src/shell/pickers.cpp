@@ -9,7 +9,6 @@ const unsigned browseOnlyFileSystemFolders = 0x1;  // BIF_RETURNONLYFSDIRS
 const unsigned saveDialogFlags = 0x4806;
 // OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_SHAREAWARE
 const unsigned openDialogFlags = 0x5004;
-const std::size_t displayNameSize = 260;
 
 // A relative reply file is pinned down before any dialog opens, so the answer
 // lands where the host looks for it even if the directory could not be kept
@@ -19,7 +18,10 @@ std::string replyFileBeforeDialog(const std::string& name) { return name.empty()
 // The dialogs move the process's current directory to the folder the user
 // browsed (the open dialog even with OFN_NOCHANGEDIR), and later relative
 // names of a batch or "kw.ini" would follow it: it is kept before a dialog
-// and restored afterwards, whatever the answer.
+// and restored afterwards, whatever the answer. Where it cannot be kept (it
+// has no exact form and no short name that has one, or is too long) no
+// dialog is shown: the command answers as cancelled, in the directory the
+// host started it in, and later names stay where they were.
 struct KeptDirectory {
     bool kept;
     std::string directory;
@@ -44,27 +46,36 @@ void fileCommand(Handle instance, const std::string& arguments, const char* mode
     std::string chosen = chooseFile(instance, filterName, filterPattern, defaultFile, initialDir, title, mode);
     writeTextFile(replyFile, chosen == notAvailable ? std::string("fileSelected=ERROR") : "fileSelected=" + chosen);
 }
+
+// The browser itself, the current directory kept: the chosen path or "na".
+std::string browseWithDisplayName(Handle owner, Handle allocator, Handle displayName, const std::string& title) {
+    std::string answer = notAvailable;
+    // Folders the shell implements through COM (namespace extensions) show only with COM on this thread.
+    long com = coInitialize();
+    Handle itemList = shBrowseForFolder(owner, displayName, title, browseOnlyFileSystemFolders);
+    if (itemList) {
+        std::string path;
+        // A path over 259 bytes would not fit the buffers every other path
+        // of hostcmd lives in: no answer rather than a cut one.
+        if (shGetPathFromIDList(itemList, path) && path.size() <= maxPathLength) answer = path;
+        // The item list is the shell's allocation and goes back to it also
+        // when it named no file-system path.
+        mallocFree(allocator, itemList);
+    }
+    if (!comFailed(com)) coUninitialize();
+    return answer;
+}
 }  // namespace
 
 std::string browseForFolder(Handle owner, const std::string& title) {
-    if (!someoneCanAnswer("SHBrowseForFolderA")) return notAvailable;
+    if (!someoneCanAnswer("SHBrowseForFolderW")) return notAvailable;
     Handle allocator = shGetMalloc();
     if (!allocator) return notAvailable;
     std::string answer = notAvailable;
-    Handle displayName = mallocAlloc(allocator, displayNameSize);
+    Handle displayName = mallocAlloc(allocator, browseDisplayNameSize);
     if (displayName) {
         KeptDirectory kept = keepCurrentDirectory();
-        // Folders the shell implements through COM (namespace extensions) show only with COM on this thread.
-        long com = coInitialize();
-        Handle itemList = shBrowseForFolder(owner, displayName, title, browseOnlyFileSystemFolders);
-        if (itemList) {
-            std::string path;
-            if (shGetPathFromIDList(itemList, path)) answer = path;
-            // The item list is the shell's allocation and goes back to it also
-            // when it named no file-system path.
-            mallocFree(allocator, itemList);
-        }
-        if (!comFailed(com)) coUninitialize();
+        if (kept.kept) answer = browseWithDisplayName(owner, allocator, displayName, title);
         restoreCurrentDirectory(kept);
         mallocFree(allocator, displayName);
     }
@@ -83,12 +94,14 @@ std::string chooseFile(Handle owner, const std::string& filterName, const std::s
     filter += '\0';
     std::string file = defaultFile == notGiven ? std::string() : defaultFile;
     bool save = mode == "save";
-    if (!someoneCanAnswer(save ? "GetSaveFileNameA" : "GetOpenFileNameA")) return notAvailable;
+    if (!someoneCanAnswer(save ? "GetSaveFileNameW" : "GetOpenFileNameW")) return notAvailable;
     KeptDirectory kept = keepCurrentDirectory();
+    if (!kept.kept) return notAvailable;
     bool chosen = save ? getSaveFileName(owner, filter, file, initialDir, title, saveDialogFlags)
                        : getOpenFileName(owner, filter, file, initialDir, title, openDialogFlags);
     restoreCurrentDirectory(kept);
-    return chosen ? file : std::string(notAvailable);
+    // The dialog takes any path; hostcmd's paths end at 259 bytes.
+    return chosen && file.size() <= maxPathLength ? file : std::string(notAvailable);
 }
 
 void commandGetUserDir(Handle instance, const std::string&, const std::string& arguments) {

@@ -48,9 +48,10 @@ void commandProgramIcon(Handle instance, const std::string& word, const std::str
 void commandDeleteIcon(Handle instance, const std::string& word, const std::string& arguments);
 void commandDeleteIconDir(Handle instance, const std::string& word, const std::string& arguments);
 
-// The chosen folder (without an added "\") or "na".
+// The chosen folder (without an added "\") or "na" (also for a path over
+// 259 bytes, or one the code page cannot hold exactly).
 std::string browseForFolder(Handle owner, const std::string& title);
-// The chosen file or "na"; mode "save" gives the save dialog, any other the open one.
+// The chosen file or "na" (the same); mode "save" gives the save dialog, any other the open one.
 std::string chooseFile(Handle owner, const std::string& filterName, const std::string& filterPattern,
                        const std::string& defaultFile, const std::string& initialDir, const std::string& title,
                        const std::string& mode);

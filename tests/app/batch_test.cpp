@@ -38,6 +38,7 @@ struct LineRuleCase {
     std::string bytes;
     std::vector<std::string> written;  // files the batch must have written
     std::vector<std::string> notWritten;
+    bool utf8 = false;  // run by the UTF-8 build
 };
 
 TEST_F(Batch, LineRules) {
@@ -63,11 +64,16 @@ TEST_F(Batch, LineRules) {
         {"a cut name never runs as a shorter one", "delete&" + std::string(243, 'd') + "\\keep.txt.bak\n", {}, {}},
         {"a cut flag never drops", "copy&src.txt&" + std::string(237, 'd') + "\\keep.txt&TRUE\n", {}, {}},
         {"bars and path tokens in a line", "save&a|b.txt&%WIN%\r\n", {"a b.txt"}, {}},
+        // Bytes that are not UTF-8 are a line the UTF-8 build does not run, and the batch ends there.
+        {"not UTF-8 in the ANSI build", "save&a.txt&1\nsave&b\xF0.b&2\nsave&c.txt&3\n", {"a.txt", "b\xF0.b", "c.txt"}, {}},
+        {"not UTF-8 in the UTF-8 build", "save&a.txt&1\nsave&b\xF0.b&2\nsave&c.txt&3\n", {"a.txt"}, {"b\xF0.b", "c.txt"},
+         true},
     };
     for (const LineRuleCase& c : cases) {
         SCOPED_TRACE(c.title);
         fakeReset();
         resetRuns();
+        fakeUseUtf8(c.utf8);
         fakeAddFile("C:\\work\\run.txt", c.bytes);
         fakeAddFile("C:\\work\\src.txt", "new");
         fakeAddFile("C:\\work\\" + std::string(243, 'd') + "\\keep.txt", "old");

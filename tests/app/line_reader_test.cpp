@@ -173,7 +173,8 @@ TEST(LineReader, FailedReadYieldsNoPartLine) {
     EXPECT_EQ(0, fakeOpenFiles());
 }
 // Where the UTF-8 build reads differently: a byte-order mark at the very
-// start. The ANSI build reads bytes.
+// start, and bytes that are not UTF-8, which fail the reader as a line that
+// does not fit does. The ANSI build reads bytes.
 TEST(LineReader, Utf8BuildSkipsTheMark) {
     const std::string mark = "\xEF\xBB\xBF", han = "\xE4\xB8\xAD", gift = "\xF0\x9F\x8E\x81";
     const std::string s259(259, 'x');
@@ -189,7 +190,17 @@ TEST(LineReader, Utf8BuildSkipsTheMark) {
         {"mark, then an empty first line", mark + "\nx\n", {mark, "x"}, {"", "x"}},
         {"only the first of two marks", mark + mark + "a", {mark + mark + "a", ""}, {mark + "a", ""}},
         {"a mark later in the file stays", "a\n" + mark + "b\n", {"a", mark + "b", ""}, {"a", mark + "b", ""}},
-        {"half a mark stays", "\xEF\xBBx\n", {"\xEF\xBBx", ""}, {"\xEF\xBBx", ""}},
+        {"half a mark is not UTF-8", "\xEF\xBBx\n", {"\xEF\xBBx", ""}, {""}},
+        // Windows' decoders would swallow the ".b" after a lead byte without its continuation.
+        {"a lead byte before ASCII ends the file", "a\ndelete&a\xF0.b\nc\n", {"a", "delete&a\xF0.b", "c"}, {"a", "", ""}},
+        {"a stray continuation byte", "x\x80\nc\n", {"x\x80", "c"}, {"", ""}},
+        {"an overlong slash", "a\xC0\xAF\n", {"a\xC0\xAF"}, {""}},
+        {"a surrogate", "a\xED\xA0\x80\n", {"a\xED\xA0\x80"}, {""}},
+        {"above U+10FFFF", "a\xF4\x90\x80\x80\n", {"a\xF4\x90\x80\x80"}, {""}},
+        {"a cut character at the end of the file", "a\nb\xE4\xB8", {"a", "b\xE4\xB8"}, {"a", ""}},
+        {"every form of UTF-8 reads", "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\n",
+         {"\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},
+         {"\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"}},
         {"the mark is no byte of line 1", mark + s259 + "\nnext", {""}, {s259, "next"}},
         // A line that does not fit yields nothing in either build, wherever
         // the cut falls: no half character is ever used.

@@ -2,6 +2,8 @@
 // process command line, and the nesting limit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/runner.h"
 #include "platform/memory_platform.h"
 
@@ -38,6 +40,35 @@ TEST_F(RunnerTest, LeadingQuoteRule) {
         {"", ""},
     };
     for (const QuoteCase& c : cases) EXPECT_EQ(dropLeadingQuotes(c.line), c.afterQuotes) << c.line;
+}
+
+// The last character the rule drops is a whole one: a lone lead byte or half
+// a UTF-8 sequence would end up in a name or a file.
+TEST_F(RunnerTest, LeadingQuoteRuleDropsAWholeLastCharacter) {
+    const QuoteCase utf8[] = {
+        {"\"save&q.txt&caf\xC3\xA9", "save&q.txt&caf"},
+        {"\"save&q.txt&\xF0\x9F\x8E\x81", "save&q.txt&"},
+        {"\"\xC3\xA9", ""},
+    };
+    fakeUseUtf8(true);
+    for (const QuoteCase& c : utf8) EXPECT_EQ(dropLeadingQuotes(c.line), c.afterQuotes) << c.line;
+    fakeReset();
+    fakeUseCodePage932(true);
+    EXPECT_EQ(dropLeadingQuotes("\"save&q.txt&x\x83\x5C"), "save&q.txt&x");
+}
+
+// Where texts are UTF-8, a command line that is not runs nothing at all.
+TEST_F(RunnerTest, LineThatIsNotUtf8RunsNothing) {
+    for (bool utf8 : {false, true}) {
+        fakeReset();
+        fakeUseUtf8(utf8);
+        fakeTraceOn(true);
+        runCommandLine(1, "save&C:\\a\xF0.b&x");
+        EXPECT_EQ(!utf8, fakeFileExists("C:\\a\xF0.b")) << utf8;
+        EXPECT_EQ(utf8 ? 1 : 0, std::count(fakeTraceLines.begin(), fakeTraceLines.end(),
+                                           "[1] not well-formed UTF-8: this line is not run"));
+        EXPECT_FALSE(runsStopped());
+    }
 }
 
 TEST_F(RunnerTest, ProcessCommandLineTail) {

@@ -71,6 +71,48 @@ TEST_F(TextTest, TrailingBackslashRule) {
     }
 }
 
+// The last character is a whole one: a double-byte character in 932, a
+// whole UTF-8 sequence where texts are UTF-8 (bytes of no sequence one by one).
+TEST_F(TextTest, LastCharacterIsWhole) {
+    enum Mode { ansi, cp932, utf8 };
+    struct Case {
+        Mode mode;
+        std::string text;
+        std::size_t start;
+    } cases[] = {
+        {ansi, "caf\xC3\xA9", 4},          {utf8, "caf\xC3\xA9", 3},
+        {utf8, "\xE4\xB8\xAD", 0},         {utf8, "a\xF0\x9F\x8E\x81", 1},
+        {utf8, "a\\", 1},                  {utf8, "a\x80\x80\x80\x80", 4},
+        {utf8, "a\xE4\xB8", 2},             {utf8, "\xC3", 0},
+        {cp932, "x\x83\x5C", 1},           {ansi, "x\x83\x5C", 2},
+        {utf8, "", std::string::npos},
+    };
+    for (const Case& c : cases) {
+        fakeReset();
+        if (c.mode == utf8) fakeUseUtf8(true);
+        fakeUseCodePage932(c.mode == cp932);
+        EXPECT_EQ(lastCharacterStart(c.text), c.start) << c.text;
+    }
+    // The ANSI build on a Windows whose ANSI code page is UTF-8 counts the same.
+    fakeReset();
+    fakeSetCodePage(65001);
+    EXPECT_EQ(lastCharacterStart("caf\xC3\xA9"), 3u);
+}
+
+TEST_F(TextTest, WellFormedUtf8) {
+    struct Case {
+        std::string text;
+        bool wellFormed;
+    } cases[] = {
+        {"", true}, {"plain ASCII & more", true}, {"\xC5\x81ukasz \xE4\xB8\xAD \xF0\x9F\x8E\x81", true},
+        {"\xEF\xBB\xBF", true}, {"\xED\x9F\xBF\xEE\x80\x80\xF4\x8F\xBF\xBF", true},
+        {"a\xF0.b", false}, {"\x80", false}, {"\xC3", false}, {"\xC3(", false}, {"\xC0\xAF", false},
+        {"\xC1\xBF", false}, {"\xE0\x9F\xBF", false}, {"\xED\xA0\x80", false}, {"\xF0\x8F\xBF\xBF", false},
+        {"\xF4\x90\x80\x80", false}, {"\xF5\x80\x80\x80", false}, {"\xFF", false}, {"\xE4\xB8", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(wellFormedUtf8(c.text), c.wellFormed) << c.text;
+}
+
 TEST_F(TextTest, TextEscapes) {
     struct Case {
         const char* text;

@@ -195,6 +195,49 @@ TEST_F(Tokens, FailingOrOverlongDirectoryLeavesTheToken) {
     EXPECT_EQ("%WIN%|%TEMP%|C:\\S\\", expandPathTokens(0, "%WIN%|%TEMP%|%SYS%"));
 }
 
+// A directory Windows holds with a character the code page lacks: its short
+// name where it has one that converts, the UTF-8 bytes in the UTF-8 build,
+// and otherwise no value at all (never the best-fit "Lukasz").
+TEST_F(Tokens, DirectoriesTheCodePageCannotSpell) {
+    const std::string L = fakeWideCharacter(0x141), lone = fakeWideCharacter(0xD800);
+    struct Case {
+        const char* what;
+        bool utf8;
+        std::string windows, temp, system;
+        std::string longPath, shortPath;  // a short name Windows keeps, when given
+        std::string expanded;             // of "%WIN%|%TEMP%|%SYS%"
+        int inexact;                      // calls traced as having no exact form
+    } cases[] = {
+        {"short names", false, "C:\\WIN" + L, "C:\\Users\\" + L + "ukasz\\Temp\\", "C:\\WIN" + L + "\\system32",
+         "C:\\Users\\" + L + "ukasz", "C:\\Users\\UKASZ~1", "%WIN%|C:\\Users\\UKASZ~1\\Temp\\|%SYS%", 2},
+        {"no short names", false, "C:\\Windows", "C:\\Users\\" + L + "ukasz\\Temp\\", "C:\\Windows\\system32", "", "",
+         "C:\\Windows\\|%TEMP%|C:\\Windows\\system32\\", 1},
+        {"UTF-8 build", true, "C:\\Windows", "C:\\Users\\" + L + "ukasz\\Temp\\", "C:\\Windows\\system32", "", "",
+         "C:\\Windows\\|C:\\Users\\\xC5\x81ukasz\\Temp\\|C:\\Windows\\system32\\", 0},
+        {"UTF-8 build, a lone surrogate", true, "C:\\W" + lone, "C:\\T\\", "C:\\W" + lone + "\\s", "C:\\W" + lone,
+         "C:\\W~1", "C:\\W~1\\|C:\\T\\|C:\\W~1\\s\\", 0},
+        {"a short name with no exact form either", false, "C:\\" + L, "C:\\T\\", "C:\\S", "C:\\" + L,
+         "C:\\" + L + "~1", "%WIN%|C:\\T\\|C:\\S\\", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fakeReset();
+        fakeUseUtf8(c.utf8);
+        fakeSetDirectories(c.windows, c.temp, c.system);
+        if (!c.longPath.empty()) fakeSetShortName(c.longPath, c.shortPath);
+        EXPECT_EQ(c.expanded, expandPathTokens(0, "%WIN%|%TEMP%|%SYS%"));
+        int inexact = 0;
+        for (const FakeFailedCall& failed : fakeFailedCalls)
+            inexact += failed.line.find(" has no exact form in code page ") != std::string::npos;
+        EXPECT_EQ(c.inexact, inexact);
+    }
+    fakeReset();
+    fakeSetDirectories("C:\\Windows", "C:\\" + L + "\\", "C:\\Windows\\system32");
+    expandPathTokens(0, "%TEMP%");
+    ASSERT_EQ(1u, fakeFailedCalls.size());
+    EXPECT_EQ("    GetTempPathW() failed: U+0141 has no exact form in code page 1252", fakeFailedCalls[0].line);
+}
+
 TEST_F(Tokens, DoubleByteCharactersHideTokens) {
     fakeUseCodePage932(true);
     // 0x81 opens a double-byte character whose second byte is "%": no token starts there.

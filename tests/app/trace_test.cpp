@@ -104,7 +104,7 @@ TEST_F(TraceTest, ABoxNobodyCanSeeIsTracedAndNotShown) {
     ASSERT_EQ(fakeTraceLines.size(), 4u);
     EXPECT_EQ(fakeTraceLines[1],
               "    MessageBoxA not shown: the window station is not visible, nobody could answer; it counts as failed");
-    EXPECT_EQ(fakeTraceLines[3], "    GetOpenFileNameA not shown: the window station is not visible, nobody could "
+    EXPECT_EQ(fakeTraceLines[3], "    GetOpenFileNameW not shown: the window station is not visible, nobody could "
                                  "answer; it counts as failed");
     EXPECT_TRUE(fakeBoxes.empty());
     EXPECT_TRUE(fakeDialogs.empty());

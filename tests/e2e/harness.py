@@ -6,7 +6,8 @@ What it provides
 * A private Wine prefix inside the build tree (never ~/.wine), made once per
   test run by copying a template prefix that is built once and kept (the
   template holds real user folders instead of Wine's links to $HOME,
-  ``Managed=N`` for quick dialogs, no crash dialog, the ``.hcx`` file type
+  ``Managed=N`` for quick dialogs, no crash dialog and no automatic
+  debugger (a crash ends the process at once), the ``.hcx`` file type
   whose "open" and "print" verbs start recorder.exe, and the drives A:, E:,
   F: typed cdrom).  The wineserver is kept warm (``wineserver -p``) for the
   whole run and stopped afterwards.
@@ -94,7 +95,7 @@ import wine_arch  # noqa: E402  (which build runs here, through which loader)
 
 # Bump when the contents of the template prefix change: older templates are
 # then rebuilt.
-TEMPLATE_VERSION = "1"
+TEMPLATE_VERSION = "2"
 
 WINE_ENV = {
     "WINEDEBUG": "-all",
@@ -595,6 +596,9 @@ class Prefix:
                                "nobody answered?): %s" % (timeout, result.describe()))
         if result.exit_code is None:
             raise HarnessError("hostcmd.exe could not be run: %s" % result.describe())
+        if result.exit_code >= 0xC0000000:
+            raise HarnessError("the program crashed (unhandled exception 0x%08X): %s"
+                               % (result.exit_code, result.describe()))
         if answers:
             errors = [a for a in result.answers if "error" in a]
             if errors or len(result.answers) < len(answers):
@@ -763,6 +767,9 @@ def lnkinfo(path, timeout=30.0):
 # ---------------------------------------------------------------------------
 # Templates and the session
 
+# AeDebug: no automatic debugger. Wine would start winedbg on an unhandled
+# exception and hold the crashed process for minutes; a debugger that cannot
+# be started ends it at once, with the exception code as its exit code.
 REG_SETUP = r"""REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
@@ -770,6 +777,10 @@ REG_SETUP = r"""REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
+"Debugger"=""
+"Auto"="1"
 
 [HKEY_LOCAL_MACHINE\Software\Wine\Drives]
 "a:"="cdrom"
@@ -785,6 +796,10 @@ REG_SETUP = r"""REGEDIT4
 [HKEY_CLASSES_ROOT\HostcmdE2E.Record\shell\print\command]
 @="\"C:\\e2e\\recorder.exe\" print \"%1\""
 """
+
+# The key REG_SETUP turns the debugger off with; a 64-bit prefix has it in
+# both registry views, and each program reads its own.
+AEDEBUG_KEY = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug"
 
 
 def build_template(path, arch, work_dir):
@@ -835,6 +850,14 @@ def build_template(path, arch, work_dir):
     if rc != 0:
         raise HarnessError("reg import failed in the template: %r %r" % (out, err))
     os.remove(reg_file)
+    # reg import writes one view only (which one depends on the loader that
+    # ran reg.exe): in a 64-bit prefix the debugger goes off in both.
+    for view in (("/reg:32", "/reg:64") if arch == "win64" else ()):
+        for name, data in (("Debugger", ""), ("Auto", "1")):
+            rc, out, err = run_to_files(decision.wine("reg", "add", AEDEBUG_KEY, "/v", name, "/d", data, "/f", view),
+                                        p.env(), _log_path(logs, "reg-aedebug.out"), timeout=120)
+            if rc != 0:
+                raise HarnessError("reg add %s failed in the template: %r %r" % (view, out, err))
     # Let the server write the registry files and end before copying.
     run_to_files(["wineserver", "-w"], p.env(), _log_path(logs, "wineserver-w.out"),
                  timeout=120)

@@ -9,6 +9,7 @@ entry the run's directory must hold afterwards (path -> bytes, or DIR).  A
 run whose command does nothing must leave the directory exactly as it was."""
 
 import os
+import shutil
 
 import harness
 from harness import DIR
@@ -328,12 +329,15 @@ UNICODE_NAMES = (("Polish", "Łódź żółw"), ("Greek", "Ελλάδα"), ("Chi
 MARK = b"\xef\xbb\xbf"
 
 
-class UnicodeNameTest(harness.TestCase):
-    """One table: each row runs with every name through hostcmd-utf8.exe,
-    which must get the name exactly right, and through hostcmd.exe, which
-    cannot (the same UTF-16 command line reaches it in code page 1252): that
-    is what the UTF-8 build gains. Command lines go over as UTF-16
-    (CreateProcessW); what a row yields is read from outside the program."""
+def as_code_page_1252(data):
+    """What the ANSI build reads in bytes of a file: each byte one character
+    of code page 1252 (Windows gives the five bytes 1252 leaves free the code
+    points of their value)."""
+    return "".join(chr(b) if b in (0x81, 0x8D, 0x8F, 0x90, 0x9D) else bytes([b]).decode("cp1252") for b in data)
+
+
+class UnicodeRuns(harness.TestCase):
+    """Runs of both builds with UTF-16 command lines (CreateProcessW)."""
 
     def setUp(self):
         if not os.path.exists(self.wine.unix(harness.HOSTCMD_UTF8_WIN)):
@@ -344,14 +348,23 @@ class UnicodeNameTest(harness.TestCase):
         self.assertEqual(r.exit_code, 0)
         return r
 
-    # Each row: (what it checks, function(program, label, name) -> what came
-    # out, function(label, name) -> what must come out).
     def files(self, program, before, line):
         d = self.dir()
         for name, data in before.items():
             d.mkdir(name) if data is DIR else d.write(name, data)
         self.run_utf8(program, d, line)
         return d.snapshot()
+
+
+class UnicodeNameTest(UnicodeRuns):
+    """One table: each row runs with every name through hostcmd-utf8.exe,
+    which must get the name exactly right, and through hostcmd.exe, whose
+    code page (1252) cannot hold these names: handed over as UTF-16, such a
+    command line runs nothing at all, and only a batch file's bytes reach it,
+    read as code page 1252. What a row yields is read from outside the
+    program. Each row: (what it checks, function(program, label, name) ->
+    what came out, function(label, name) -> what must come out of
+    hostcmd-utf8.exe, the same for hostcmd.exe)."""
 
     def registry(self, program, label, n):
         # reg stores the value; regToFile reads it back into a reply file;
@@ -362,9 +375,10 @@ class UnicodeNameTest(harness.TestCase):
         self.run_utf8(program, d, "reg&HKCU&Software\\HostcmdUnicode\\%s&%s&%s" % (label, n, n))
         self.run_utf8(program, d, "regToFile&HKCU&Software\\HostcmdUnicode\\%s&%s&reply.txt" % (label, n))
         rc, out, err = self.wine.wine(["reg", "export", key, d.winpath("export.reg"), "/y"], timeout=30)
-        self.assertEqual(rc, 0, (out, err))
-        exported = d.read("export.reg").decode("utf-16")
-        values = [line for line in exported.splitlines() if line.startswith('"')]
+        values = None
+        if rc == 0:
+            exported = d.read("export.reg").decode("utf-16")
+            values = [line for line in exported.splitlines() if line.startswith('"')]
         self.wine.reg_delete(key)
         return values, d.read("reply.txt") if os.path.exists(d.path("reply.txt")) else None
 
@@ -391,43 +405,174 @@ class UnicodeNameTest(harness.TestCase):
                 "Local path" in info and (surrogates or info.get("Description") == description))
 
     def box(self, program, label, n):
-        r = self.run_utf8(program, self.dir(), "message&%s&%s says&&hello" % (n, n),
-                          answers=[("box", "*", 1)])
-        a = r.answer(1)
+        line = "message&%s&%s says&&hello" % (n, n)
+        if program == harness.HOSTCMD_WIN:
+            # Nothing runs: the run ends by itself, where a box would wait.
+            self.run_utf8(program, self.dir(), line)
+            return None
+        a = self.run_utf8(program, self.dir(), line, answers=[("box", "*", 1)]).answer(1)
         return tuple(a[k].encode("latin-1").decode("utf-8", "replace") for k in ("caption", "text"))
 
     def rows(self):
+        def batch(mark):
+            line = lambda n: ("save&%s.txt&%s\r\n" % (n, n)).encode()
+            return (lambda p, l, n: self.files(p, {"b.txt": mark + line(n)}, "batch&b.txt"),
+                    lambda l, n: {"b.txt": mark + line(n), n + ".txt": n.encode()},
+                    # The ANSI build reads the bytes as code page 1252; a mark
+                    # sticks to the command word, which is then no command.
+                    lambda l, n: {"b.txt": mark + line(n)} if mark else
+                    {"b.txt": line(n), as_code_page_1252(n.encode()) + ".txt": n.encode()})
         return [
             ("save", lambda p, l, n: self.files(p, {}, "save&%s.txt&%s" % (n, n)),
-             lambda l, n: {n + ".txt": n.encode()}),
+             lambda l, n: {n + ".txt": n.encode()}, lambda l, n: {}),
             ("copy", lambda p, l, n: self.files(p, {n + ".txt": b"x"}, "copy&%s.txt&%s 2.txt&FALSE" % (n, n)),
-             lambda l, n: {n + ".txt": b"x", n + " 2.txt": b"x"}),
+             lambda l, n: {n + ".txt": b"x", n + " 2.txt": b"x"}, lambda l, n: {n + ".txt": b"x"}),
             ("move", lambda p, l, n: self.files(p, {n + ".txt": b"x"}, "move&%s.txt&%s 2.txt&FALSE" % (n, n)),
-             lambda l, n: {n + " 2.txt": b"x"}),
-            ("makeDir", lambda p, l, n: self.files(p, {}, "makeDir&" + n), lambda l, n: {n: DIR}),
+             lambda l, n: {n + " 2.txt": b"x"}, lambda l, n: {n + ".txt": b"x"}),
+            ("makeDir", lambda p, l, n: self.files(p, {}, "makeDir&" + n), lambda l, n: {n: DIR}, lambda l, n: {}),
             ("delete", lambda p, l, n: self.files(p, {n + ".txt": b"x", "keep.txt": b"k"}, "delete&%s.txt" % n),
-             lambda l, n: {"keep.txt": b"k"}),
+             lambda l, n: {"keep.txt": b"k"}, lambda l, n: {n + ".txt": b"x", "keep.txt": b"k"}),
             ("reg and regToFile", self.registry,
-             lambda l, n: (['"%s"="%s"' % (n, n)], b"regToFile=" + n.encode())),
-            ("shortcut", self.shortcut, lambda l, n: (True, True, True)),
-            ("message box", self.box, lambda l, n: (n, n + " says\r\nhello")),
+             lambda l, n: (['"%s"="%s"' % (n, n)], b"regToFile=" + n.encode()), lambda l, n: (None, None)),
+            ("shortcut", self.shortcut, lambda l, n: (True, True, True), lambda l, n: None),
+            ("message box", self.box, lambda l, n: (n, n + " says\r\nhello"), lambda l, n: None),
             # The batch file's own name is ASCII: both builds open it.
-            ("batch without a mark",
-             lambda p, l, n: self.files(p, {"b.txt": ("save&%s.txt&%s\r\n" % (n, n)).encode()}, "batch&b.txt"),
-             lambda l, n: {"b.txt": ("save&%s.txt&%s\r\n" % (n, n)).encode(), n + ".txt": n.encode()}),
-            ("batch with a mark",
-             lambda p, l, n: self.files(p, {"b.txt": MARK + ("save&%s.txt&%s\r\n" % (n, n)).encode()},
-                                        "batch&b.txt"),
-             lambda l, n: {"b.txt": MARK + ("save&%s.txt&%s\r\n" % (n, n)).encode(), n + ".txt": n.encode()}),
+            ("batch without a mark",) + batch(b""),
+            ("batch with a mark",) + batch(MARK),
         ]
 
     def test_names_beyond_the_ansi_code_page(self):
-        for what, run, expected in self.rows():
+        for what, run, expected, expected_ansi in self.rows():
             for label, n in UNICODE_NAMES:
                 with self.subTest(what=what, name=label, build="hostcmd-utf8.exe"):
                     self.assertEqual(run(harness.HOSTCMD_UTF8_WIN, label, n), expected(label, n))
                 with self.subTest(what=what, name=label, build="hostcmd.exe"):
-                    self.assertNotEqual(run(harness.HOSTCMD_WIN, label, n), expected(label, n))
+                    self.assertEqual(run(harness.HOSTCMD_WIN, label, n), expected_ansi(label, n))
+
+
+class BestFitTest(UnicodeRuns):
+    """Command lines a Unicode host writes (CreateProcessW) with characters
+    code page 1252 lacks, whose best-fit forms name other files or are
+    hostcmd's own syntax: hostcmd.exe runs none of them, hostcmd-utf8.exe
+    runs each exactly as written. Each row: files before, the command line,
+    the files after hostcmd.exe, the files after hostcmd-utf8.exe."""
+
+    ROWS = [
+        ("U+0141: Lukasz is another file", {"Łukasz.txt": b"x", "Lukasz.txt": b"y"}, "delete&Łukasz.txt",
+         {"Łukasz.txt": b"x", "Lukasz.txt": b"y"}, {"Lukasz.txt": b"y"}),
+        ("U+FF06 would split the fields", {}, "save&Tom＆Jerry.txt&hello", {}, {"Tom＆Jerry.txt": b"hello"}),
+        ("U+FF3C would be a backslash", {"a": DIR}, "save&a＼b.txt&x", {"a": DIR}, {"a": DIR, "a＼b.txt": b"x"}),
+        ("U+2216 would be a backslash", {"a": DIR}, "save&a∖b.txt&x", {"a": DIR}, {"a": DIR, "a∖b.txt": b"x"}),
+        ("U+FF0F would be a slash", {"a": DIR}, "save&a／b.txt&x", {"a": DIR}, {"a": DIR, "a／b.txt": b"x"}),
+        ("U+2215 would be a slash", {"a": DIR}, "save&a∕b.txt&x", {"a": DIR}, {"a": DIR, "a∕b.txt": b"x"}),
+        ("U+FF0E would be a dot", {"keep.txt": b"k", "keep．txt": b"x"}, "delete&keep．txt",
+         {"keep.txt": b"k", "keep．txt": b"x"}, {"keep.txt": b"k"}),
+        ("U+FF02 would be the leading quote", {}, "＂save&q.txt&Hi＂", {}, {}),
+        ("U+FF05 would make a path token", {}, "save&％TEMP％x.txt&y", {}, {"％TEMP％x.txt": b"y"}),
+        ("U+FF5C would be a blank", {}, "save&a｜b.txt&x", {}, {"a｜b.txt": b"x"}),
+        ("what code page 1252 holds", {}, "save&café.txt&é", {"café.txt": b"\xe9"}, {"café.txt": b"\xc3\xa9"}),
+        ("the leading quote drops a whole last character", {}, '"save&q.txt&café', {"q.txt": b"caf"},
+         {"q.txt": b"caf"}),
+    ]
+
+    def test_best_fit_names_run_nothing(self):
+        for label, before, line, ansi, utf8 in self.ROWS:
+            for program, expected in ((harness.HOSTCMD_WIN, ansi), (harness.HOSTCMD_UTF8_WIN, utf8)):
+                with self.subTest(label, build=program):
+                    self.assertEqual(self.files(program, before, line), expected)
+
+    def test_registry_text_read_back(self):
+        # Written by the UTF-8 build; read back by both: RegQueryValueExA would give "Lukasz".
+        key = "Software\\HostcmdBestFit"
+        self.wine.reg_delete("HKCU\\" + key)
+        self.run_utf8(harness.HOSTCMD_UTF8_WIN, self.dir(), "reg&HKCU&%s&name&Łukasz" % key)
+        for program, reply in ((harness.HOSTCMD_WIN, b"regToFile=ERROR"),
+                               (harness.HOSTCMD_UTF8_WIN, "regToFile=Łukasz".encode())):
+            with self.subTest(build=program):
+                d = self.dir()
+                self.run_utf8(program, d, "regToFile&HKCU&%s&name&r.txt" % key)
+                self.assertEqual(d.snapshot(), {"r.txt": reply})
+        self.wine.reg_delete("HKCU\\" + key)
+
+    def test_a_directory_by_its_short_name(self):
+        # %TEMP% in a profile folder code page 1252 cannot spell: hostcmd.exe
+        # takes its short name, which names the same folder. TMP is set where
+        # Wine builds a new process's environment from (HKCU\Environment).
+        user = os.path.basename(self.wine.user_dir())
+        folder = os.path.join(self.wine.user_dir(), "Łukasz")
+        os.makedirs(folder, exist_ok=True)
+        kept = self.wine.reg_query("HKCU\\Environment", "TMP")
+        try:
+            self.run_utf8(harness.HOSTCMD_UTF8_WIN, self.dir(), "reg&HKCU&Environment&TMP&C:\\users\\%s\\Łukasz" % user)
+            for program, name in ((harness.HOSTCMD_WIN, "ansi"), (harness.HOSTCMD_UTF8_WIN, "utf8")):
+                self.run_utf8(program, self.dir(), "save&%%TEMP%%%s.txt&%s" % (name, name))
+            self.assertEqual(harness.snapshot(folder), {"ansi.txt": b"ansi", "utf8.txt": b"utf8"})
+        finally:
+            if kept:
+                self.wine.reg_add("HKCU\\Environment", "TMP", kept["TMP"][1], type=kept["TMP"][0])
+            else:
+                self.wine.reg_delete("HKCU\\Environment", "TMP")
+            shutil.rmtree(folder)
+
+    def test_trace_names_the_character(self):
+        trace = "C:\\trace-out\\best-fit.txt"
+        os.makedirs(self.wine.unix("C:\\trace-out"), exist_ok=True)
+        if os.path.exists(self.wine.unix(trace)):
+            os.remove(self.wine.unix(trace))
+        self.run_utf8(harness.HOSTCMD_WIN, self.dir(), "delete&Łukasz.txt", env={"HOSTCMD_TRACE": trace})
+        with open(self.wine.unix(trace), "rb") as f:
+            self.assertEqual(f.read(), b"the command line holds U+0141, which has no exact form in code page 1252: "
+                                       b"nothing runs\r\n")
+
+
+def installer_file(welcome_caption=b"Welcome", commands=()):
+    """An installer file with every dialog off, installing into the run's
+    own directory (line 15 is filled in per run)."""
+    lines = [b"Not UTF-8", b"HostcmdE2E", b"NotUtf8", b"1", b"NO", b"NO", b"NO", welcome_caption, b"Hi",
+             b"Path", b"Into:", b"Pick", b"Restart", b"Now?", b"%BASE%", b"Inst\\", b"NO"] + [b""] * 20
+    return b"\r\n".join(lines + list(commands)) + b"\r\n\r\n"
+
+
+class NotUtf8Test(UnicodeRuns):
+    """A line that is not well-formed UTF-8, one per kind of file: the UTF-8
+    build does not use it (a batch ends there, a check file runs neither
+    line, an installer changes nothing or ends its command list there); the
+    ANSI build reads its bytes as code page 1252 (0xF0 is "ð"). Each row:
+    the files, the command line, the files after hostcmd.exe, after
+    hostcmd-utf8.exe (the files given before are left out of both)."""
+
+    BAD = b"\xf0.b"  # a lead byte followed by ASCII: Wine's decoder swallowed the ".b"
+
+    def rows(self):
+        check = b"\r\n".join([b"Check", b"HostcmdE2E", b"NotUtf8" + self.BAD, b"1", b"m.txt",
+                               b"save&installed.txt&6", b"save&not-installed.txt&7"]) + b"\r\n"
+        return [
+            ("batch", {"b.txt": b"save&first.txt&1\r\ndelete&a" + self.BAD + b"\r\nsave&after.txt&3\r\n",
+                       "a\ufffd": b"x", "a\ufffd.b": b"y"},
+             "batch&b.txt", {"first.txt": b"1", "after.txt": b"3"}, {"first.txt": b"1"}),
+            ("check file", {"check.ini": check}, "installCheck&check.ini", {"not-installed.txt": b"7"}, {}),
+            ("installer, a setting line", {"setup.txt": installer_file(b"Welcome" + self.BAD, [b"save&one.txt&1"])},
+             "install&setup.txt", {"Inst": DIR, "one.txt": b"1"}, {}),
+            ("installer, the command list",
+             {"setup.txt": installer_file(commands=[b"save&one.txt&1", b"save&b" + self.BAD + b"&2", b"save&three.txt&3"])},
+             "install&setup.txt", {"Inst": DIR, "one.txt": b"1", "bð.b": b"2", "three.txt": b"3"},
+             {"Inst": DIR, "one.txt": b"1"}),
+        ]
+
+    def test_a_line_that_is_not_utf8_is_not_used(self):
+        for kind, before, line, ansi, utf8 in self.rows():
+            for program, expected in ((harness.HOSTCMD_WIN, ansi), (harness.HOSTCMD_UTF8_WIN, utf8)):
+                with self.subTest(kind, build=program):
+                    self.wine.reg_delete("HKLM\\Software\\HostcmdE2E\\NotUtf8")
+                    d = self.dir()
+                    for name, data in before.items():
+                        d.write(name, data.replace(b"%BASE%", d.win.encode() + b"\\"))
+                    self.run_utf8(program, d, line)
+                    after = {name: data for name, data in d.snapshot().items() if name not in before}
+                    self.assertEqual(after, expected)
+                    for name, data in before.items():
+                        self.assertEqual(d.read(name), data.replace(b"%BASE%", d.win.encode() + b"\\"))
+        self.wine.reg_delete("HKLM\\Software\\HostcmdE2E\\NotUtf8")
 
 
 if __name__ == "__main__":

@@ -65,6 +65,16 @@ class LauncherTest(HarnessTest):
         with self.assertRaises(HarnessError):
             self.probe(d, b'box Unanswered Text 0x1000', timeout=1.0)
 
+    def test_a_crash_ends_the_run_at_once_and_is_reported(self):
+        # No debugger is started to hold the crashed process.
+        d = self.dir()
+        r, result = self.probe(d, b'crash now', timeout=30, check=False)
+        self.assertEqual(result, {"result": "0"})
+        self.assertEqual(r.exit_code, 0xC0000005, r.describe())
+        self.assertLess(r.seconds, 10, r.describe())
+        with self.assertRaisesRegex(HarnessError, "crashed"):
+            self.probe(d, b'crash now', timeout=30)
+
     def test_program_that_cannot_start_is_reported(self):
         d = self.dir()
         r = self.run_in(d, b'x', raw=True, program="C:\\e2e\\missing.exe", check=False)

@@ -91,8 +91,9 @@ def allowed_functions(build='win32'):
     return allowed
 
 
-def lazily_bound():
-    """{'shell32.dll!ShellExecuteA', ...} from the platform sources' bound<...>(library, "Name") calls."""
+def lazily_bound(build='win32'):
+    """{'shell32.dll!ShellExecuteA', ...} from the platform sources' bound<...>(library, "Name") calls
+    in the code of the build: a call in the other build's branch of an #ifdef _WIN64 is left out."""
     found = set()
     platform = os.path.join(REPO, 'src', 'platform')
     for name in sorted(os.listdir(platform)):
@@ -100,8 +101,24 @@ def lazily_bound():
             continue
         with open(os.path.join(platform, name), encoding='latin-1') as f:
             text = f.read()
-        for library, function in re.findall(r'bound<.*?>\(\s*(library\w+)\s*,\s*"(\w+)"\s*\)', text, re.S):
-            found.add(f'{LAZY_DLLS[library]}!{function}')
+        # (offset of a line, the build its code is for, or None for both)
+        regions, branches, offset = [], [], 0
+        for line in text.splitlines(keepends=True):
+            words = line.split()[:2]
+            if words == ['#ifdef', '_WIN64'] or words == ['#ifndef', '_WIN64']:
+                branches.append('win64' if words[0] == '#ifdef' else 'win32')
+            elif words and words[0] in ('#if', '#ifdef', '#ifndef'):
+                branches.append(None)
+            elif words and words[0] == '#else' and branches:
+                branches[-1] = {'win64': 'win32', 'win32': 'win64'}.get(branches[-1])
+            elif words and words[0] == '#endif' and branches:
+                branches.pop()
+            regions.append((offset, next((b for b in reversed(branches) if b), None)))
+            offset += len(line)
+        for match in re.finditer(r'bound<.*?>\(\s*(library\w+)\s*,\s*"(\w+)"\s*\)', text, re.S):
+            region = [r for start, r in regions if start <= match.start()][-1]
+            if region in (None, build):
+                found.add(f'{LAZY_DLLS[match.group(1)]}!{match.group(2)}')
     return found
 
 
@@ -188,9 +205,9 @@ class ImportCases(BuildChecks):
         self.assertEqual(sorted(found & imported), [], 'a function newer than XP is imported: XP would not start it')
 
     def test_lazily_bound_functions_exist_on_xp(self):
-        bound = lazily_bound()
+        bound = lazily_bound(self.build)
         self.assertIn('shell32.dll!ShellExecuteExA', bound, 'the scan of the platform sources found nothing')
-        self.assertEqual(sorted(bound - allowed_functions()), [],
+        self.assertEqual(sorted(bound - allowed_functions(self.build)), [],
                          'run-time bound functions not checked against Windows XP (see packaging/xp_imports.txt)')
 
     def test_stripped_and_small(self):
@@ -439,7 +456,7 @@ def list_imports():
     for dll, functions in sorted(image.imports().items(), key=lambda item: item[0].lower()):
         print(f'{dll} (imported): {", ".join(sorted(functions))}')
     lazy = {}
-    for entry in lazily_bound():
+    for entry in lazily_bound(BUILD or 'win32'):
         if entry.split('!')[1].encode() + b'\0' not in image.data:
             continue  # not reached by any command built so far
         dll, function = entry.split('!')

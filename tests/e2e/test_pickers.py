@@ -67,6 +67,28 @@ class FilePromptTest(harness.TestCase):
                 self.assertEqual(d.read("old.txt"), b"keep me")
                 self.assertFalse(os.path.exists(d.path("new.txt")))
 
+    def test_a_long_typed_path_is_no_answer(self):
+        # A full path of 270 characters typed into the name box (of an
+        # existing file for the open dialog): a dialog with a buffer of 260
+        # crashed inside Wine's comdlg32; now the run ends and the choice,
+        # over 259, is no answer.
+        for word in ("openPrompt", "savePrompt"):
+            for program in (harness.HOSTCMD_WIN, harness.HOSTCMD_UTF8_WIN):
+                with self.subTest(word, build=program):
+                    d = self.dir()
+                    folder = "L" * 100 + "\\" + "M" * 80
+                    d.mkdir(folder.replace("\\", "/"))
+                    name = "f" * (270 - len(d.win) - len(folder) - 6) + ".txt"
+                    path = d.win + "\\" + folder + "\\" + name
+                    self.assertEqual(len(path), 270)
+                    if word == "openPrompt":  # the file to open exists; the one to save does not
+                        d.write((folder + "/" + name).replace("\\", "/"), b"x")
+                    answers = [("file", "Long", path, 1)]
+                    line = "&".join([word, "r.txt", "Text", "*.txt", "none", d.win, "Long"])
+                    r = self.run_in(d, line.encode(), answers=answers, timeout=20, program=program)
+                    self.assertEqual(r.exit_code, 0)
+                    self.assertEqual(d.read("r.txt"), b"fileSelected=ERROR")
+
     def test_relative_reply_file_stays_in_the_starting_directory(self):
         # The file is chosen in another folder, which the dialog may make current.
         d = self.dir()

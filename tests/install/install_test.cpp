@@ -100,16 +100,20 @@ TEST_F(Install, KeysTheUserMayOnlyReadAreRead) {
     EXPECT_FALSE(fakeRegistryKeyExists(rootLocalMachine, "Software\\Locked\\Below"));
 }
 
-// A check file with a line that did not fit runs neither line 6 nor line 7,
-// and names no product for the lookup (nor for %APP%).
+// A check file with a line that did not fit, or (in the UTF-8 build) one that
+// is not UTF-8, runs neither line 6 nor line 7, and names no product for the
+// lookup (nor for %APP%).
 TEST_F(Install, CutCheckFileRunsNothing) {
     record("D:\\App");
     fakeAddFile("D:\\App\\m.exe", "");
-    const std::string cut(300, 'c');
     const std::string lines[] = {"Product check", "Vendor", "Product", "1.0", "m.exe",
                                  "save&C:\\work\\ran.txt&line 6", "save&C:\\work\\ran.txt&line 7"};
-    for (int n = 0; n <= 7; ++n) {
-        SCOPED_TRACE(n);
+    for (int k = 0; k < 16; ++k) {
+        const int n = k % 8;
+        const bool utf8 = k >= 8;
+        fakeUseUtf8(utf8);
+        const std::string cut = utf8 ? std::string("\xF0.b") : std::string(300, 'c');
+        SCOPED_TRACE(std::to_string(n) + (utf8 ? " not UTF-8" : " cut"));
         std::string file;
         for (int i = 0; i < 7; ++i) file += lines[i] + (i + 1 == n ? cut : "") + "\r\n";
         file += n == 0 ? cut + "\r\n" : "";  // a long line 8 is never read

@@ -437,11 +437,11 @@ TEST_F(Installer, BaseDirectoryTokensAreExpandedOnce) {
     EXPECT_EQ(recorded(), "C:\\Program Files\\ExampleSoft\\Viewer");
 }
 
-// A line that did not fit before the command list changes nothing at all: no
-// dialog, directory, record, command or final command. One in the command
-// list is not run and ends the list; what came before it stays done.
+// A line that did not fit (or, in the UTF-8 build, one that is not UTF-8)
+// before the command list changes nothing at all: no dialog, directory,
+// record, command or final command. One in the command list is not run and
+// ends the list; what came before it stays done.
 TEST_F(Installer, CutLinesChangeNothing) {
-    const std::string cut(300, 'c');
     struct Case {
         const char* name;
         int line;        // 1 to 17 a setting line, 18 to 37 a skipped one, 0 none
@@ -457,9 +457,12 @@ TEST_F(Installer, CutLinesChangeNothing) {
         {"second command", 0, 1, true, true},
         {"first command", 0, 0, false, true},
     };
+    for (bool utf8 : {false, true})
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(std::string(c.name) + (utf8 ? " not UTF-8" : " cut"));
         SetUp();
+        fakeUseUtf8(utf8);
+        const std::string cut = utf8 ? std::string("\xF0.b") : std::string(300, 'c');
         InstallerFile file;
         file.switches("YES", "YES", "YES").set(17, "save&C:\\work\\final.txt&x");
         file.commands = {"save&C:\\work\\copied.txt&one", "save&C:\\work\\after.txt&two"};

@@ -125,6 +125,39 @@ TEST_F(Registry, SetAndGetCommands) {
     EXPECT_EQ("regToFile=ERROR", replyOf("regToFile&HKCU&Software\\H&missing&r.txt"));
 }
 
+// A text the code page cannot hold exactly is not read (RegQueryValueExA
+// would give the best-fit "Lukasz"); the UTF-8 build reads it, within the
+// limit in bytes. Types that are no text come as they are.
+TEST_F(Registry, TextsTheCodePageCannotHoldAreNotRead) {
+    const std::string L = fakeWideCharacter(0x141);
+    std::string l130, l129utf8;
+    for (int i = 0; i < 130; ++i) l130 += L;
+    for (int i = 0; i < 129; ++i) l129utf8 += "\xC5\x81";
+    const struct {
+        const char* what;
+        bool utf8;
+        unsigned type;
+        std::string bytes, reply;
+    } cases[] = {
+        {"REG_SZ", false, 1, L + "ukasz" + zero, "regToFile=ERROR"},
+        {"REG_EXPAND_SZ", false, 2, L + zero, "regToFile=ERROR"},
+        {"REG_MULTI_SZ", false, 7, "a" + zero + L + zero + zero, "regToFile=ERROR"},
+        {"REG_BINARY is no text", false, 3, "ab" + L, "regToFile=ab" + L},
+        {"what 1252 holds", false, 1, "caf\xE9" + zero, "regToFile=caf\xE9"},
+        {"UTF-8 build", true, 1, L + "ukasz" + zero, "regToFile=\xC5\x81ukasz"},
+        {"UTF-8 build, a lone surrogate", true, 1, fakeWideCharacter(0xDC00) + zero, "regToFile=ERROR"},
+        {"UTF-8 build, 260 bytes converted", true, 1, l130 + zero, "regToFile=ERROR"},
+        {"UTF-8 build, 258 bytes converted", true, 1, l130.substr(L.size()) + zero, "regToFile=" + l129utf8},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fakeReset();
+        fakeUseUtf8(c.utf8);
+        fakeSetRegistryValue(rootCurrentUser, "Software\\T", "v", c.bytes, c.type);
+        EXPECT_EQ(c.reply, replyOf("regToFile&HKCU&Software\\T&v&r.txt"));
+    }
+}
+
 TEST_F(Registry, ReadLimitInCommands) {
     runCommandLine(0, "reg&HKCU&Software\\H&v&" + std::string(259, 'x'));
     EXPECT_EQ("regToFile=" + std::string(259, 'x'), replyOf("regToFile&HKCU&Software\\H&v&r.txt"));

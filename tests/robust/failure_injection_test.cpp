@@ -322,7 +322,7 @@ TEST(FailureInjection, UnreadableShellFolderTouchesNothing) {
         buildWorld();
         fakeAddFile("C:\\work\\na\\Old.lnk", "shortcut");
         fakeAddDirectory("C:\\work\\na\\Group");
-        if (std::string(failing) != "shGetFolderPath") fakeRemoveFunction("SHGetFolderPathA");
+        if (std::string(failing) != "shGetFolderPath") fakeRemoveFunction("SHGetFolderPathW");
         fakeFail(failing);
         runCommandLine(instance, "deleteIcon&0&Old.lnk");
         runCommandLine(instance, "deleteIconDir&0&Group");
@@ -485,8 +485,11 @@ TEST(PlatformCallOrder, WhatIsWrappedAroundTheShellDialogsBoxesAndRestart) {
         {"getUserDir&reply.txt&Choose", {}, "", nullptr, BROWSER},
         {"getUserDir&reply.txt&Choose", {}, "", "coInitialize",
          "windowStationVisible processSession getCurrentDirectory coInitialize shBrowseForFolder setCurrentDirectory"},
+        // A current directory that cannot be kept could not be restored: no browser, no dialog.
         {"getUserDir&reply.txt&Choose", {}, "", "getCurrentDirectory",
-         "windowStationVisible processSession getCurrentDirectory coInitialize shBrowseForFolder coUninitialize"},
+         "windowStationVisible processSession getCurrentDirectory"},
+        {"savePrompt&reply.txt&Text&*.txt&none&C:\\&Save as", {}, "", "getCurrentDirectory",
+         "windowStationVisible processSession getCurrentDirectory"},
         {"getUserDir&reply.txt&Choose", {}, "hidden", nullptr, "windowStationVisible"},
         {"getUserDir&reply.txt&Choose", {}, "session0", nullptr, NOBODY_IN_SESSION_0},
         {"savePrompt&reply.txt&Text&*.txt&none&C:\\&Save as", {}, "", nullptr,
@@ -516,7 +519,7 @@ TEST(PlatformCallOrder, WhatIsWrappedAroundTheShellDialogsBoxesAndRestart) {
         // is not second-guessed by it.
         {DESK_ICON, {}, "", nullptr, "shellFolderCallBound shGetFolderPath(0x8010)",
          "shellFolderCallBound shGetFolderPath regOpenKeyForReading"},
-        {DESK_ICON, {}, "missing:SHGetFolderPathA", nullptr, "shellFolderCallBound regOpenKeyForReading",
+        {DESK_ICON, {}, "missing:SHGetFolderPathW", nullptr, "shellFolderCallBound regOpenKeyForReading",
          "shellFolderCallBound shGetFolderPath regOpenKeyForReading"},
         {DESK_ICON, {}, "", "shGetFolderPath", "shellFolderCallBound shGetFolderPath",
          "shellFolderCallBound shGetFolderPath regOpenKeyForReading"},

@@ -184,6 +184,75 @@ TEST_F(PickerTest, ADialogInABatchLeavesLaterRelativeNamesWhereTheyWere) {
     }
 }
 
+// A choice is an answer only when it has an exact form in the code page
+// (the user picked that very name: no short name stands in for it) and fits
+// 259 bytes; anything else answers as a cancel.
+TEST_F(PickerTest, ChoicesThatAreNoAnswer) {
+    const std::string L = fakeWideCharacter(0x141);
+    const std::string at259 = "C:\\" + std::string(252, 'x') + ".txt", at260 = "C:\\" + std::string(253, 'x') + ".txt";
+    std::string utf8Over;  // 130 characters of two bytes each
+    for (int i = 0; i < 130; ++i) utf8Over += L;
+    struct Case {
+        const char* what;
+        bool utf8;
+        std::string chosen;
+        std::string file, folder;  // the replies' values; "" for their cancel forms
+    } cases[] = {
+        {"a name the code page lacks", false, "C:\\" + L + "ukasz", "", ""},
+        {"the same in the UTF-8 build", true, "C:\\" + L + "ukasz", "C:\\\xC5\x81ukasz", "C:\\\xC5\x81ukasz\\"},
+        {"a lone surrogate in the UTF-8 build", true, "C:\\a" + fakeWideCharacter(0xD801), "", ""},
+        {"259 bytes", false, at259, at259, at259 + "\\"},
+        {"260 bytes", false, at260, "", ""},
+        {"260 bytes of UTF-8", true, "C:\\" + utf8Over.substr(0, 128 * L.size()) + "x", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const char* word : {"openPrompt", "savePrompt", "getUserDir"}) {
+            SetUp();
+            fakeUseUtf8(c.utf8);
+            fakeSetShortName("C:\\" + L + "ukasz", "C:\\UKASZ~1");
+            fakeAnswerDialogs({c.chosen});
+            bool folder = std::string(word) == "getUserDir";
+            run(word, folder ? "r.txt&T" : "r.txt&All&*.*&none&&T");
+            const std::string& value = folder ? c.folder : c.file;
+            EXPECT_EQ(folder ? "UserDir=" + (value.empty() ? std::string("na\\") : value)
+                             : "fileSelected=" + (value.empty() ? std::string("ERROR") : value),
+                      fakeFileBytes("C:\\work\\r.txt"))
+                << word;
+            EXPECT_EQ(0, fakeLiveAllocations());
+        }
+    }
+}
+
+// A current directory that cannot be kept (no exact form, no short name)
+// could not be restored after the dialog moved it: no dialog, the cancel
+// reply where the host started hostcmd. With a short name it is kept in that form.
+TEST_F(PickerTest, CurrentDirectoryTheCodePageCannotSpell) {
+    const std::string L = fakeWideCharacter(0x141);
+    for (bool shortName : {false, true}) {
+        for (const char* line : {"savePrompt&r.txt&All&*.*&none&&T", "openPrompt&r.txt&All&*.*&none&&T", "getUserDir&r.txt&T"}) {
+            SCOPED_TRACE(std::string(line) + (shortName ? " short name" : " no short name"));
+            SetUp();
+            resetRuns();
+            fakeAddDirectory("C:\\" + L);
+            fakeAddDirectory("C:\\L~1");
+            fakeAddDirectory("C:\\elsewhere");
+            if (shortName) fakeSetShortName("C:\\" + L, "C:\\L~1");
+            fakeSetCurrentDirectory("C:\\" + L);
+            fakeDialogsMoveCurrentDirectory("C:\\elsewhere");
+            fakeAnswerDialogs({"C:\\elsewhere\\x.txt"});
+            runCommandLine(instance, line);
+            EXPECT_EQ(shortName ? 1u : 0u, fakeDialogs.size());
+            EXPECT_EQ(shortName ? "C:\\L~1" : "C:\\" + L, fakeCurrentDirectory());
+            EXPECT_FALSE(fakeFileExists("C:\\elsewhere\\r.txt"));
+            std::string reply = fakeFileBytes((shortName ? "C:\\L~1" : "C:\\" + L) + "\\r.txt");
+            if (!shortName) EXPECT_TRUE(reply == "fileSelected=ERROR" || reply == "UserDir=na\\") << reply;
+            else EXPECT_TRUE(reply == "fileSelected=C:\\elsewhere\\x.txt" || reply == "UserDir=C:\\elsewhere\\x.txt\\")
+                << reply;
+        }
+    }
+}
+
 TEST_F(PickerTest, EmptyReplyFileNameWritesNothing) {
     fakeAnswerDialogs({"C:\\x.txt"});
     run("openPrompt", "&All&*.*&none&&T");

@@ -53,7 +53,7 @@ protected:
 };
 
 TEST_F(ShortcutTest, EachCommandWritesIntoItsShellFolder) {
-    // The shell's answer (SHGetFolderPathA, asked to make a folder the user
+    // The shell's answer (SHGetFolderPathW, asked to make a folder the user
     // has not got yet) is the folder; the Shell Folders key, stale after a
     // redirection or a move to OneDrive, is read only where shell32 cannot be
     // bound, and a shell that fails makes no shortcut anywhere.
@@ -76,7 +76,7 @@ TEST_F(ShortcutTest, EachCommandWritesIntoItsShellFolder) {
             std::string redirected = std::string("D:\\Redirected") + (c.folder + 2);
             if (source == shellAnswers) fakeAddDirectory(redirected);
             if (source == shellAnswers || source == shellMakesTheFolder) fakeSetShellFolder(c.shellFolder, redirected);
-            if (source == shellMissing) fakeRemoveFunction("SHGetFolderPathA");
+            if (source == shellMissing) fakeRemoveFunction("SHGetFolderPathW");
             if (source == shellFails) fakeFail("shGetFolderPath");
             run(c.word, "App.lnk&C:\\App\\&app.exe&The app&none&0&none&none&none&none");
             if (source == shellFails) {
@@ -243,11 +243,32 @@ TEST_F(ShortcutTest, EveryFailingCallLeavesComAndKeysClean) {
     }
 }
 
+// A shell folder the code page cannot spell is reached by its short name; without
+// one, and with the registry's copy no better, no shortcut is made (the
+// best-fit "Lukasz" would be another user's folder).
+TEST_F(ShortcutTest, ShellFolderTheCodePageCannotSpell) {
+    const std::string L = fakeWideCharacter(0x141);
+    const std::string desktop = "C:\\Users\\" + L + "ukasz\\Desktop";
+    for (bool shortName : {false, true}) {
+        SCOPED_TRACE(shortName ? "short name" : "no short name");
+        SetUp();
+        fakeAddDirectory("C:\\Users\\UKASZ~1\\Desktop");
+        fakeAddDirectory("C:\\Users\\Lukasz\\Desktop");
+        fakeSetShellFolder(0x10, desktop);
+        setFolder("Desktop", desktop);
+        if (shortName) fakeSetShortName("C:\\Users\\" + L + "ukasz", "C:\\Users\\UKASZ~1");
+        run("deskIcon", "App.lnk&C:\\App\\&app.exe&The app&none&0&none&none&none&none");
+        EXPECT_EQ(shortName ? 1u : 0u, fakeShortcuts.size());
+        if (shortName) EXPECT_NE(nullptr, shortcut("C:\\Users\\UKASZ~1\\Desktop\\App.lnk"));
+        expectComClean();
+    }
+}
+
 TEST_F(ShortcutTest, MissingShellFolderMakesNoShortcut) {
     for (bool shellBound : {true, false}) {
         SCOPED_TRACE(shellBound ? "the shell knows no such folder" : "no shell, no record");
         fakeReset();
-        if (!shellBound) fakeRemoveFunction("SHGetFolderPathA");
+        if (!shellBound) fakeRemoveFunction("SHGetFolderPathW");
         fakeAddDirectory("C:\\work\\na");
         run("startIcon", "a.lnk&t.exe&&d&none&0&none&none&none&none");
         // Not below a relative "na" directory that happens to exist.

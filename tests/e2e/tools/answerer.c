@@ -15,7 +15,8 @@
  *       topmost (system-modal) and the visible buttons, then press the button
  *       with PostMessage(WM_COMMAND).
  *   file   <caption> <file name or "-"> <button id>
- *       Wait for an open/save dialog (a control of id 0x47c); report caption
+ *       Wait for an open/save dialog (a control of id 0x47c, or an edit box
+ *       of id 0x480 in a hooked dialog); report caption
  *       and the file name it shows; when the button is 1 and the name is not
  *       "-", set the file name first.  Then press the button.  The dialog may
  *       stay open afterwards (an overwrite prompt, a refused name): a later
@@ -48,6 +49,8 @@
 
 #define POLL_MS 20
 #define ID_FILENAME 0x47c
+/* A hooked dialog (hostcmd hooks Wine's) has an edit box edt1 instead. */
+#define ID_FILENAME_HOOKED 0x480
 #define ID_FOLDERTREE 0x3741
 #define ID_BOXTEXT 0xFFFF
 
@@ -135,7 +138,7 @@ enum { KIND_OTHER, KIND_BOX, KIND_FILE, KIND_FOLDER };
 
 static int dialogKind(HWND w)
 {
-    if (findChild(w, ID_FILENAME, NULL)) return KIND_FILE;
+    if (findChild(w, ID_FILENAME, NULL) || findChild(w, ID_FILENAME_HOOKED, "Edit")) return KIND_FILE;
     if (findChild(w, ID_FOLDERTREE, "SysTreeView32")) return KIND_FOLDER;
     if (findChild(w, ID_BOXTEXT, "Static")) return KIND_BOX;
     return KIND_OTHER;
@@ -502,6 +505,10 @@ static int stepFile(int step, char **f, int nf, DWORD timeoutMs)
     if (!w) { reportError(step, "file", "timeout"); return 0; }
     HWND edit = findChild(w, ID_FILENAME, "Edit");
     if (!edit) edit = findChild(w, ID_FILENAME, NULL);
+    if (!edit || !IsWindowVisible(edit)) {
+        HWND hooked = findChild(w, ID_FILENAME_HOOKED, "Edit");
+        if (hooked) edit = hooked;
+    }
     OutBuf b = {0};
     startReport(&b, step, "file", w);
     char text[1024];

@@ -9,11 +9,15 @@
  *   probe.exe <result file> shell <verb> <file> <parameters or ->
  *   probe.exe <result file> drive <root> <name>
  *   probe.exe <result file> short <path>
+ *   probe.exe <result file> crash <anything>
  *
  * The result file receives "result=<return value>" and, for the dialogs,
  * a second line "path=<chosen path>"; for "drive" the result is
  * GetDriveTypeA of the root and "found=<0|1>" tells whether root+name
- * exists; "short" answers GetShortPathNameA's length and the short path.  In texts, "\n" stands for CR LF. */
+ * exists; "short" answers GetShortPathNameA's length and the short path.
+ * "crash" writes through a null pointer, an unhandled page fault (the
+ * prefix must end the process at once rather than start a debugger).
+ * In texts, "\n" stands for CR LF. */
 #include <windows.h>
 #include <commdlg.h>
 #include <shlobj.h>
@@ -118,6 +122,11 @@ int main(int argc, char **argv)
         DWORD length = GetShortPathNameA(argv[3], path, sizeof path);
         writeResult(out, (long)length, length && length < sizeof path ? path : "");
         return 0;
+    }
+    if (strcmp(kind, "crash") == 0) {
+        writeResult(out, 0, NULL);
+        *(volatile int *)(INT_PTR)atoi("0") = 1;
+        return 3;
     }
     return 2;
 }
