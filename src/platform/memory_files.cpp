@@ -1,9 +1,12 @@
 // Files, directories, drives and the process (the model of win32_files.cpp).
 //
-// Paths are compared without regard to ASCII case; relative names are taken
-// against the current directory. Every entry keeps the name it was created
-// with.
+// Every name a call is given is resolved as Windows resolves it (resolve
+// below), and entries are found by the folded form of that path, compared
+// across the code page as NTFS compares names. Every entry keeps the name it
+// was created with. A file seeded from the host (fakeAddHostFile) is read
+// from there only when the run reads or reports it.
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/memory_model.h"
 
@@ -14,7 +17,9 @@ struct Entry {
     bool directory;
     bool readOnly;
     std::string bytes;
-    std::string name;  // the absolute path in the case it was created with
+    std::string name;    // the absolute path in the case it was created with
+    std::string source;  // a host file holding the bytes, not read yet ("" once they are here)
+    std::uint64_t size;  // the bytes' size, also while they are still in the host file
 };
 struct OpenFile {
     std::string path;
@@ -24,58 +29,168 @@ struct OpenFile {
 std::map<std::string, Entry> entries;
 std::map<Handle, OpenFile> openFiles;
 std::string currentDirectory;
+std::map<char, std::string> driveDirectories;  // a drive's own current directory ("=C:" in the environment)
 unsigned codePage;
 bool utf8Process;
 unsigned fakeActiveCodePage;
 std::string windowsDirectory, tempDirectory, systemDirectory;
 std::map<char, unsigned> driveTypes;
 bool errorModeQuiet;
-// The absolute form of a path as given, without a trailing "\" (but "C:\").
-std::string absoluteAsGiven(const std::string& path) {
-    std::string full;
-    if (path.size() >= 2 && path[1] == ':') full = path;
-    else if (!path.empty() && path[0] == '\\') full = currentDirectory.substr(0, 2) + path;
-    else full = currentDirectory + "\\" + path;
-    while (full.size() > 3 && full.back() == '\\') full.pop_back();
-    if (full.size() == 2) full += '\\';
-    if (full[0] >= 'a' && full[0] <= 'z') full[0] = static_cast<char>(full[0] - 'a' + 'A');
-    return full;
+
+const unsigned long pathNotFound = 3, invalidName = 123, nameTooLong = 206, badNetworkPath = 53;
+const std::size_t maxPath = 260;          // MAX_PATH, the terminating zero included
+const std::size_t maxComponent = 255;     // NTFS's longest name
+const std::size_t maxDirectoryPath = 248;  // CreateDirectoryA leaves room for an 8.3 name
+
+char upperLetter(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+bool isDriveLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// A name as Windows takes it (GetFullPathNameA's rules, then the file
+// system's): "/" is "\"; a name is taken against the current directory, "\x"
+// against its drive's root and "C:x" against that drive's own directory;
+// "." and ".." are resolved, repeated separators are one, a directory's name
+// loses one trailing dot and the last name all its trailing dots and blanks.
+// "\\?\C:\..." is taken as written. Fails (with the error the call gives)
+// on an empty name, a UNC name (there is no network), a character no name may
+// hold, a name longer than 255 characters, or a path of MAX_PATH or more.
+struct Resolved {
+    std::string full;       // absolute, in the case given; no trailing "\" but for a root
+    std::string key;        // full, folded: the key of its entry
+    bool endsInSeparator;   // the name ends in "\" (or its last name vanished): it names a directory
+    unsigned long error;    // 0 when resolved
+};
+
+Resolved resolve(const std::string& name, bool wildcardsInLastName = false) {
+    Resolved r{"", "", false, 0};
+    std::string given = name;
+    bool literal = given.compare(0, 4, "\\\\?\\") == 0;
+    if (literal) {
+        given.erase(0, 4);
+    } else {
+        std::vector<std::string> all = characters(given);
+        given.clear();
+        for (std::string& character : all) given += character == "/" ? "\\" : character;
+    }
+    if (given.empty()) {
+        r.error = pathNotFound;
+        return r;
+    }
+    if (given.size() >= 2 && given[0] == '\\' && given[1] == '\\') {
+        r.error = badNetworkPath;
+        return r;
+    }
+    std::string root, rest;
+    if (given.size() >= 2 && given[1] == ':' && isDriveLetter(given[0])) {
+        root = std::string(1, upperLetter(given[0])) + ":\\";
+        if (given.size() > 2 && given[2] == '\\') {
+            rest = given.substr(3);
+        } else {
+            // "C:x": against the current directory when it is on that drive, else the drive's own.
+            std::string base = upperLetter(currentDirectory[0]) == root[0] ? currentDirectory
+                               : driveDirectories.count(root[0])             ? driveDirectories[root[0]]
+                                                                             : root;
+            rest = base.substr(3) + (base.size() > 3 ? "\\" : "") + given.substr(2);
+        }
+    } else if (literal) {
+        r.error = pathNotFound;
+        return r;
+    } else {
+        root = std::string(1, upperLetter(currentDirectory[0])) + ":\\";
+        rest = given[0] == '\\' ? given.substr(1) : currentDirectory.substr(3) + "\\" + given;
+    }
+    if (literal) {
+        r.endsInSeparator = !rest.empty() && rest.back() == '\\';
+        while (!rest.empty() && rest.back() == '\\') rest.pop_back();
+        r.full = root + rest;
+    } else {
+        collapsePath(root, rest, r.full, r.endsInSeparator);
+    }
+    std::string component;
+    std::vector<std::string> all = characters(r.full.substr(3));
+    std::size_t lastName = all.size();
+    while (lastName > 0 && all[lastName - 1] != "\\") --lastName;
+    all.push_back("\\");
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const std::string& character = all[i];
+        if (character != "\\") {
+            unsigned char c = static_cast<unsigned char>(character[0]);
+            const char* refused = wildcardsInLastName && i >= lastName ? "\"|:" : "\"*:<>?|";
+            if (character.size() == 1 && (c < 0x20 || std::string(refused).find(static_cast<char>(c)) != std::string::npos))
+                r.error = invalidName;
+            component += character;
+            continue;
+        }
+        if (wideLength(component) > maxComponent) r.error = invalidName;
+        component.clear();
+    }
+    if (!literal && (wideLength(name) >= maxPath || wideLength(r.full) >= maxPath)) r.error = nameTooLong;
+    r.key = folded(r.full);
+    return r;
 }
+
+// Where a directory's entries begin in their keys: the directory's key and "\".
+std::string childPrefix(const std::string& key) { return key.size() > 3 ? key + "\\" : key; }
 
 // The name a new entry gets: its parent's name as it stands, then the last
 // component as given.
-std::string newEntryName(const std::string& path) {
-    std::string given = absoluteAsGiven(path);
-    std::size_t slash = given.rfind('\\');
-    if (given.size() <= 3 || slash == std::string::npos) return given;
-    std::string parent = lower(slash == 2 ? given.substr(0, 3) : given.substr(0, slash));
-    auto it = entries.find(parent);
-    if (it == entries.end() || it->second.name.empty()) return given;
-    return it->second.name + (it->second.name.size() > 3 ? "\\" : "") + given.substr(slash + 1);
+std::string newEntryName(const Resolved& r) {
+    auto it = entries.find(parentOf(r.key));
+    if (r.key.size() <= 3 || it == entries.end() || it->second.name.empty()) return r.full;
+    return childPrefix(it->second.name) + r.full.substr(lastSeparator(r.full) + 1);
 }
 
 // Creates or replaces an entry, keeping the name of one that exists.
-void putEntry(const std::string& path, bool directory, bool readOnly, const std::string& bytes) {
-    std::string full = lower(absoluteAsGiven(path));
-    auto it = entries.find(full);
-    std::string name = it != entries.end() ? it->second.name : newEntryName(path);
-    entries[full] = Entry{directory, readOnly, bytes, name};
+void putEntry(const Resolved& r, bool directory, bool readOnly, const std::string& bytes, const std::string& source = "",
+              std::uint64_t size = 0) {
+    auto it = entries.find(r.key);
+    std::string name = it != entries.end() ? it->second.name : newEntryName(r);
+    entries[r.key] = Entry{directory, readOnly, bytes, name, source, source.empty() ? bytes.size() : size};
 }
 
-bool wildcardMatch(const char* pattern, const char* name) {
-    if (!*pattern) return !*name;
-    if (*pattern == '*') return wildcardMatch(pattern + 1, name) || (*name && wildcardMatch(pattern, name + 1));
-    if (!*name) return false;
-    return (*pattern == '?' || *pattern == *name) && wildcardMatch(pattern + 1, name + 1);
+// The bytes of a file, read from the host first where they are still there.
+std::string& bytesOf(Entry& entry) {
+    if (!entry.source.empty()) {
+        entry.bytes.clear();
+        if (std::FILE* file = std::fopen(entry.source.c_str(), "rb")) {
+            char block[65536];
+            for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) entry.bytes.append(block, got);
+            std::fclose(file);
+        }
+        entry.source.clear();
+        entry.size = entry.bytes.size();
+    }
+    return entry.bytes;
 }
+
+// Whether the name exists as a directory, the error of a call on a path
+// below it otherwise.
+unsigned long parentError(const Resolved& r) { return isDirectory(parentOf(r.key)) ? 2 : pathNotFound; }
+
+// The entries directly in a directory, by key.
+std::vector<std::map<std::string, Entry>::iterator> childrenOf(const std::string& directory) {
+    std::vector<std::map<std::string, Entry>::iterator> children;
+    std::string prefix = childPrefix(directory);
+    for (auto it = entries.lower_bound(prefix); it != entries.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it)
+        if (it->first.size() > prefix.size() && parentOf(it->first) == directory) children.push_back(it);
+    return children;
+}
+
+// The key of a name for the controls, which reach every entry, also one
+// that the platform calls cannot name (a path of MAX_PATH or more).
+std::string keyOf(const std::string& path) { return resolve(path).key; }
 }  // namespace
 
 namespace memory {
-std::string absolute(const std::string& path) { return lower(absoluteAsGiven(path)); }
+std::string absolute(const std::string& path) {
+    Resolved r = resolve(path);
+    return r.error ? std::string() : r.key;
+}
 
 std::string parentOf(const std::string& full) {
-    std::size_t slash = full.rfind('\\');
-    if (slash == std::string::npos || full.size() <= 3) return "";
+    if (full.size() <= 3) return "";
+    std::size_t slash = lastSeparator(full);
+    if (slash == std::string::npos) return "";
     return slash == 2 ? full.substr(0, 3) : full.substr(0, slash);
 }
 
@@ -86,12 +201,15 @@ bool isDirectory(const std::string& full) {
 
 bool entryExists(const std::string& full) { return entries.count(full) > 0; }
 
-void putFile(const std::string& path, const std::string& bytes) { putEntry(path, false, false, bytes); }
+void putFile(const std::string& path, const std::string& bytes) { putEntry(resolve(path), false, false, bytes); }
 
 void appendToFile(const std::string& full, const std::string& bytes) {
     auto it = entries.find(full);
-    if (it == entries.end()) entries[full] = Entry{false, false, bytes, std::string()};
-    else if (!it->second.directory) it->second.bytes += bytes;
+    if (it == entries.end()) entries[full] = Entry{false, false, bytes, std::string(), std::string(), bytes.size()};
+    else if (!it->second.directory) {
+        bytesOf(it->second) += bytes;
+        it->second.size = it->second.bytes.size();
+    }
 }
 
 bool fileOpenAs(Handle file, const std::string& full) {
@@ -101,11 +219,13 @@ bool fileOpenAs(Handle file, const std::string& full) {
 
 std::string currentDirectoryNow() { return currentDirectory; }
 void moveCurrentDirectory(const std::string& path) { currentDirectory = path; }
+unsigned codePageNow() { return codePage; }
 
 void resetFiles() {
     entries.clear();
     openFiles.clear();
     driveTypes.clear();
+    driveDirectories.clear();
     errorModeQuiet = true;
     codePage = 1252;
     utf8Process = false;
@@ -114,8 +234,8 @@ void resetFiles() {
     windowsDirectory = "C:\\WINDOWS";
     tempDirectory = "C:\\TEMP\\";
     systemDirectory = "C:\\WINDOWS\\system32";
-    entries["c:\\"] = Entry{true, false, "", "C:\\"};
-    entries["c:\\work"] = Entry{true, false, "", "C:\\work"};
+    entries["c:\\"] = Entry{true, false, "", "C:\\", "", 0};
+    entries["c:\\work"] = Entry{true, false, "", "C:\\work", "", 0};
     driveTypes['C'] = 3;
 }
 }  // namespace memory
@@ -129,6 +249,7 @@ void fakeUseUtf8(bool on, unsigned activeCodePage) {
     fakeActiveCodePage = activeCodePage;
 }
 void fakeSetCurrentDirectory(const std::string& path) { currentDirectory = path; }
+void fakeSetDriveDirectory(char letter, const std::string& path) { driveDirectories[upperLetter(letter)] = path; }
 void fakeSetDirectories(const std::string& windows, const std::string& temp, const std::string& system) {
     windowsDirectory = windows;
     tempDirectory = temp;
@@ -136,38 +257,45 @@ void fakeSetDirectories(const std::string& windows, const std::string& temp, con
 }
 
 void fakeAddDirectory(const std::string& path) {
-    std::string given = absoluteAsGiven(path);
-    std::string parent = parentOf(given);
-    if (!parent.empty() && !entries.count(lower(parent))) fakeAddDirectory(parent);
-    if (!entries.count(lower(given))) putEntry(given, true, false, "");
+    if (path.empty()) return;
+    Resolved r = resolve(path);
+    std::string parent = parentOf(r.full);
+    if (!parent.empty() && !entries.count(folded(parent))) fakeAddDirectory(parent);
+    if (!entries.count(r.key)) putEntry(r, true, false, "");
 }
 
 void fakeAddFile(const std::string& path, const std::string& bytes, bool readOnly) {
-    std::string given = absoluteAsGiven(path);
-    fakeAddDirectory(parentOf(given));
-    putEntry(given, false, readOnly, bytes);
+    Resolved r = resolve(path);
+    fakeAddDirectory(parentOf(r.full));
+    putEntry(r, false, readOnly, bytes);
+}
+
+void fakeAddHostFile(const std::string& path, const std::string& hostFile, std::uint64_t size, bool readOnly) {
+    Resolved r = resolve(path);
+    fakeAddDirectory(parentOf(r.full));
+    putEntry(r, false, readOnly, "", hostFile, size);
 }
 
 void fakeForget(const std::string& path) {
-    std::string full = absolute(path);
+    std::string full = keyOf(path);
     for (auto it = entries.begin(); it != entries.end();) {
         if (it->first == full || it->first.compare(0, full.size() + 1, full + "\\") == 0) it = entries.erase(it);
         else ++it;
     }
 }
-void fakeSetReadOnly(const std::string& path) { entries[absolute(path)].readOnly = true; }
+void fakeSetReadOnly(const std::string& path) { entries[keyOf(path)].readOnly = true; }
 bool fakeIsReadOnly(const std::string& path) {
-    auto it = entries.find(absolute(path));
+    auto it = entries.find(keyOf(path));
     return it != entries.end() && it->second.readOnly;
 }
 bool fakeFileExists(const std::string& path) {
-    auto it = entries.find(absolute(path));
+    auto it = entries.find(keyOf(path));
     return it != entries.end() && !it->second.directory;
 }
-bool fakeDirectoryExists(const std::string& path) { return isDirectory(absolute(path)); }
+bool fakeDirectoryExists(const std::string& path) { return isDirectory(keyOf(path)); }
 std::string fakeFileBytes(const std::string& path) {
-    auto it = entries.find(absolute(path));
-    return it == entries.end() ? std::string() : it->second.bytes;
+    auto it = entries.find(keyOf(path));
+    return it == entries.end() ? std::string() : bytesOf(it->second);
 }
 std::vector<std::string> fakeEntries() {
     std::vector<std::string> list;
@@ -178,12 +306,18 @@ int fakeOpenFiles() { return static_cast<int>(openFiles.size()); }
 std::map<std::string, FakeEntry> fakeEntrySnapshot() {
     std::map<std::string, FakeEntry> snapshot;
     for (auto& entry : entries)
-        snapshot[entry.first] = FakeEntry{entry.second.name, entry.second.directory, entry.second.readOnly, entry.second.bytes};
+        snapshot[entry.first] = FakeEntry{entry.second.name, entry.second.directory, entry.second.readOnly,
+                                          entry.second.bytes, entry.second.source, entry.second.size};
     return snapshot;
 }
 void fakeSetDriveType(char letter, unsigned type) { driveTypes[letter] = type; }
 std::string fakeCurrentDirectory() { return currentDirectory; }
 bool fakeErrorModeQuiet() { return errorModeQuiet; }
+bool fakeResolveName(const std::string& name, std::string& full) {
+    Resolved r = resolve(name);
+    full = r.full;
+    return !r.error;
+}
 
 // ---- the platform ------------------------------------------------------------
 
@@ -201,6 +335,7 @@ bool processWorksInUtf8() { return utf8Process; }
 unsigned activeCodePage() { return fakeActiveCodePage; }
 
 bool isLeadByte(unsigned char byte) {
+    if (utf8Process) return false;
     switch (codePage) {
         case 932: return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
         case 936: case 949: case 950: return byte >= 0x81 && byte <= 0xFE;
@@ -208,50 +343,74 @@ bool isLeadByte(unsigned char byte) {
     }
 }
 
+namespace {
+// The error of a file call on a resolved name: the name's own, or that of
+// the directory it lies in.
+unsigned long fileNameError(const Resolved& r) {
+    if (r.error) return r.error;
+    if (r.endsInSeparator) return isDirectory(r.key) ? 5 : pathNotFound;
+    return 0;
+}
+}  // namespace
+
 Handle openFileForReading(const std::string& name) {
     if (failing("openFileForReading")) return 0;
-    std::string full = name.empty() ? "" : absolute(name);
-    auto it = entries.find(full);
-    if (name.empty() || it == entries.end() || it->second.directory) {
-        failed("CreateFileA", name.empty() || !isDirectory(parentOf(full)) ? 3 : it == entries.end() ? 2 : 5,
-               {name, "\1GENERIC_READ", "\1OPEN_EXISTING"});
+    Resolved r = resolve(name);
+    auto it = entries.find(r.key);
+    unsigned long code = fileNameError(r);
+    if (!code && (it == entries.end() || it->second.directory)) code = it != entries.end() ? 5 : parentError(r);
+    if (code) {
+        failed("CreateFileA", code, {name, "\1GENERIC_READ", "\1OPEN_EXISTING"});
         return 0;
     }
     Handle file = newHandle();
-    openFiles[file] = OpenFile{full, 0};
+    openFiles[file] = OpenFile{r.key, 0};
     return file;
 }
 
 Handle createFileForWriting(const std::string& name) {
     if (failing("createFileForWriting")) return 0;
-    std::string full = name.empty() ? "" : absolute(name);
-    auto it = entries.find(full);
-    bool refused = it != entries.end() && (it->second.directory || it->second.readOnly);
-    if (name.empty() || !isDirectory(parentOf(full)) || refused) {
-        failed("CreateFileA", refused ? 5 : 3, {name, "\1GENERIC_WRITE", "\1CREATE_ALWAYS"});
+    Resolved r = resolve(name);
+    auto it = entries.find(r.key);
+    unsigned long code = fileNameError(r);
+    if (!code && !isDirectory(parentOf(r.key))) code = pathNotFound;
+    if (!code && it != entries.end() && (it->second.directory || it->second.readOnly)) code = 5;
+    if (code) {
+        failed("CreateFileA", code, {name, "\1GENERIC_WRITE", "\1CREATE_ALWAYS"});
         return 0;
     }
-    putEntry(name, false, false, "");
+    putEntry(r, false, false, "");
     Handle file = newHandle();
-    openFiles[file] = OpenFile{full, 0};
+    openFiles[file] = OpenFile{r.key, 0};
     return file;
 }
 
 long readFileBytes(Handle file, char* buffer, std::size_t size) {
     if (failing("readFileBytes")) return -1;
     OpenFile& open = openFiles.at(file);
-    const std::string& bytes = entries[open.path].bytes;
+    Entry& entry = entries[open.path];
     // A file truncated while open (a batch line that rewrites its own batch
     // file) reads as ended, as ReadFile does past the end.
-    std::size_t count = open.position < bytes.size() ? std::min(size, bytes.size() - open.position) : 0;
-    if (count) bytes.copy(buffer, count, open.position);
+    std::size_t count = open.position < entry.size ? static_cast<std::size_t>(std::min<std::uint64_t>(size, entry.size - open.position)) : 0;
+    if (count && !entry.source.empty()) {
+        // A host file is read where the run reads it, and no further.
+        std::FILE* host = std::fopen(entry.source.c_str(), "rb");
+        bool read = host && std::fseek(host, static_cast<long>(open.position), SEEK_SET) == 0 &&
+                    std::fread(buffer, 1, count, host) == count;
+        if (host) std::fclose(host);
+        if (!read) return -1;
+    } else if (count) {
+        entry.bytes.copy(buffer, count, open.position);
+    }
     open.position += count;
     return static_cast<long>(count);
 }
 
 bool writeFileBytes(Handle file, const char* bytes, std::size_t size) {
     if (failing("writeFileBytes")) return false;
-    entries[openFiles.at(file).path].bytes.append(bytes, size);
+    Entry& entry = entries[openFiles.at(file).path];
+    bytesOf(entry).append(bytes, size);
+    entry.size = entry.bytes.size();
     return true;
 }
 
@@ -262,46 +421,53 @@ void closeFile(Handle file) {
 
 bool deleteFile(const std::string& path) {
     if (failing("deleteFile")) return false;
-    auto it = entries.find(absolute(path));
-    if (it == entries.end() || it->second.directory || it->second.readOnly) {
-        failed("DeleteFileA", it != entries.end() ? 5 : isDirectory(parentOf(absolute(path))) ? 2 : 3, {path});
-        return false;
-    }
+    Resolved r = resolve(path);
+    auto it = entries.find(r.key);
+    unsigned long code = fileNameError(r);
+    if (!code && (it == entries.end() || it->second.directory || it->second.readOnly)) code = it != entries.end() ? 5 : parentError(r);
     // Files are opened without FILE_SHARE_DELETE: an open file cannot be deleted.
     for (auto& open : openFiles)
-        if (open.second.path == it->first) {
-            failed("DeleteFileA", 32, {path});  // ERROR_SHARING_VIOLATION
-            return false;
-        }
+        if (!code && open.second.path == r.key) code = 32;  // ERROR_SHARING_VIOLATION
+    if (code) {
+        failed("DeleteFileA", code, {path});
+        return false;
+    }
     entries.erase(it);
     return true;
 }
 
 bool copyFile(const std::string& source, const std::string& destination, bool failIfExists) {
     if (failing("copyFile")) return false;
-    auto from = source.empty() ? entries.end() : entries.find(absolute(source));
-    std::string to = destination.empty() ? "" : absolute(destination);
-    auto existing = entries.find(to);
-    unsigned long code = 0;
-    if (source.empty() || from == entries.end()) code = source.empty() || !isDirectory(parentOf(absolute(source))) ? 3 : 2;
-    else if (from->second.directory) code = 5;
-    else if (destination.empty() || !isDirectory(parentOf(to))) code = 3;
-    else if (existing != entries.end() && failIfExists) code = 80;  // ERROR_FILE_EXISTS
-    else if (existing != entries.end() && (existing->second.directory || existing->second.readOnly)) code = 5;
+    Resolved from = resolve(source), to = resolve(destination);
+    auto original = entries.find(from.key);
+    auto existing = entries.find(to.key);
+    unsigned long code = fileNameError(from);
+    if (!code && original == entries.end()) code = parentError(from);
+    else if (!code && original->second.directory) code = 5;
+    if (!code) code = fileNameError(to);
+    if (!code && !isDirectory(parentOf(to.key))) code = pathNotFound;
+    else if (!code && existing != entries.end() && failIfExists) code = 80;  // ERROR_FILE_EXISTS
+    else if (!code && existing != entries.end() && (existing->second.directory || existing->second.readOnly)) code = 5;
+    // A copy onto its own source: the destination cannot be opened for
+    // writing while the source is open for reading (ERROR_SHARING_VIOLATION).
+    else if (!code && existing == original) code = 32;
     if (code) {
         failed("CopyFileA", code, {source, destination, failIfExists ? "\1TRUE" : "\1FALSE"});
         return false;
     }
     // CopyFileA copies the attributes: a read-only source gives a read-only copy.
-    putEntry(destination, false, from->second.readOnly, from->second.bytes);
+    const Entry copied = original->second;
+    putEntry(to, false, copied.readOnly, copied.bytes, copied.source, copied.size);
     return true;
 }
 
 bool clearReadOnly(const std::string& path) {
     if (failing("clearReadOnly")) return false;
-    auto it = entries.find(absolute(path));
-    if (it == entries.end()) {
-        failed("GetFileAttributesA", isDirectory(parentOf(absolute(path))) ? 2 : 3, {path});
+    Resolved r = resolve(path);
+    auto it = entries.find(r.key);
+    unsigned long code = r.error ? r.error : it == entries.end() ? parentError(r) : 0;
+    if (code) {
+        failed("GetFileAttributesA", code, {path});
         return false;
     }
     it->second.readOnly = false;
@@ -316,69 +482,79 @@ bool getCurrentDirectory(std::string& directory) {
 
 bool setCurrentDirectory(const std::string& directory) {
     if (failing("setCurrentDirectory")) return false;
-    if (!isDirectory(absolute(directory))) {
-        failed("SetCurrentDirectoryA", isDirectory(parentOf(absolute(directory))) ? 2 : 3, {directory});
+    Resolved r = resolve(directory);
+    unsigned long code = r.error ? r.error : !isDirectory(r.key) ? parentError(r) : 0;
+    if (code) {
+        failed("SetCurrentDirectoryA", code, {directory});
         return false;
     }
-    currentDirectory = directory;
+    currentDirectory = r.full;
     return true;
 }
 
 bool createDirectory(const std::string& path) {
     if (failing("createDirectory")) return false;
-    std::string full = path.empty() ? "" : absolute(path);
-    if (path.empty() || entries.count(full) || !isDirectory(parentOf(full))) {
-        failed("CreateDirectoryA", !path.empty() && entries.count(full) ? 183 : 3, {path, "\1NULL"});
+    Resolved r = resolve(path);
+    unsigned long code = r.error;
+    if (!code && wideLength(r.full) >= maxDirectoryPath && path.compare(0, 4, "\\\\?\\") != 0) code = nameTooLong;
+    if (!code && entries.count(r.key)) code = 183;  // ERROR_ALREADY_EXISTS
+    if (!code && !isDirectory(parentOf(r.key))) code = pathNotFound;
+    if (code) {
+        failed("CreateDirectoryA", code, {path, "\1NULL"});
         return false;
     }
-    putEntry(path, true, false, "");
+    putEntry(r, true, false, "");
     return true;
 }
 
 bool removeDirectory(const std::string& path) {
     if (failing("removeDirectory")) return false;
-    std::string full = path.empty() ? "" : absolute(path);
-    if (path.empty() || !isDirectory(full) || full.size() <= 3) {
-        failed("RemoveDirectoryA", path.empty() ? 3 : full.size() <= 3 || entries.count(full) ? 5 : isDirectory(parentOf(full)) ? 2 : 3,
-               {path});
+    Resolved r = resolve(path);
+    unsigned long code = r.error;
+    if (!code && (r.key.size() <= 3 || !isDirectory(r.key))) code = r.key.size() <= 3 || entries.count(r.key) ? 5 : parentError(r);
+    if (!code && !childrenOf(r.key).empty()) code = 145;  // ERROR_DIR_NOT_EMPTY
+    if (code) {
+        failed("RemoveDirectoryA", code, {path});
         return false;
     }
-    for (auto& entry : entries)
-        if (entry.first.size() > full.size() && entry.first.compare(0, full.size() + 1, full + "\\") == 0) {
-            failed("RemoveDirectoryA", 145, {path});  // ERROR_DIR_NOT_EMPTY
-            return false;
-        }
-    entries.erase(full);
+    entries.erase(r.key);
     return true;
 }
 
 bool findFirstFile(const std::string& pattern) {
     if (failing("findFirstFile")) return false;
-    if (pattern.empty() || pattern.back() == '\\') {
-        failed("FindFirstFileA", pattern.empty() ? 3 : 2, {pattern});
-        return false;
+    Resolved r = resolve(pattern, true);
+    unsigned long code = r.error;
+    // "dir\" names no entry in it: FindFirstFile finds nothing.
+    if (!code && (r.endsInSeparator || r.key.size() <= 3)) code = 2;
+    std::string directory = parentOf(r.key);
+    if (!code && !isDirectory(directory)) code = pathNotFound;
+    if (!code) {
+        std::string mask = r.full.substr(lastSeparator(r.full) + 1);
+        // A pattern is matched as written, trailing dots and all; a plain name as resolved.
+        if (hasWildcard(mask)) {
+            std::size_t start = pattern.size();
+            while (start > 0 && !isSeparator(pattern[start - 1]) && pattern[start - 1] != ':') --start;
+            for (auto child : childrenOf(directory)) {
+                std::string leaf = child->second.name.substr(lastSeparator(child->second.name) + 1);
+                std::string shortName = shortNameOf(leaf);
+                if (patternMatches(pattern.substr(start), leaf) || (!shortName.empty() && patternMatches(pattern.substr(start), shortName)))
+                    return true;
+            }
+        } else if (entries.count(r.key)) {
+            return true;
+        }
+        code = 2;
     }
-    std::string full = absolute(pattern);
-    std::string directory = parentOf(full);
-    std::string name = full.substr(directory.size() + (directory.size() > 3 ? 1 : 0));
-    if (!isDirectory(directory)) {
-        failed("FindFirstFileA", 3, {pattern});
-        return false;
-    }
-    for (auto& entry : entries) {
-        if (entry.first.size() <= 3 || parentOf(entry.first) != directory) continue;
-        std::string leaf = entry.first.substr(directory.size() + (directory.size() > 3 ? 1 : 0));
-        if (wildcardMatch(name.c_str(), leaf.c_str())) return true;
-    }
-    failed("FindFirstFileA", 2, {pattern});
+    failed("FindFirstFileA", code, {pattern});
     return false;
 }
 
 std::string fullPathName(const std::string& name) {
     if (failing("fullPathName") || name.empty()) return name;
-    if (name.size() >= 2 && name[1] == ':') return name;
-    if (name[0] == '\\') return currentDirectory.substr(0, 2) + name;
-    return currentDirectory + "\\" + name;
+    Resolved r = resolve(name);
+    if (r.error == nameTooLong || r.error == badNetworkPath || r.error == pathNotFound) return name;
+    return r.endsInSeparator && r.full.size() > 3 ? r.full + "\\" : r.full;
 }
 
 bool getWindowsDirectory(std::string& directory) {
@@ -399,7 +575,7 @@ bool getSystemDirectory(std::string& directory) {
 
 unsigned getDriveType(const std::string& root) {
     if (failing("getDriveType") || root.empty()) return 0;
-    char letter = root[0] >= 'a' && root[0] <= 'z' ? static_cast<char>(root[0] - 'a' + 'A') : root[0];
+    char letter = upperLetter(root[0]);
     auto it = driveTypes.find(letter);
     return it == driveTypes.end() ? 1 : it->second;
 }

@@ -7,6 +7,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "platform/memory_platform.h"
 
@@ -22,10 +23,33 @@ Handle newHandle();
 // ASCII letters to lower case.
 std::string lower(std::string text);
 
+// ---- names (memory_names.cpp)
+// The code page the ANSI calls work in (memory_files.cpp keeps it).
+unsigned codePageNow();
+// The text's characters, each as its bytes (a double-byte character, or in
+// the UTF-8 build a UTF-8 sequence, is one).
+std::vector<std::string> characters(const std::string& text);
+// The form every text of the same upper case shares (NTFS's and the
+// registry's comparison): the key of a file entry or registry name.
+std::string folded(const std::string& text);
+// Its length in UTF-16 units, as MAX_PATH counts.
+std::size_t wideLength(const std::string& text);
+// Byte position of the last "\" that is a character of its own.
+std::size_t lastSeparator(const std::string& text);
+// Whether a name holds FindFirstFile's wildcards ("*", "?", "<", ">").
+bool hasWildcard(const std::string& name);
+// Whether a FindFirstFile pattern (its last name as written) matches a name.
+bool patternMatches(const std::string& pattern, const std::string& name);
+// The 8.3 name Windows gives a name that is not one ("LONGNA~1.HTM"), or "".
+std::string shortNameOf(const std::string& name);
+// GetFullPathName's rules on the part of an absolute path below its root
+// ("C:\"): see resolve in memory_files.cpp.
+void collapsePath(const std::string& root, const std::string& rest, std::string& full, bool& endsInSeparator);
+
 // ---- the file model (memory_files.cpp)
-// The absolute lower-case form of a path: the key of an entry.
+// The key of the entry a name resolves to (see resolve), "" when it does not resolve.
 std::string absolute(const std::string& path);
-// The parent of an absolute path ("C:\" for "C:\a"; "" for a root).
+// The parent of an absolute path or key ("C:\" for "C:\a"; "" for a root).
 std::string parentOf(const std::string& full);
 bool isDirectory(const std::string& full);
 bool entryExists(const std::string& full);

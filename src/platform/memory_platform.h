@@ -1,8 +1,8 @@
 // Controls of the in-memory platform that the unit tests and hostcmd-sim
 // link instead of Windows.
 //
-// It models a file system (paths compared without regard to ASCII case,
-// relative names taken against a current directory), the registry, drive
+// It models a file system (names resolved as Windows resolves them and
+// compared as NTFS compares them, across the code page), the registry, drive
 // types, the ANSI code page's lead bytes, message boxes, the folder browser
 // and file dialogs (answered from queues), shell calls and shortcuts. Every
 // platform call is logged by name, and any call can be made to fail: by name
@@ -31,11 +31,21 @@ void fakeUseUtf8(bool on, unsigned activeCodePage = 65001);
 // Lead bytes of 932, 936, 949 and 950; every other code page has none.
 void fakeSetCodePage(unsigned page);
 void fakeSetCurrentDirectory(const std::string& path);
+// The current directory a drive keeps of its own ("=D:" in the environment),
+// which "D:name" is taken against while the current directory is on another
+// drive; without one, the drive's root.
+void fakeSetDriveDirectory(char letter, const std::string& path);
+// The absolute name Windows makes of a name (GetFullPathName's rules); false
+// when it does not resolve (a name too long, a character no name may hold).
+bool fakeResolveName(const std::string& name, std::string& full);
 void fakeSetDirectories(const std::string& windows, const std::string& temp, const std::string& system);
 
 // ---- files
 void fakeAddDirectory(const std::string& path);
 void fakeAddFile(const std::string& path, const std::string& bytes, bool readOnly = false);
+// A file whose bytes stay in a host file until the run reads them (read then
+// where it reads) or the report asks for them (fakeFileBytes).
+void fakeAddHostFile(const std::string& path, const std::string& hostFile, std::uint64_t size, bool readOnly);
 // Removes the entry and everything below it.
 void fakeForget(const std::string& path);
 void fakeSetReadOnly(const std::string& path);
@@ -43,22 +53,28 @@ bool fakeIsReadOnly(const std::string& path);
 bool fakeFileExists(const std::string& path);
 bool fakeDirectoryExists(const std::string& path);
 std::string fakeFileBytes(const std::string& path);
-// Every file and directory, as absolute lower-case paths (directories end in "\").
+// Every file and directory, as folded absolute paths (ASCII letters in lower
+// case; directories end in "\").
 std::vector<std::string> fakeEntries();
 // How many files are open right now (files must never stay open).
 int fakeOpenFiles();
 struct FakeEntry {
     std::string name;  // absolute, in the case it was created with
     bool directory, readOnly;
-    std::string bytes;
+    std::string bytes;   // "" while they are still in the host file
+    std::string source;  // that host file, or ""
+    std::uint64_t size;
 };
-// Every entry by its absolute lower-case path.
+// Every entry by its folded absolute path.
 std::map<std::string, FakeEntry> fakeEntrySnapshot();
 
 // ---- registry
 // Sets a value (type 1 is REG_SZ) and creates the missing keys on its path.
+// A value that is not exact holds characters the code page lacks: the ANSI
+// read of it fails (ERROR_NO_UNICODE_TRANSLATION), as hostcmd's read of a
+// text it cannot hold exactly does.
 void fakeSetRegistryValue(Handle root, const std::string& path, const std::string& name, const std::string& bytes,
-                          unsigned type = 1);
+                          unsigned type = 1, bool exact = true);
 void fakeCreateRegistryKey(Handle root, const std::string& path);
 // Deletes the key with everything below it.
 void fakeDeleteRegistryTree(Handle root, const std::string& path);

@@ -1,7 +1,10 @@
 // The registry and the restart's privilege calls (the model of win32_registry.cpp).
 //
-// Keys and value names are compared without regard to ASCII case and keep
-// the names they were created with.
+// Keys and value names are compared as the registry compares them, by their
+// upper case across the code page (memory_names.cpp), and keep the names they
+// were created with. A sub-key path is taken as Windows takes it: a leading
+// "\\" is refused, repeated "\\" are one, and "." and ".." are names like
+// any other.
 #include <cstdio>
 #include <set>
 
@@ -17,7 +20,13 @@ struct Value {
     std::string name;  // as first set
     unsigned type;
     std::string bytes;
+    bool exact;  // false: the data holds characters the code page lacks, which the ANSI read cannot give
 };
+
+const unsigned long badPathName = 161, invalidParameter = 87, noUnicodeTranslation = 1113;
+const std::size_t maxKeyName = 256;      // Windows takes 256 characters (the documented limit is 255)
+const std::size_t maxValueName = 16383;
+const std::size_t maxDepth = 512;        // levels of keys below a root
 
 std::set<std::string> registryKeys;
 std::map<std::string, std::map<std::string, Value>> registryValues;  // key -> lower name -> value
@@ -51,27 +60,39 @@ std::string rootName(Handle root) {
     }
 }
 
-std::string keyPathAsGiven(Handle root, const std::string& path) {
+// "<root number>\\path" of a sub-key path, in the case given; the error
+// RegCreateKeyEx gives for the path (0 when Windows takes it).
+std::string keyPathAsGiven(Handle root, const std::string& path, unsigned long* error = nullptr) {
     std::string key = std::to_string(root);
     std::string component;
-    for (char c : path + "\\") {
-        if (c != '\\') {
-            component += c;
+    std::size_t depth = 0;
+    unsigned long code = !path.empty() && path[0] == '\\' ? badPathName : 0;
+    std::vector<std::string> all = characters(path);
+    all.push_back("\\");
+    for (const std::string& character : all) {
+        if (character != "\\") {
+            component += character;
         } else if (!component.empty()) {
+            if (wideLength(component) > maxKeyName) code = code ? code : invalidParameter;
             key += "\\" + component;
             component.clear();
+            ++depth;
         }
     }
+    if (depth > maxDepth && !code) code = invalidParameter;
+    if (error) *error = code;
     return key;
 }
-std::string keyPath(Handle root, const std::string& path) { return lower(keyPathAsGiven(root, path)); }
+std::string keyPath(Handle root, const std::string& path) { return folded(keyPathAsGiven(root, path)); }
 
 // Creates the key and its missing parents, each named as given.
 void createKeys(Handle root, const std::string& path) {
     std::string given = keyPathAsGiven(root, path);
-    for (std::string k = given; k.find('\\') != std::string::npos; k = k.substr(0, k.rfind('\\'))) {
-        registryKeys.insert(lower(k));
-        keyNames.emplace(lower(k), k);
+    for (std::string k = given; lastSeparator(k) != std::string::npos; k.erase(lastSeparator(k))) {
+        std::string key = folded(k);
+        // The parents of a key that exists exist already.
+        if (!registryKeys.insert(key).second) break;
+        keyNames.emplace(key, k);
     }
 }
 
@@ -95,14 +116,14 @@ void resetRegistry() {
 // ---- controls ------------------------------------------------------------------
 
 void fakeSetRegistryValue(Handle root, const std::string& path, const std::string& name, const std::string& bytes,
-                          unsigned type) {
+                          unsigned type, bool exact) {
     createKeys(root, path);
-    registryValues[keyPath(root, path)][lower(name)] = Value{name, type, bytes};
+    registryValues[keyPath(root, path)][folded(name)] = Value{name, type, bytes, exact};
 }
 bool fakeRegistryValue(Handle root, const std::string& path, const std::string& name, std::string& bytes) {
     auto key = registryValues.find(keyPath(root, path));
     if (key == registryValues.end()) return false;
-    auto value = key->second.find(lower(name));
+    auto value = key->second.find(folded(name));
     if (value == key->second.end()) return false;
     bytes = value->second.bytes;
     return true;
@@ -122,7 +143,7 @@ void fakeDeleteRegistryTree(Handle root, const std::string& path) {
 }
 void fakeDeleteRegistryValue(Handle root, const std::string& path, const std::string& name) {
     auto key = registryValues.find(keyPath(root, path));
-    if (key != registryValues.end()) key->second.erase(lower(name));
+    if (key != registryValues.end()) key->second.erase(folded(name));
 }
 FakeRegistry fakeRegistrySnapshot() {
     FakeRegistry snapshot;
@@ -144,9 +165,11 @@ void fakeDenyShutdownPrivilege() { shutdownDenied = true; }
 
 Handle regCreateKey(Handle root, const std::string& path) {
     if (failing("regCreateKey")) return 0;
-    std::string key = keyPath(root, path);
-    if (writeDenied(root, key)) {
-        failed("RegCreateKeyExA", 5, {rootName(root), path, "\1KEY_ALL_ACCESS"});
+    unsigned long code;
+    std::string key = folded(keyPathAsGiven(root, path, &code));
+    if (!code && writeDenied(root, key)) code = 5;
+    if (code) {
+        failed("RegCreateKeyExA", code, {rootName(root), path, "\1KEY_ALL_ACCESS"});
         return 0;
     }
     createKeys(root, path);
@@ -157,8 +180,9 @@ Handle regCreateKey(Handle root, const std::string& path) {
 
 Handle regOpenKeyForReading(Handle root, const std::string& path) {
     if (failing("regOpenKeyForReading")) return 0;
-    std::string key = keyPath(root, path);
-    if (key.find('\\') != std::string::npos && !registryKeys.count(key)) return 0;
+    unsigned long code;
+    std::string key = folded(keyPathAsGiven(root, path, &code));
+    if (code || (key.find('\\') != std::string::npos && !registryKeys.count(key))) return 0;
     Handle handle = newHandle();
     openKeys[handle] = key;
     readingKeys.insert(handle);
@@ -178,9 +202,13 @@ bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, 
         return false;
     }
     auto values = registryValues.find(openKeys[key]);
-    auto value = values == registryValues.end() ? std::map<std::string, Value>::iterator() : values->second.find(lower(name));
+    auto value = values == registryValues.end() ? std::map<std::string, Value>::iterator() : values->second.find(folded(name));
     if (values == registryValues.end() || value == values->second.end()) {
         failed("RegQueryValueExA", 2, {rootName(key), name});
+        return false;
+    }
+    if (!value->second.exact) {
+        failed("RegQueryValueExA", noUnicodeTranslation, {rootName(key), name});
         return false;
     }
     if (value->second.bytes.size() > bufferSize) {
@@ -193,13 +221,14 @@ bool regQueryValue(Handle key, const std::string& name, std::size_t bufferSize, 
 
 bool regSetStringValue(Handle key, const std::string& name, const std::string& text) {
     if (failing("regSetStringValue")) return false;
-    if (!openKeys.count(key) || readingKeys.count(key)) {
-        failed("RegSetValueExA", openKeys.count(key) ? 5 : 6, {rootName(key), name, "\1REG_SZ", text});
+    unsigned long code = !openKeys.count(key) ? 6 : readingKeys.count(key) ? 5 : wideLength(name) > maxValueName ? invalidParameter : 0;
+    if (code) {
+        failed("RegSetValueExA", code, {rootName(key), name, "\1REG_SZ", text});
         return false;
     }
     auto& values = registryValues[openKeys[key]];
-    auto existing = values.find(lower(name));
-    values[lower(name)] = Value{existing == values.end() ? name : existing->second.name, 1, text + std::string(1, '\0')};
+    auto existing = values.find(folded(name));
+    values[folded(name)] = Value{existing == values.end() ? name : existing->second.name, 1, text + std::string(1, '\0'), true};
     return true;
 }
 
@@ -210,10 +239,11 @@ bool regDeleteKey(Handle key, const std::string& name) {
         return false;
     }
     std::string target = openKeys[key];
-    std::string relative = keyPath(0, name);
+    unsigned long code;
+    std::string relative = folded(keyPathAsGiven(0, name, &code));
     target += relative.substr(1);
-    if (!registryKeys.count(target) || target.find('\\') == std::string::npos) {
-        failed("RegDeleteKeyA", 2, {rootName(key), name});
+    if (code || !registryKeys.count(target) || target.find('\\') == std::string::npos) {
+        failed("RegDeleteKeyA", code ? code : 2, {rootName(key), name});
         return false;
     }
     for (auto& k : registryKeys)
@@ -233,7 +263,7 @@ bool regDeleteValue(Handle key, const std::string& name) {
         failed("RegDeleteValueA", 5, {rootName(key), name});
         return false;
     }
-    if (openKeys.count(key) && registryValues[openKeys[key]].erase(lower(name)) > 0) return true;
+    if (openKeys.count(key) && registryValues[openKeys[key]].erase(folded(name)) > 0) return true;
     failed("RegDeleteValueA", openKeys.count(key) ? 2 : 6, {rootName(key), name});
     return false;
 }
