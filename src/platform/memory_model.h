@@ -26,11 +26,15 @@ std::string lower(std::string text);
 // ---- names (memory_names.cpp)
 // The code page the ANSI calls work in (memory_files.cpp keeps it).
 unsigned codePageNow();
+// The size in bytes of the character at `at` (see characters).
+std::size_t characterSize(const std::string& text, std::size_t at);
 // The text's characters, each as its bytes (a double-byte character, or in
 // the UTF-8 build a UTF-8 sequence, is one).
 std::vector<std::string> characters(const std::string& text);
 // The form every text of the same upper case shares (NTFS's and the
-// registry's comparison): the key of a file entry or registry name.
+// registry's comparison): the key of a file entry or registry name. Every
+// character keeps its size, so a folded text's separators stand where the
+// text's own do.
 std::string folded(const std::string& text);
 // Its length in UTF-16 units, as MAX_PATH counts.
 std::size_t wideLength(const std::string& text);

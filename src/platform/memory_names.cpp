@@ -221,35 +221,48 @@ bool validShortCharacter(const std::string& character) {
 }  // namespace
 
 namespace memory {
+std::size_t characterSize(const std::string& text, std::size_t at) {
+    unsigned char byte = static_cast<unsigned char>(text[at]);
+    if (byte < 0x80) return 1;
+    if (processWorksInUtf8()) return utf8Length(text, at);
+    return isLeadByte(byte) && at + 1 < text.size() ? 2 : 1;
+}
+
 std::vector<std::string> characters(const std::string& text) {
     std::vector<std::string> list;
-    for (std::size_t at = 0; at < text.size();) {
-        std::size_t length = processWorksInUtf8()                                                     ? utf8Length(text, at)
-                             : isLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2
-                                                                                                        : 1;
-        list.push_back(text.substr(at, length));
-        at += length;
+    for (std::size_t at = 0, size; at < text.size(); at += size) {
+        size = characterSize(text, at);
+        list.push_back(text.substr(at, size));
     }
     return list;
 }
 
 std::string folded(const std::string& text) {
     std::string key;
-    for (const std::string& character : characters(text)) key += foldCharacter(character);
+    key.reserve(text.size());
+    for (std::size_t at = 0, size; at < text.size(); at += size) {
+        size = characterSize(text, at);
+        char c = text[at];
+        if (size == 1 && static_cast<unsigned char>(c) < 0x80) key += c >= 'A' && c <= 'Z' ? static_cast<char>(c + 0x20) : c;
+        else key += foldCharacter(text.substr(at, size));
+    }
     return key;
 }
 
 std::size_t wideLength(const std::string& text) {
     std::size_t length = 0;
-    for (const std::string& character : characters(text)) length += character.size() == 4 ? 2 : 1;
+    for (std::size_t at = 0, size; at < text.size(); at += size) {
+        size = characterSize(text, at);
+        length += size == 4 ? 2 : 1;
+    }
     return length;
 }
 
 std::size_t lastSeparator(const std::string& text) {
-    std::size_t found = std::string::npos, at = 0;
-    for (const std::string& character : characters(text)) {
-        if (character == "\\") found = at;
-        at += character.size();
+    std::size_t found = std::string::npos;
+    for (std::size_t at = 0, size; at < text.size(); at += size) {
+        size = characterSize(text, at);
+        if (text[at] == '\\') found = at;
     }
     return found;
 }
@@ -321,3 +334,50 @@ void collapsePath(const std::string& root, const std::string& rest, std::string&
     for (std::size_t i = 0; i < parts.size(); ++i) full += (i ? "\\" : "") + parts[i];
 }
 }  // namespace memory
+
+// ---- conversions (controls: the .reg reader and the host's file names) ----
+
+bool fakeTextFromUnicode(const std::u16string& text, std::string& bytes) {
+    bytes.clear();
+    bool exact = true;
+    unsigned page = memory::codePageNow();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        bool surrogate = c >= 0xD800 && c < 0xE000;
+        if (processWorksInUtf8() && !surrogate) {
+            appendUtf8(bytes, c);
+            continue;
+        }
+        if (c < 0x80) {
+            bytes += static_cast<char>(c);
+            continue;
+        }
+        int found = -1;
+        for (unsigned b = 0x80; b < 0x100 && found < 0 && knownSinglePage(page) && !surrogate; ++b)
+            if (unicodeOfByte(page, static_cast<unsigned char>(b)) == c) found = static_cast<int>(b);
+        if (found < 0) exact = false;
+        bytes += found < 0 ? '?' : static_cast<char>(found);
+    }
+    return exact;
+}
+
+bool fakeTextFromUtf8(const std::string& text, std::string& bytes) {
+    std::u16string wide;
+    bool wellFormed = true;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t length = utf8Length(text, at);
+        std::string character = text.substr(at, length);
+        at += length;
+        char32_t c = length == 1 && static_cast<unsigned char>(character[0]) >= 0x80 ? 0xFFFD : decodeUtf8(character);
+        if (c == 0xFFFD) wellFormed = false;
+        if (c >= 0x10000) {
+            wide += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            wide += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            wide += static_cast<char16_t>(c);
+        }
+    }
+    return fakeTextFromUnicode(wide, bytes) && wellFormed;
+}

@@ -30,6 +30,12 @@ void fakeUseCodePage932(bool on);
 void fakeUseUtf8(bool on, unsigned activeCodePage = 65001);
 // Lead bytes of 932, 936, 949 and 950; every other code page has none.
 void fakeSetCodePage(unsigned page);
+// A text in the process code page as WideCharToMultiByte gives it without
+// best fit (UTF-8 in the UTF-8 build): false when a character has no exact
+// form there (it is given as "?"). Known: 1250, 1251, 1252 and ASCII in every page.
+bool fakeTextFromUnicode(const std::u16string& text, std::string& bytes);
+// The same from UTF-8 (false too for bytes that are not UTF-8).
+bool fakeTextFromUtf8(const std::string& text, std::string& bytes);
 void fakeSetCurrentDirectory(const std::string& path);
 // The current directory a drive keeps of its own ("=D:" in the environment),
 // which "D:name" is taken against while the current directory is on another
@@ -80,13 +86,13 @@ void fakeCreateRegistryKey(Handle root, const std::string& path);
 void fakeDeleteRegistryTree(Handle root, const std::string& path);
 void fakeDeleteRegistryValue(Handle root, const std::string& path, const std::string& name);
 struct FakeRegistryValue {
-    std::string key, name;  // key as "<root number>\path", both in the case they were created with
+    std::string name;  // in the case it was first set with
     unsigned type;
     std::string bytes;
 };
 struct FakeRegistry {
-    std::map<std::string, std::string> keys;          // lower-case key -> key as created
-    std::map<std::string, FakeRegistryValue> values;  // lower-case key, LF, lower-case name -> value
+    std::map<std::string, std::string> keys;  // folded key ("<root number>\\path") -> key as created
+    std::map<std::string, std::map<std::string, FakeRegistryValue>> values;  // folded key -> folded name -> value
 };
 FakeRegistry fakeRegistrySnapshot();
 bool fakeRegistryValue(Handle root, const std::string& path, const std::string& name, std::string& bytes);

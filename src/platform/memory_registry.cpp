@@ -36,6 +36,11 @@ std::set<Handle> readingKeys;  // opened with query access only
 std::set<Handle> deniedRoots;
 std::set<std::string> readOnlyKeys;
 bool shutdownDenied;
+// The last key a value was set below by a control, and its key: a .reg file
+// sets many values below one key, whose path need not be read again for each.
+Handle memoRoot;
+std::string memoPath, memoKey;
+std::map<std::string, Value>* memoValues;  // the key's values (forgotten when a key is deleted)
 
 // Whether full access to the key is refused: its root is denied, or it is a
 // read-only key or lies below one.
@@ -67,11 +72,10 @@ std::string keyPathAsGiven(Handle root, const std::string& path, unsigned long* 
     std::string component;
     std::size_t depth = 0;
     unsigned long code = !path.empty() && path[0] == '\\' ? badPathName : 0;
-    std::vector<std::string> all = characters(path);
-    all.push_back("\\");
-    for (const std::string& character : all) {
-        if (character != "\\") {
-            component += character;
+    for (std::size_t at = 0, size; at <= path.size(); at += size) {
+        size = at < path.size() ? characterSize(path, at) : 1;
+        if (at < path.size() && path[at] != '\\') {
+            component.append(path, at, size);
         } else if (!component.empty()) {
             if (wideLength(component) > maxKeyName) code = code ? code : invalidParameter;
             key += "\\" + component;
@@ -88,11 +92,16 @@ std::string keyPath(Handle root, const std::string& path) { return folded(keyPat
 // Creates the key and its missing parents, each named as given.
 void createKeys(Handle root, const std::string& path) {
     std::string given = keyPathAsGiven(root, path);
-    for (std::string k = given; lastSeparator(k) != std::string::npos; k.erase(lastSeparator(k))) {
-        std::string key = folded(k);
+    std::string key = folded(given);
+    std::vector<std::size_t> separators;
+    for (std::size_t at = 0, size; at < given.size(); at += size) {
+        size = characterSize(given, at);
+        if (given[at] == '\\') separators.push_back(at);
+    }
+    for (std::size_t end = given.size(); !separators.empty(); end = separators.back(), separators.pop_back()) {
         // The parents of a key that exists exist already.
-        if (!registryKeys.insert(key).second) break;
-        keyNames.emplace(key, k);
+        if (!registryKeys.insert(key.substr(0, end)).second) break;
+        keyNames.emplace(key.substr(0, end), given.substr(0, end));
     }
 }
 
@@ -108,6 +117,10 @@ void resetRegistry() {
     deniedRoots.clear();
     readOnlyKeys.clear();
     shutdownDenied = false;
+    memoRoot = 0;
+    memoPath.clear();
+    memoKey.clear();
+    memoValues = nullptr;
     fakeRebootStarted = false;
     fakeRebootReason = 0;
 }
@@ -117,8 +130,14 @@ void resetRegistry() {
 
 void fakeSetRegistryValue(Handle root, const std::string& path, const std::string& name, const std::string& bytes,
                           unsigned type, bool exact) {
-    createKeys(root, path);
-    registryValues[keyPath(root, path)][folded(name)] = Value{name, type, bytes, exact};
+    if (!memoValues || memoRoot != root || memoPath != path) {
+        createKeys(root, path);
+        memoRoot = root;
+        memoPath = path;
+        memoKey = keyPath(root, path);
+        memoValues = &registryValues[memoKey];
+    }
+    (*memoValues)[folded(name)] = Value{name, type, bytes, exact};
 }
 bool fakeRegistryValue(Handle root, const std::string& path, const std::string& name, std::string& bytes) {
     auto key = registryValues.find(keyPath(root, path));
@@ -130,6 +149,7 @@ bool fakeRegistryValue(Handle root, const std::string& path, const std::string& 
 }
 void fakeCreateRegistryKey(Handle root, const std::string& path) { createKeys(root, path); }
 void fakeDeleteRegistryTree(Handle root, const std::string& path) {
+    memoValues = nullptr;
     std::string key = keyPath(root, path);
     for (auto it = registryKeys.begin(); it != registryKeys.end();) {
         if (*it == key || it->compare(0, key.size() + 1, key + "\\") == 0) {
@@ -148,11 +168,10 @@ void fakeDeleteRegistryValue(Handle root, const std::string& path, const std::st
 FakeRegistry fakeRegistrySnapshot() {
     FakeRegistry snapshot;
     for (auto& key : registryKeys) snapshot.keys[key] = keyNames.count(key) ? keyNames[key] : key;
-    for (auto& key : registryValues)
-        for (auto& value : key.second)
-            snapshot.values[key.first + "\n" + value.first] =
-                FakeRegistryValue{snapshot.keys.count(key.first) ? snapshot.keys[key.first] : key.first, value.second.name,
-                                  value.second.type, value.second.bytes};
+    for (auto& key : registryValues) {
+        auto& values = snapshot.values[key.first];
+        for (auto& value : key.second) values[value.first] = FakeRegistryValue{value.second.name, value.second.type, value.second.bytes};
+    }
     return snapshot;
 }
 bool fakeRegistryKeyExists(Handle root, const std::string& path) { return registryKeys.count(keyPath(root, path)) > 0; }
@@ -251,6 +270,7 @@ bool regDeleteKey(Handle key, const std::string& name) {
             failed("RegDeleteKeyA", 5, {rootName(key), name});
             return false;
         }
+    memoValues = nullptr;
     registryKeys.erase(target);
     registryValues.erase(target);
     keyNames.erase(target);
