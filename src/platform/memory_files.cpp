@@ -59,10 +59,26 @@ struct Resolved {
     std::string key;        // full, folded: the key of its entry
     bool endsInSeparator;   // the name ends in "\" (or its last name vanished): it names a directory
     unsigned long error;    // 0 when resolved
+    std::string device;     // "NUL", "CON", "COM1", ... when the name is a DOS device's
 };
 
+// The DOS device a last name stands for in any folder, as Windows 10 reads
+// it: the part before its first "." or ":", without trailing blanks, in
+// any case ("nul.txt", "Aux ", "com1:"); "" for a file's name.
+std::string deviceOf(const std::string& leaf) {
+    std::string base = leaf.substr(0, leaf.find_first_of(".:"));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    for (char& c : base) c = upperLetter(c);
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$") return base;
+    // COM1 to COM9 and LPT1 to LPT9, also with the superscript digits of 1252 (0xB9, 0xB2, 0xB3).
+    bool port = base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0);
+    unsigned char digit = port ? static_cast<unsigned char>(base[3]) : 0;
+    bool superscript = !processWorksInUtf8() && (digit == 0xB9 || digit == 0xB2 || digit == 0xB3);
+    return port && ((digit >= '1' && digit <= '9') || superscript) ? base : "";
+}
+
 Resolved resolve(const std::string& name, bool wildcardsInLastName = false) {
-    Resolved r{"", "", false, 0};
+    Resolved r{"", "", false, 0, ""};
     std::string given = name;
     bool literal = given.compare(0, 4, "\\\\?\\") == 0;
     if (literal) {
@@ -124,8 +140,13 @@ Resolved resolve(const std::string& name, bool wildcardsInLastName = false) {
         if (wideLength(component) > maxComponent) r.error = invalidName;
         component.clear();
     }
-    if (!literal && (wideLength(name) >= maxPath || wideLength(r.full) >= maxPath)) r.error = nameTooLong;
+    // The ANSI name is converted into a buffer of MAX_PATH + 1 characters; the
+    // absolute path must fit MAX_PATH with its terminating zero.
+    if (!literal && (wideLength(name) > maxPath || wideLength(r.full) >= maxPath)) r.error = nameTooLong;
     r.key = folded(r.full);
+    std::size_t slash = lastSeparator(given);
+    if (!literal && !r.endsInSeparator) r.device = deviceOf(given.substr(slash == std::string::npos ? (given.size() >= 2 && given[1] == ':' ? 2 : 0) : slash + 1));
+    if (!r.device.empty()) r.error = 0;
     return r;
 }
 
@@ -344,6 +365,14 @@ bool isLeadByte(unsigned char byte) {
 }
 
 namespace {
+// What opening a device gives: NUL opens (reads nothing, takes every write),
+// the console is not there for a program without one (ERROR_INVALID_HANDLE),
+// and a PC has no serial or parallel port to open (ERROR_FILE_NOT_FOUND).
+unsigned long deviceOpenError(const std::string& device) {
+    return device == "NUL" ? 0 : device.compare(0, 3, "CON") == 0 ? 6 : 2;
+}
+const unsigned long invalidParameter = 87;
+
 // The error of a file call on a resolved name: the name's own, or that of
 // the directory it lies in.
 unsigned long fileNameError(const Resolved& r) {
@@ -356,6 +385,13 @@ unsigned long fileNameError(const Resolved& r) {
 Handle openFileForReading(const std::string& name) {
     if (failing("openFileForReading")) return 0;
     Resolved r = resolve(name);
+    if (!r.device.empty()) {
+        // NUL opens, and is then refused as no disk file (FILE_TYPE_CHAR).
+        unsigned long code = deviceOpenError(r.device);
+        if (code) failed("CreateFileA", code, {name, "\1GENERIC_READ", "\1OPEN_EXISTING"});
+        else failed("GetFileType", 2, {name});
+        return 0;
+    }
     auto it = entries.find(r.key);
     unsigned long code = fileNameError(r);
     if (!code && (it == entries.end() || it->second.directory)) code = it != entries.end() ? 5 : parentError(r);
@@ -371,6 +407,16 @@ Handle openFileForReading(const std::string& name) {
 Handle createFileForWriting(const std::string& name) {
     if (failing("createFileForWriting")) return 0;
     Resolved r = resolve(name);
+    if (!r.device.empty()) {
+        unsigned long code = deviceOpenError(r.device);
+        if (code) {
+            failed("CreateFileA", code, {name, "\1GENERIC_WRITE", "\1CREATE_ALWAYS"});
+            return 0;
+        }
+        Handle file = newHandle();
+        openFiles[file] = OpenFile{"", 0};  // writes to NUL go nowhere
+        return file;
+    }
     auto it = entries.find(r.key);
     unsigned long code = fileNameError(r);
     if (!code && !isDirectory(parentOf(r.key))) code = pathNotFound;
@@ -408,6 +454,7 @@ long readFileBytes(Handle file, char* buffer, std::size_t size) {
 
 bool writeFileBytes(Handle file, const char* bytes, std::size_t size) {
     if (failing("writeFileBytes")) return false;
+    if (openFiles.at(file).path.empty()) return true;
     Entry& entry = entries[openFiles.at(file).path];
     bytesOf(entry).append(bytes, size);
     entry.size = entry.bytes.size();
@@ -423,7 +470,7 @@ bool deleteFile(const std::string& path) {
     if (failing("deleteFile")) return false;
     Resolved r = resolve(path);
     auto it = entries.find(r.key);
-    unsigned long code = fileNameError(r);
+    unsigned long code = !r.device.empty() ? invalidParameter : fileNameError(r);
     if (!code && (it == entries.end() || it->second.directory || it->second.readOnly)) code = it != entries.end() ? 5 : parentError(r);
     // Files are opened without FILE_SHARE_DELETE: an open file cannot be deleted.
     for (auto& open : openFiles)
@@ -441,7 +488,13 @@ bool copyFile(const std::string& source, const std::string& destination, bool fa
     Resolved from = resolve(source), to = resolve(destination);
     auto original = entries.find(from.key);
     auto existing = entries.find(to.key);
-    unsigned long code = fileNameError(from);
+    unsigned long code = !from.device.empty() ? invalidParameter : fileNameError(from);
+    if (!code && !to.device.empty()) {
+        // A copy to NUL succeeds and keeps nothing.
+        code = deviceOpenError(to.device);
+        if (!code && original == entries.end()) code = parentError(from);
+        if (!code) return original->second.directory ? (failed("CopyFileA", 5, {source, destination, failIfExists ? "\1TRUE" : "\1FALSE"}), false) : true;
+    }
     if (!code && original == entries.end()) code = parentError(from);
     else if (!code && original->second.directory) code = 5;
     if (!code) code = fileNameError(to);
@@ -495,6 +548,7 @@ bool setCurrentDirectory(const std::string& directory) {
 bool createDirectory(const std::string& path) {
     if (failing("createDirectory")) return false;
     Resolved r = resolve(path);
+    if (!r.device.empty()) return true;  // the device takes it, and nothing is made
     unsigned long code = r.error;
     if (!code && wideLength(r.full) >= maxDirectoryPath && path.compare(0, 4, "\\\\?\\") != 0) code = nameTooLong;
     if (!code && entries.count(r.key)) code = 183;  // ERROR_ALREADY_EXISTS
@@ -510,7 +564,7 @@ bool createDirectory(const std::string& path) {
 bool removeDirectory(const std::string& path) {
     if (failing("removeDirectory")) return false;
     Resolved r = resolve(path);
-    unsigned long code = r.error;
+    unsigned long code = !r.device.empty() ? 6 : r.error;
     if (!code && (r.key.size() <= 3 || !isDirectory(r.key))) code = r.key.size() <= 3 || entries.count(r.key) ? 5 : parentError(r);
     if (!code && !childrenOf(r.key).empty()) code = 145;  // ERROR_DIR_NOT_EMPTY
     if (code) {
@@ -524,6 +578,7 @@ bool removeDirectory(const std::string& path) {
 bool findFirstFile(const std::string& pattern) {
     if (failing("findFirstFile")) return false;
     Resolved r = resolve(pattern, true);
+    if (!r.device.empty()) return true;  // FindFirstFile finds a device in every folder
     unsigned long code = r.error;
     // "dir\" names no entry in it: FindFirstFile finds nothing.
     if (!code && (r.endsInSeparator || r.key.size() <= 3)) code = 2;

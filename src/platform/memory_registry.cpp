@@ -89,19 +89,29 @@ std::string keyPathAsGiven(Handle root, const std::string& path, unsigned long* 
 }
 std::string keyPath(Handle root, const std::string& path) { return folded(keyPathAsGiven(root, path)); }
 
-// Creates the key and its missing parents, each named as given.
+// Creates the key and its missing parents: each new key is named as its
+// parent is named, then its own name as given.
 void createKeys(Handle root, const std::string& path) {
     std::string given = keyPathAsGiven(root, path);
     std::string key = folded(given);
-    std::vector<std::size_t> separators;
+    std::vector<std::size_t> ends;  // of the key and its parents, the key's first
+    ends.push_back(given.size());
     for (std::size_t at = 0, size; at < given.size(); at += size) {
         size = characterSize(given, at);
-        if (given[at] == '\\') separators.push_back(at);
+        if (given[at] == '\\') ends.insert(ends.begin() + 1, at);
     }
-    for (std::size_t end = given.size(); !separators.empty(); end = separators.back(), separators.pop_back()) {
-        // The parents of a key that exists exist already.
-        if (!registryKeys.insert(key.substr(0, end)).second) break;
-        keyNames.emplace(key.substr(0, end), given.substr(0, end));
+    ends.pop_back();  // the root is no key of its own
+    std::size_t known = ends.size();  // the first of `ends` that exists already
+    for (std::size_t i = 0; i < ends.size(); ++i)
+        if (registryKeys.count(key.substr(0, ends[i]))) {
+            known = i;
+            break;
+        }
+    std::size_t baseEnd = known < ends.size() ? ends[known] : given.find('\\');
+    std::string base = known < ends.size() ? keyNames[key.substr(0, baseEnd)] : given.substr(0, baseEnd);
+    for (std::size_t i = 0; i < known; ++i) {
+        registryKeys.insert(key.substr(0, ends[i]));
+        keyNames.emplace(key.substr(0, ends[i]), base + given.substr(baseEnd, ends[i] - baseEnd));
     }
 }
 
