@@ -46,9 +46,16 @@ FILES = ["a.txt", "b.txt", "\u00e9t\u00e9.txt", "\u00ff.txt", "\u0160koda.txt", 
 FOLDERS = ["sub", "\u00c9dir", "empty"]
 CD_FILES = ["disk1.id", "readme", "setup long name.html", "\u00c9T\u00c9.TXT"]
 NEW_NAMES = ["new.txt", "NEW.TXT", "n\u00c9w.txt", "\u00e6\u00f8.txt", "new", "sub\\new.txt", "nosuch\\new.txt"]
+# Every sixth case runs the UTF-8 build (hostcmd-utf8.exe, and hostcmd-sim
+# with --code-page 65001) with names beyond code page 1252 too.
+UTF8_FILES = ["\u0142\u00f3d\u017a.txt", "\u017b\u00d3\u0141W.TXT", "\u0395\u03bb\u03bb\u03ac\u03b4\u03b1.txt",
+              "\u4e2d\u6587.txt", "\U0001f381.txt", "\u0436\u0443\u043a.txt"]
+UTF8_NEW_NAMES = ["nowy \u0142.txt", "\u0416.txt", "\u540d.txt", "\u03a3\u03bf\u03c6\u03af\u03b1"]
+MARK = b"\xef\xbb\xbf"
+
 # Names Windows takes in its own way: devices, refused characters, the
 # literal \\?\ form, a byte 1252 leaves undefined, a trailing separator.
-ODD_NAMES = ["nul", "NUL.txt", "con", "aux.txt", "a*b.txt", "a:b.txt", "a\"b.txt", "a<b.txt", "a>b", "\u0081.txt",
+ODD_NAMES = ["nul", "NUL.txt", "con", "aux.txt", "a*b.txt", "ab:c.txt", "a\"b.txt", "a<b.txt", "a>b", "\u0081.txt",
              "\\\\?\\G:\\lit.txt.", "\\\\?\\G:\\a.txt", "sub\\", "G:..\\up.txt", "\\\\srv\\share\\x.txt"]
 ODD_FOLDERS = ["sub\\..", ".", "G:\\", "sub\\x\\", "a.txt", "\\\\?\\G:\\dot.", "sub\\in.txt"]
 
@@ -100,6 +107,7 @@ class Case:
         self.word = ""
         self.pattern = None
         self.long_name = None                  # length of a long name in the line
+        self.utf8 = number % 6 == 0            # the UTF-8 build's case
 
     @property
     def key(self):
@@ -152,8 +160,9 @@ class Grammar:
         return "L" * (length - 4) + ".txt"
 
     def seed(self, case):
-        for name in self.r.sample(FILES, self.r.randint(2, 4)):
+        for name in self.r.sample(FILES + (UTF8_FILES if case.utf8 else []), self.r.randint(2, 4 + 2 * case.utf8)):
             case.g[name] = ("%s %d" % (name, case.number)).encode("utf-8")
+        case.g["run.txt"] = (MARK if self.r.random() < 0.5 else b"") + b"save&out.txt&b%d\r\n" % case.number
         case.g["sub"] = None
         case.g["sub/in.txt"] = b"in"
         for name in self.r.sample(FOLDERS[1:], self.r.randint(0, 2)):
@@ -165,10 +174,13 @@ class Grammar:
         for name in self.r.sample(CD_FILES, 2):
             case.cd[name] = b"cd"
         case.keys = {"K": {"v": "1", "V\u00e9": "2"}, "K\u00c9y": {"w": "3"}, "Sub\\Deep": {}}
+        if case.utf8:
+            case.keys["\u0141k\u0416"] = {"\u017c": "4"}
 
     def existing(self, case):
         files = [n for n, b in case.g.items() if b is not None]
-        name = self.pick(files)
+        beyond = [n for n in files if any(ord(c) > 0x7f for c in n)]
+        name = self.pick(beyond if beyond and self.r.random() < 0.4 else files)
         folder, _, leaf = name.rpartition("/")
         return self.awkward(leaf, case, folder.replace("/", "\\"))
 
@@ -178,7 +190,7 @@ class Grammar:
         if how == 10:
             return self.pick(ODD_NAMES)
         if how < 3:
-            return self.awkward(self.pick(NEW_NAMES), case)
+            return self.awkward(self.pick(NEW_NAMES + (UTF8_NEW_NAMES if case.utf8 else [])), case)
         if how < 5:
             return self.existing(case)
         if how < 7:
@@ -230,7 +242,7 @@ class Grammar:
         return "\\" + path if how == 4 else path
 
     def value_name(self, case):
-        names = ["v", "V", "V\u00e9", "v\u00c9", "w", "new", "", "v ", "V.", "W\\x"]
+        names = ["v", "V", "V\u00e9", "v\u00c9", "w", "new", "", "v ", "V.", "W\\x"] + (["\u017b", "\u0436"] if case.utf8 else [])
         return self.pick(names)
 
     def case(self, number):
@@ -238,7 +250,7 @@ class Grammar:
         self.seed(case)
         word = self.pick(["save"] * 3 + ["delete"] * 3 + ["copy"] * 3 + ["move"] * 3 + ["makeDir"] * 2 +
                          ["deleteDir"] * 2 + ["pathToCD"] * 2 + ["reg", "regToFile", "regCreateKey", "regDeleteKey",
-                                                                   "regDeleteValue"])
+                                                                   "regDeleteValue", "batch"])
         case.word = word
         if word == "save":
             fields = [self.target(case), "x%d" % number]
@@ -251,6 +263,8 @@ class Grammar:
             fields = [self.folder_name(case)]
         elif word == "deleteDir":
             fields = [self.folder_name(case)]
+        elif word == "batch":
+            fields = [self.awkward("run.txt", case) if self.r.random() < 0.8 else self.target(case)]
         elif word == "pathToCD":
             fields = [self.pattern(case), "r.txt"]
         elif word == "reg":
@@ -329,8 +343,11 @@ def ansi(text):
     return b"".join(bytes([ord(c)]) if c in UNDEFINED_1252 else c.encode("cp1252") for c in text)
 
 
-def text_of(report_text):
-    """A text of the sim's JSON (one character a byte) as the Unicode it stands for on 1252."""
+def text_of(report_text, utf8=False):
+    """A text of the sim's JSON (one character a byte) as the Unicode it
+    stands for on 1252, or in UTF-8 for the UTF-8 build."""
+    if utf8:
+        return report_text.encode("latin-1").decode("utf-8", "replace")
     return "".join(c if c in UNDEFINED_1252 else c.encode("latin-1").decode("cp1252") for c in report_text)
 
 
@@ -349,6 +366,9 @@ class GeneratedTest(harness.TestCase):
             with open(os.path.join(root, str(case.number), "seed.reg"), "wb") as f:
                 f.write(reg_file([case]))
         links = {letter: os.path.join(w.path, "dosdevices", letter + ":") for letter in "gh"}
+        # The prefix's other CD drives, empty, are watched too: nothing may land there.
+        w.clear_cds()
+        others = {letter.upper(): w.empty_cd_dir(letter) for letter in "af"}
         self.addCleanup(self.unlink_drives, links)
         w.reg_delete("HKCU\\" + GEN_KEY)
         self.addCleanup(w.reg_delete, "HKCU\\" + GEN_KEY)
@@ -367,7 +387,9 @@ class GeneratedTest(harness.TestCase):
             options = ["--drive", "G=" + os.path.join(base, "g"), "--drive", "H=" + os.path.join(base, "h"),
                        "--cd", "E=" + os.path.join(base, "cd"), "--cwd", "G:\\",
                        "--registry", os.path.join(base, "seed.reg")]
-            code, report, err = run_sim(options, ansi(case.line))
+            if case.utf8:
+                options += ["--code-page", "65001"]
+            code, report, err = run_sim(options, case.line.encode("utf-8") if case.utf8 else ansi(case.line))
             if code != 0:
                 failures.append((case, "hostcmd-sim exit code %d: %s" % (code, err)))
                 continue
@@ -379,21 +401,23 @@ class GeneratedTest(harness.TestCase):
             for letter in "gh":
                 self.link_drive(links[letter], os.path.join(base, letter))
             w.set_cd("e", os.path.join(base, "cd"))
-            before = {letter: harness.snapshot(os.path.join(base, letter)) for letter in ("g", "h", "cd")}
-            r = w.run(ansi(case.line), cwd=harness.TestDir(os.path.join(base, "g"), "G:\\"),
-                      name="generated")
+            places = {"G": os.path.join(base, "g"), "H": os.path.join(base, "h"), "E": os.path.join(base, "cd")}
+            places.update(others)
+            before = {letter: harness.snapshot(folder) for letter, folder in places.items()}
+            r = w.run(case.line if case.utf8 else ansi(case.line), cwd=harness.TestDir(os.path.join(base, "g"), "G:\\"),
+                      name="generated", utf8=case.utf8, program=harness.HOSTCMD_UTF8_WIN if case.utf8 else harness.HOSTCMD_WIN)
             if r.exit_code != 0:
                 failures.append((case, "hostcmd.exe: %s" % r.describe()))
                 continue
             wine_files = {}
-            for letter in ("g", "h", "cd"):
-                after = harness.snapshot(os.path.join(base, letter))
-                for rel, change in changes_between(before[letter], after).items():
-                    wine_files["%s:\\%s" % ("E" if letter == "cd" else letter.upper(), rel.replace("/", "\\"))] = change
+            for letter, folder in places.items():
+                for rel, change in changes_between(before[letter], harness.snapshot(folder)).items():
+                    wine_files["%s:\\%s" % (letter, rel.replace("/", "\\"))] = change
+            w.clear_cds()
             sim_files = {}
             for f in report["files"]:
-                path = text_of(f["path"])
-                if path[:3].upper() not in ("G:\\", "H:\\", "E:\\"):
+                path = text_of(f["path"], case.utf8)
+                if path[:3].upper() not in ("G:\\", "H:\\", "E:\\", "A:\\", "F:\\"):
                     continue
                 sim_files[path] = ("<deleted>" if f["change"] == "deleted" else DIR if f["kind"] == "folder"
                                    else f["bytes"].encode("latin-1"))
@@ -438,7 +462,7 @@ class GeneratedTest(harness.TestCase):
             keys["\\" + sub].update(values)
         short = "HKCU\\" + case.key
         for r in report["registry"]:
-            key = text_of(r["key"])
+            key = text_of(r["key"], case.utf8)
             if not (fold(key) == fold(short) or fold(key).startswith(fold(short) + "\\")):
                 continue
             sub = key[len(short):]
@@ -452,12 +476,12 @@ class GeneratedTest(harness.TestCase):
                 continue  # a value of a key deleted above
             elif r["change"] in ("set value", "deleted value"):
                 values = keys[found[0]] if found else keys.setdefault(sub, {})
-                name = text_of(r["name"])
+                name = text_of(r["name"], case.utf8)
                 old = [n for n in values if fold(n) == fold(name)]
                 for n in old:
                     del values[n]
                 if r["change"] == "set value":
-                    values[old[0] if old else name] = text_of(r["bytes"]).rstrip("\0")
+                    values[old[0] if old else name] = text_of(r["bytes"], case.utf8).rstrip("\0")
         return keys
 
     @staticmethod
