@@ -37,118 +37,11 @@ std::string windowsDirectory, tempDirectory, systemDirectory;
 std::map<char, unsigned> driveTypes;
 bool errorModeQuiet;
 
-const unsigned long pathNotFound = 3, invalidName = 123, nameTooLong = 206, badNetworkPath = 53;
-const std::size_t maxPath = 260;          // MAX_PATH, the terminating zero included
-const std::size_t maxComponent = 255;     // NTFS's longest name
+const unsigned long pathNotFound = 3, nameTooLong = 206, badNetworkPath = 53;
 const std::size_t maxDirectoryPath = 248;  // CreateDirectoryA leaves room for an 8.3 name
 
 char upperLetter(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
-bool isDriveLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-// A name as Windows takes it (GetFullPathNameA's rules, then the file
-// system's): "/" is "\"; a name is taken against the current directory, "\x"
-// against its drive's root and "C:x" against that drive's own directory;
-// "." and ".." are resolved, repeated separators are one, a directory's name
-// loses one trailing dot and the last name all its trailing dots and blanks.
-// "\\?\C:\..." is taken as written. Fails (with the error the call gives)
-// on an empty name, a UNC name (there is no network), a character no name may
-// hold, a name longer than 255 characters, or a path of MAX_PATH or more.
-struct Resolved {
-    std::string full;       // absolute, in the case given; no trailing "\" but for a root
-    std::string key;        // full, folded: the key of its entry
-    bool endsInSeparator;   // the name ends in "\" (or its last name vanished): it names a directory
-    unsigned long error;    // 0 when resolved
-    std::string device;     // "NUL", "CON", "COM1", ... when the name is a DOS device's
-};
-
-// The DOS device a last name stands for in any folder, as Windows 10 reads
-// it: the part before its first "." or ":", without trailing blanks, in
-// any case ("nul.txt", "Aux ", "com1:"); "" for a file's name.
-std::string deviceOf(const std::string& leaf) {
-    std::string base = leaf.substr(0, leaf.find_first_of(".:"));
-    while (!base.empty() && base.back() == ' ') base.pop_back();
-    for (char& c : base) c = upperLetter(c);
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$") return base;
-    // COM1 to COM9 and LPT1 to LPT9, also with the superscript digits of 1252 (0xB9, 0xB2, 0xB3).
-    bool port = base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0);
-    unsigned char digit = port ? static_cast<unsigned char>(base[3]) : 0;
-    bool superscript = !processWorksInUtf8() && (digit == 0xB9 || digit == 0xB2 || digit == 0xB3);
-    return port && ((digit >= '1' && digit <= '9') || superscript) ? base : "";
-}
-
-Resolved resolve(const std::string& name, bool wildcardsInLastName = false) {
-    Resolved r{"", "", false, 0, ""};
-    std::string given = name;
-    bool literal = given.compare(0, 4, "\\\\?\\") == 0;
-    if (literal) {
-        given.erase(0, 4);
-    } else {
-        std::vector<std::string> all = characters(given);
-        given.clear();
-        for (std::string& character : all) given += character == "/" ? "\\" : character;
-    }
-    if (given.empty()) {
-        r.error = pathNotFound;
-        return r;
-    }
-    if (given.size() >= 2 && given[0] == '\\' && given[1] == '\\') {
-        r.error = badNetworkPath;
-        return r;
-    }
-    std::string root, rest;
-    if (given.size() >= 2 && given[1] == ':' && isDriveLetter(given[0])) {
-        root = std::string(1, upperLetter(given[0])) + ":\\";
-        if (given.size() > 2 && given[2] == '\\') {
-            rest = given.substr(3);
-        } else {
-            // "C:x": against the current directory when it is on that drive, else the drive's own.
-            std::string base = upperLetter(currentDirectory[0]) == root[0] ? currentDirectory
-                               : driveDirectories.count(root[0])             ? driveDirectories[root[0]]
-                                                                             : root;
-            rest = base.substr(3) + (base.size() > 3 ? "\\" : "") + given.substr(2);
-        }
-    } else if (literal) {
-        r.error = pathNotFound;
-        return r;
-    } else {
-        root = std::string(1, upperLetter(currentDirectory[0])) + ":\\";
-        rest = given[0] == '\\' ? given.substr(1) : currentDirectory.substr(3) + "\\" + given;
-    }
-    if (literal) {
-        r.endsInSeparator = !rest.empty() && rest.back() == '\\';
-        while (!rest.empty() && rest.back() == '\\') rest.pop_back();
-        r.full = root + rest;
-    } else {
-        collapsePath(root, rest, r.full, r.endsInSeparator);
-    }
-    std::string component;
-    std::vector<std::string> all = characters(r.full.substr(3));
-    std::size_t lastName = all.size();
-    while (lastName > 0 && all[lastName - 1] != "\\") --lastName;
-    all.push_back("\\");
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        const std::string& character = all[i];
-        if (character != "\\") {
-            unsigned char c = static_cast<unsigned char>(character[0]);
-            const char* refused = wildcardsInLastName && i >= lastName ? "\"|:" : "\"*:<>?|";
-            if (character.size() == 1 && (c < 0x20 || std::string(refused).find(static_cast<char>(c)) != std::string::npos))
-                r.error = invalidName;
-            component += character;
-            continue;
-        }
-        if (wideLength(component) > maxComponent) r.error = invalidName;
-        component.clear();
-    }
-    // The ANSI name is converted into a buffer of MAX_PATH + 1 characters; the
-    // absolute path must fit MAX_PATH with its terminating zero.
-    if (!literal && (wideLength(name) > maxPath || wideLength(r.full) >= maxPath)) r.error = nameTooLong;
-    r.key = folded(r.full);
-    std::size_t slash = lastSeparator(given);
-    if (!literal && !r.endsInSeparator) r.device = deviceOf(given.substr(slash == std::string::npos ? (given.size() >= 2 && given[1] == ':' ? 2 : 0) : slash + 1));
-    if (!r.device.empty()) r.error = 0;
-    return r;
-}
 
 // Where a directory's entries begin in their keys: the directory's key and "\".
 std::string childPrefix(const std::string& key) { return key.size() > 3 ? key + "\\" : key; }
@@ -239,6 +132,10 @@ bool fileOpenAs(Handle file, const std::string& full) {
 }
 
 std::string currentDirectoryNow() { return currentDirectory; }
+std::string driveDirectoryOf(char letter) {
+    auto it = driveDirectories.find(letter);
+    return it == driveDirectories.end() ? std::string() : it->second;
+}
 void moveCurrentDirectory(const std::string& path) { currentDirectory = path; }
 unsigned codePageNow() { return codePage; }
 

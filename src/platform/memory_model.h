@@ -1,6 +1,8 @@
 // What the parts of the in-memory platform share (memory_platform.cpp keeps
 // the call log and the failures; memory_files.cpp, memory_registry.cpp,
-// memory_ui.cpp and memory_trace.cpp model what their win32_* twins call).
+// memory_ui.cpp and memory_trace.cpp model what their win32_* twins call;
+// memory_code_page.cpp and memory_names.cpp model the code page and names as
+// Windows reads them, for all of them).
 // Only those files include this header; tests and hostcmd-sim use the
 // controls of memory_platform.h.
 #pragma once
@@ -23,7 +25,7 @@ Handle newHandle();
 // ASCII letters to lower case.
 std::string lower(std::string text);
 
-// ---- names (memory_names.cpp)
+// ---- the code page (memory_code_page.cpp) and names (memory_names.cpp)
 // The code page the ANSI calls work in (memory_files.cpp keeps it).
 unsigned codePageNow();
 // The size in bytes of the character at `at` (see characters).
@@ -46,9 +48,25 @@ bool hasWildcard(const std::string& name);
 bool patternMatches(const std::string& pattern, const std::string& name);
 // The 8.3 name Windows gives a name that is not one ("LONGNA~1.HTM"), or "".
 std::string shortNameOf(const std::string& name);
-// GetFullPathName's rules on the part of an absolute path below its root
-// ("C:\"): see resolve in memory_files.cpp.
+// GetFullPathName's rules on the part of an absolute path below its root ("C:\").
 void collapsePath(const std::string& root, const std::string& rest, std::string& full, bool& endsInSeparator);
+// A name as Windows takes it (GetFullPathNameA's rules, then the file
+// system's): "/" is "\"; a name is taken against the current directory, "\x"
+// against its drive's root and "C:x" against that drive's own directory;
+// "." and ".." are resolved, repeated separators are one, a directory's name
+// loses one trailing dot and the last name all its trailing dots and blanks.
+// "\\?\C:\..." is taken as written. Fails (with the error the call gives)
+// on an empty name, a UNC name (there is no network), a character no name may
+// hold, a name longer than 255 characters, or a path of MAX_PATH or more.
+struct Resolved {
+    std::string full;       // absolute, in the case given; no trailing "\" but for a root
+    std::string key;        // full, folded: the key of its entry
+    bool endsInSeparator;   // the name ends in "\" (or its last name vanished): it names a directory
+    unsigned long error;    // 0 when resolved
+    std::string device;     // "NUL", "CON", "COM1", ... when the name is a DOS device's
+};
+// With wildcardsInLastName, the last name may hold FindFirstFile's wildcards.
+Resolved resolve(const std::string& name, bool wildcardsInLastName = false);
 
 // ---- the file model (memory_files.cpp)
 // The key of the entry a name resolves to (see resolve), "" when it does not resolve.
@@ -64,6 +82,8 @@ void appendToFile(const std::string& full, const std::string& bytes);
 // Whether the handle is open on the file at the absolute path.
 bool fileOpenAs(Handle file, const std::string& full);
 std::string currentDirectoryNow();
+// The current directory a drive keeps of its own (fakeSetDriveDirectory), "" without one.
+std::string driveDirectoryOf(char letter);
 void moveCurrentDirectory(const std::string& path);
 
 // Each part's state back to a fresh world (fakeReset calls them all).

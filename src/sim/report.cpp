@@ -52,7 +52,6 @@ std::string json(const std::string& bytes) {  // one character per byte
     }
     return text + "\"";
 }
-std::string json(std::size_t number) { return std::to_string(number); }
 std::string jsonBool(bool value) { return value ? "true" : "false"; }
 
 std::string rootName(const std::string& key) {  // "<root number>\path" -> "HKLM\path"
