@@ -91,7 +91,7 @@ struct FakeRegistryValue {
     std::string bytes;
 };
 struct FakeRegistry {
-    std::map<std::string, std::string> keys;  // folded key ("<root number>\\path") -> key as created
+    std::map<std::string, std::string> keys;  // folded key ("<root number>\path") -> key as created
     std::map<std::string, std::map<std::string, FakeRegistryValue>> values;  // folded key -> folded name -> value
 };
 FakeRegistry fakeRegistrySnapshot();
@@ -160,7 +160,7 @@ struct FakeShortcut {
     bool hasArguments, hasIcon, hasWorkingDirectory;
     int iconIndex;
 };
-extern std::map<std::string, FakeShortcut> fakeShortcuts;  // by lower-case absolute path
+extern std::map<std::string, FakeShortcut> fakeShortcuts;  // by folded absolute path (as fakeEntries names it)
 // What SHGetFolderPathA answers for a CSIDL; without an answer the call fails.
 void fakeSetShellFolder(int folder, const std::string& path);
 int fakeComBalance();  // CoInitialize minus CoUninitialize calls

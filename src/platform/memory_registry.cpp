@@ -1,10 +1,10 @@
 // The registry and the restart's privilege calls (the model of win32_registry.cpp).
 //
 // Keys and value names are compared as the registry compares them, by their
-// upper case across the code page (memory_names.cpp), and keep the names they
-// were created with. A sub-key path is taken as Windows takes it: a leading
-// "\\" is refused, repeated "\\" are one, and "." and ".." are names like
-// any other.
+// upper case across the code page (memory_code_page.cpp), and keep the names
+// they were created with. A sub-key path is taken as Windows takes it: a
+// leading "\" is refused, repeated "\" are one, and "." and ".." are names
+// like any other.
 #include <cstdio>
 #include <set>
 
@@ -29,7 +29,7 @@ const std::size_t maxValueName = 16383;
 const std::size_t maxDepth = 512;        // levels of keys below a root
 
 std::set<std::string> registryKeys;
-std::map<std::string, std::map<std::string, Value>> registryValues;  // key -> lower name -> value
+std::map<std::string, std::map<std::string, Value>> registryValues;  // key -> folded name -> value
 std::map<std::string, std::string> keyNames;                         // key -> path as first created
 std::map<Handle, std::string> openKeys;
 std::set<Handle> readingKeys;  // opened with query access only
@@ -65,7 +65,7 @@ std::string rootName(Handle root) {
     }
 }
 
-// "<root number>\\path" of a sub-key path, in the case given; the error
+// "<root number>\path" of a sub-key path, in the case given; the error
 // RegCreateKeyEx gives for the path (0 when Windows takes it).
 std::string keyPathAsGiven(Handle root, const std::string& path, unsigned long* error = nullptr) {
     std::string key = std::to_string(root);

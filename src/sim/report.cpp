@@ -251,7 +251,7 @@ void fileItems(const Snapshot& before, const Snapshot& after, std::vector<Item>&
 }
 
 void registryItems(const Snapshot& before, const Snapshot& after, std::vector<Item>& items) {
-    std::map<std::string, Item> sorted;  // by lower-case key, then value
+    std::map<std::string, Item> sorted;  // by folded key, then value
     for (auto& key : after.registry.keys)
         if (!before.registry.keys.count(key.first))
             sorted[key.first + "\n"] = Item{{{"change", json("created key")}, {"key", json(rootName(key.second))}},

@@ -90,7 +90,14 @@ def serial_port(case):
     return False
 
 
-WINE_DIFFERS = [dos_wildcards, directory_of_248, serial_port]
+def stream_name(case):
+    """A ":" after a file's name names an NTFS stream of that file; Wine 8
+    takes it as a character of the name (hostcmd-sim refuses the name)."""
+    return any(":" in field.replace("/", "\\").split("\\")[-1][2 if field[1:2] == ":" else 0:]
+               for field in case.line.split("&")[1:] if field[:4] != "\\\\?\\")
+
+
+WINE_DIFFERS = [dos_wildcards, directory_of_248, serial_port, stream_name]
 
 
 def fold(text):
