@@ -29,7 +29,6 @@ struct OpenFile {
 std::map<std::string, Entry> entries;
 std::map<Handle, OpenFile> openFiles;
 std::string currentDirectory;
-std::map<char, std::string> driveDirectories;  // a drive's own current directory ("=C:" in the environment)
 unsigned codePage;
 bool utf8Process;
 unsigned fakeActiveCodePage;
@@ -132,10 +131,7 @@ bool fileOpenAs(Handle file, const std::string& full) {
 }
 
 std::string currentDirectoryNow() { return currentDirectory; }
-std::string driveDirectoryOf(char letter) {
-    auto it = driveDirectories.find(letter);
-    return it == driveDirectories.end() ? std::string() : it->second;
-}
+
 void moveCurrentDirectory(const std::string& path) { currentDirectory = path; }
 unsigned codePageNow() { return codePage; }
 
@@ -143,7 +139,6 @@ void resetFiles() {
     entries.clear();
     openFiles.clear();
     driveTypes.clear();
-    driveDirectories.clear();
     errorModeQuiet = true;
     codePage = 1252;
     utf8Process = false;
@@ -167,7 +162,6 @@ void fakeUseUtf8(bool on, unsigned activeCodePage) {
     fakeActiveCodePage = activeCodePage;
 }
 void fakeSetCurrentDirectory(const std::string& path) { currentDirectory = path; }
-void fakeSetDriveDirectory(char letter, const std::string& path) { driveDirectories[upperLetter(letter)] = path; }
 void fakeSetDirectories(const std::string& windows, const std::string& temp, const std::string& system) {
     windowsDirectory = windows;
     tempDirectory = temp;

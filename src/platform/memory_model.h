@@ -52,10 +52,11 @@ std::string shortNameOf(const std::string& name);
 void collapsePath(const std::string& root, const std::string& rest, std::string& full, bool& endsInSeparator);
 // A name as Windows takes it (GetFullPathNameA's rules, then the file
 // system's): "/" is "\"; a name is taken against the current directory, "\x"
-// against its drive's root and "C:x" against that drive's own directory;
-// "." and ".." are resolved, repeated separators are one, a directory's name
-// loses one trailing dot and the last name all its trailing dots and blanks.
-// "\\?\C:\..." is taken as written. Fails (with the error the call gives)
+// against its drive's root and "C:x" against the current directory when it
+// is on that drive, else that drive's root; "." and ".." are resolved,
+// repeated separators are one, a directory's name loses one trailing dot and
+// the last name all its trailing dots and blanks; a DOS device's name is the
+// device in any folder. "\\?\C:\..." is taken as written. Fails (with the error the call gives)
 // on an empty name, a UNC name (there is no network), a character no name may
 // hold, a name longer than 255 characters, or a path of MAX_PATH or more.
 struct Resolved {
@@ -82,8 +83,6 @@ void appendToFile(const std::string& full, const std::string& bytes);
 // Whether the handle is open on the file at the absolute path.
 bool fileOpenAs(Handle file, const std::string& full);
 std::string currentDirectoryNow();
-// The current directory a drive keeps of its own (fakeSetDriveDirectory), "" without one.
-std::string driveDirectoryOf(char letter);
 void moveCurrentDirectory(const std::string& path);
 
 // Each part's state back to a fresh world (fakeReset calls them all).

@@ -175,9 +175,9 @@ Resolved resolve(const std::string& name, bool wildcardsInLastName) {
         if (given.size() > 2 && given[2] == '\\') {
             rest = given.substr(3);
         } else {
-            // "C:x": against the current directory when it is on that drive, else the drive's own.
-            std::string own = driveDirectoryOf(root[0]);
-            std::string base = upperLetter(currentDirectory[0]) == root[0] ? currentDirectory : !own.empty() ? own : root;
+            // "C:x": against the current directory when it is on that drive, else
+            // the drive's root (a process started without "=C:" in its environment).
+            std::string base = upperLetter(currentDirectory[0]) == root[0] ? currentDirectory : root;
             rest = base.substr(3) + (base.size() > 3 ? "\\" : "") + given.substr(2);
         }
     } else if (literal) {

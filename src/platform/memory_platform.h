@@ -37,10 +37,6 @@ bool fakeTextFromUnicode(const std::u16string& text, std::string& bytes);
 // The same from UTF-8 (false too for bytes that are not UTF-8).
 bool fakeTextFromUtf8(const std::string& text, std::string& bytes);
 void fakeSetCurrentDirectory(const std::string& path);
-// The current directory a drive keeps of its own ("=D:" in the environment),
-// which "D:name" is taken against while the current directory is on another
-// drive; without one, the drive's root.
-void fakeSetDriveDirectory(char letter, const std::string& path);
 // The absolute name Windows makes of a name (GetFullPathName's rules); false
 // when it does not resolve (a name too long, a character no name may hold).
 bool fakeResolveName(const std::string& name, std::string& full);
