@@ -56,9 +56,10 @@ void collapsePath(const std::string& root, const std::string& rest, std::string&
 // is on that drive, else that drive's root; "." and ".." are resolved,
 // repeated separators are one, a directory's name loses one trailing dot and
 // the last name all its trailing dots and blanks; a DOS device's name is the
-// device in any folder. "\\?\C:\..." is taken as written. Fails (with the error the call gives)
-// on an empty name, a UNC name (there is no network), a character no name may
-// hold, a name longer than 255 characters, or a path of MAX_PATH or more.
+// device in any folder. "\\?\C:\..." is taken as written. Fails (with the
+// error the call gives) on an empty name, a UNC name (there is no network), a
+// character no name may hold, a name longer than 255 characters, an ANSI name
+// of more than MAX_PATH characters, or a path of MAX_PATH or more.
 struct Resolved {
     std::string full;       // absolute, in the case given; no trailing "\" but for a root
     std::string key;        // full, folded: the key of its entry

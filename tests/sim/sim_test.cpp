@@ -170,6 +170,9 @@ TEST(SimNames, AsWindowsResolvesAndComparesThem) {
         {"Cyrillic zhe on 1251", 1251, {"\xE6.txt=x"}, "delete&\xC6.txt", {"\xE6.txt!"}},
         {"a trail byte that is an ASCII letter keeps its case on 932", 932, {"\x83\x41.txt=x"}, "delete&\x83\x61.txt", {"\x83\x41.txt=x"}},
         {"full-width letters in another case on 932", 932, {"\x82\x81.txt=x"}, "delete&\x82\x60.txt", {"\x82\x81.txt!"}},
+        {"L stroke in another case in the UTF-8 build", 65001, {"\xC5\x82.txt=x"}, "delete&\xC5\x81.txt", {"\xC5\x82.txt!"}},
+        {"a device's name in any folder writes nowhere", 1252, {"sub\\k="}, "save&sub\\nul.txt&x", {"sub\\nul.txt!"}},
+        {"a port the PC lacks takes no copy", 1252, {"a.txt=x"}, "move&a.txt&aux&FALSE", {"a.txt=x"}},
         {"a name of 250 characters", 1252, {}, "save&C:\\" + long250 + "&x", {"C:\\" + long250 + "=x"}},
         {"a path of 260 characters or more", 1252, {}, "save&" + long250 + "xy&x", {long250 + "xy!"}},
         {"a name of more than 255 characters", 1252, {}, "save&C:\\" + long256 + "&x", {"C:\\" + long256 + "!"}},
@@ -186,6 +189,7 @@ TEST(SimNames, AsWindowsResolvesAndComparesThem) {
         SCOPED_TRACE(c.title);
         fakeReset();
         fakeSetCodePage(c.codePage);
+        fakeUseUtf8(c.codePage == 65001, c.codePage);
         fakeSetDriveType('E', driveCdrom);
         for (const char* name : {"E:\\disk1.id", "E:\\readme", "E:\\long name.html"}) fakeAddFile(name, "", true);
         fakeSetRegistryValue(rootCurrentUser, "Software\\HcT\xC9st", "V", std::string("x\0", 2));
