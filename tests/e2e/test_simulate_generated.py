@@ -7,12 +7,14 @@ and values, and one command line that names them awkwardly: in another case
 (also for letters of code page 1252 beyond ASCII), with trailing dots and
 blanks, through "." and "..", with "/", drive-relative ("G:name", "H:name"),
 root-relative, with doubled separators, as names of 250 to 262 characters,
-or as wildcards; the commands are copy, move, delete, save, makeDir,
-deleteDir, pathToCD and the registry words.  Each case runs through
+as wildcards, or as device names; the commands are copy, move, delete,
+save, makeDir, deleteDir, pathToCD, batch and the registry words.  Every
+sixth case runs the UTF-8 build (hostcmd-utf8.exe; hostcmd-sim with
+--code-page 65001) with names beyond code page 1252.  Each case runs through
 hostcmd-sim and through hostcmd.exe under Wine from the same seeded files
-and keys, and the changes must be equal: the files of G:, H: and E: with
-their bytes (reply files included) and the case's registry keys and values,
-names as they were created.
+and keys, and the changes must be equal: the files of G:, H: and the CD
+drives with their bytes (reply files included) and the case's registry keys
+and values, names as they were created.
 
 The drives are folders of the test linked as Wine drives, and G:\ is the
 current directory, so that the long names meet Windows' limits (MAX_PATH,
@@ -66,7 +68,7 @@ def dos_wildcards(case):
     matches nothing before a "." or the end, ".*" and ".?" into ones that also
     match no extension, and a final "*." into one that matches only names
     without extension; Wine 8 matches "?" as one character and drops a final
-    "." (Wine 9 and Windows agree)."""
+    "." (later Wine follows Windows)."""
     if not case.pattern:
         return False
     mask = case.pattern.replace("/", "\\").split("\\")[-1]
