@@ -127,12 +127,49 @@ TEST_F(PickerTest, FileDialogReplies) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.word) + " " + c.defaultFile);
         SetUp();
+        fakeAddFile("C:\\Docs\\a.txt", "");
+        fakeAddDirectory("D:\\");
         fakeAnswerDialogs({c.chosen});
         run(c.word, std::string("r.txt&All&*.*&") + c.defaultFile + "&&Title");
         ASSERT_EQ(1u, fakeDialogs.size());
         EXPECT_EQ(c.presetShown, fakeDialogs[0].file);
         EXPECT_EQ("", fakeDialogs[0].initialDir);
         EXPECT_EQ("Title", fakeDialogs[0].title);
+        EXPECT_EQ(c.reply, fakeFileBytes("C:\\work\\r.txt"));
+    }
+}
+
+// The dialogs close only on a name they take: an open dialog's name must
+// exist, and saving over a file asks first; otherwise the dialog's own box
+// shows and the dialog stays for the next answer.
+TEST_F(PickerTest, DialogsTakeOnlyANameWindowsTakes) {
+    struct Case {
+        const char* word;
+        std::vector<std::string> chosen;  // one answer per dialog shown; "" cancels
+        std::vector<int> boxAnswers;
+        std::vector<std::string> boxes;    // the dialog's own boxes, in order
+        const char* reply;
+    } cases[] = {
+        {"openPrompt", {"C:\\work\\missing.txt", "C:\\work\\there.txt"}, {1}, {"File does not exist"}, "fileSelected=C:\\work\\there.txt"},
+        {"openPrompt", {"C:\\nodir\\a.txt", ""}, {1}, {"Path does not exist"}, "fileSelected=ERROR"},
+        {"openPrompt", {"C:\\work\\THERE.TXT"}, {}, {}, "fileSelected=C:\\work\\THERE.TXT"},
+        {"savePrompt", {"C:\\work\\there.txt", ""}, {7}, {"File already exists.\nDo you want to replace it?"}, "fileSelected=ERROR"},
+        {"savePrompt", {"C:\\work\\there.txt"}, {6}, {"File already exists.\nDo you want to replace it?"}, "fileSelected=C:\\work\\there.txt"},
+        {"savePrompt", {"C:\\nodir\\new.txt", "C:\\work\\new.txt"}, {1}, {"Path does not exist"}, "fileSelected=C:\\work\\new.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.word) + " " + c.chosen[0]);
+        SetUp();
+        fakeAddFile("C:\\work\\there.txt", "x");
+        fakeAnswerDialogs(c.chosen);
+        fakeAnswerBoxes(c.boxAnswers);
+        run(c.word, "r.txt&All&*.*&none&&Title");
+        EXPECT_EQ(c.chosen.size(), fakeDialogs.size());
+        ASSERT_EQ(c.boxes.size(), fakeBoxes.size());
+        for (std::size_t i = 0; i < c.boxes.size(); ++i) {
+            EXPECT_EQ(c.boxes[i], fakeBoxes[i].text);
+            EXPECT_EQ("Title", fakeBoxes[i].caption);
+        }
         EXPECT_EQ(c.reply, fakeFileBytes("C:\\work\\r.txt"));
     }
 }
@@ -185,6 +222,7 @@ TEST_F(PickerTest, ADialogInABatchLeavesLaterRelativeNamesWhereTheyWere) {
 }
 
 TEST_F(PickerTest, EmptyReplyFileNameWritesNothing) {
+    fakeAddFile("C:\\x.txt", "");
     fakeAnswerDialogs({"C:\\x.txt"});
     run("openPrompt", "&All&*.*&none&&T");
     EXPECT_EQ(1u, fakeDialogs.size());
