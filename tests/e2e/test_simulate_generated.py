@@ -99,7 +99,23 @@ def stream_name(case):
                for field in case.line.split("&")[1:] if field[:4] != "\\\\?\\")
 
 
-WINE_DIFFERS = [dos_wildcards, directory_of_248, serial_port, stream_name]
+def replaced_in_another_spelling(case):
+    """save, copy and move put the new file in place by a rename over the old
+    one: Windows gives it the name as the command line writes it (another
+    case), Wine 8 keeps the name of the file it replaced."""
+    fields = case.line.split("&")
+    # With TRUE a copy or move keeps an existing destination: nothing is replaced.
+    if case.word not in ("save", "copy", "move") or len(fields) < 3 or fields[-1] == "TRUE":
+        return False
+    name = fields[1 if case.word == "save" else 2].replace("|", " ").replace("/", "\\")
+    leaf = name[4:] if name.startswith("\\\\?\\") else name
+    leaf = leaf.split("\\")[-1]
+    leaf = (leaf[2:] if leaf[1:2] == ":" else leaf).rstrip(". ")
+    seeded = [rel.split("/")[-1] for rel, data in list(case.g.items()) + list(case.h.items()) if data is not None]
+    return any(fold(other) == fold(leaf) and other != leaf for other in seeded)
+
+
+WINE_DIFFERS = [dos_wildcards, directory_of_248, serial_port, stream_name, replaced_in_another_spelling]
 
 
 def fold(text):
