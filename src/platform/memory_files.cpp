@@ -469,17 +469,18 @@ bool putFileInPlace(const std::string& from, const std::string& to, bool replace
     Resolved source = reach(from), target = reach(to);
     auto moving = entryReached(source);
     auto existing = entryReached(target);
-    unsigned long code = 0;
+    bool other = existing != entries.end() && existing != moving;
+    unsigned long code;
     if (moving == entries.end()) code = source.error ? source.error : !source.device.empty() ? invalidParameter : parentError(source);
-    else if (!target.device.empty()) code = 17;  // a device is no name on the file's volume
-    else if ((code = fileNameError(target)) != 0) {
-    } else if (!isDirectory(parentOf(target.key))) code = pathNotFound;
-    else if (target.key[0] != moving->first[0]) code = 17;  // ERROR_NOT_SAME_DEVICE
+    // A device is no name on the file's volume (ERROR_BAD_DEV_TYPE, measured under Wine).
+    else if (!target.device.empty()) code = 66;
+    else code = fileNameError(target);
+    if (!code && !isDirectory(parentOf(target.key))) code = pathNotFound;
+    else if (!code && target.key[0] != moving->first[0]) code = 17;  // ERROR_NOT_SAME_DEVICE
     // A rename onto a name of the file itself only gives it that spelling.
-    else if (existing != entries.end() && existing != moving && !replaceExisting) code = alreadyExists;
-    else if (existing != entries.end() && existing != moving && (existing->second.directory || existing->second.readOnly))
-        code = accessDenied;
-    else if (openNow(moving->first) || (existing != entries.end() && openNow(existing->first))) code = sharingViolation;
+    else if (!code && other && !replaceExisting) code = alreadyExists;
+    else if (!code && other && (existing->second.directory || existing->second.readOnly)) code = accessDenied;
+    else if (!code && (openNow(moving->first) || (other && openNow(existing->first)))) code = sharingViolation;
     if (code) {
         failed("MoveFileExA", code, {from, to, replaceExisting ? "\1MOVEFILE_REPLACE_EXISTING" : "\10"});
         return false;
@@ -487,7 +488,7 @@ bool putFileInPlace(const std::string& from, const std::string& to, bool replace
     bool existed = existing != entries.end();
     Entry moved = moving->second;
     if (runningImage == moving->first) runningImage = target.key;  // a running program can be renamed
-    if (existed && existing != moving) entries.erase(existing);
+    if (other) entries.erase(existing);
     entries.erase(moving);
     moved.name = newEntryName(target);
     entries[target.key] = moved;

@@ -241,6 +241,27 @@ TEST(SimNames, AsWindowsResolvesAndComparesThem) {
     }
 }
 
+TEST(SimNames, ANameBelowAJunctionIsBelowItsTarget) {
+    fakeReset();
+    fakeAddFile("C:\\data\\a.txt", "x");
+    fakeAddJunction("C:\\work\\j", "C:\\data");
+    FileFacts facts;
+    ASSERT_TRUE(fileFacts("j", facts));
+    EXPECT_TRUE(facts.directory && facts.reparsePoint);  // the junction itself
+    ASSERT_TRUE(fileFacts("C:\\work\\J\\A.TXT.", facts));
+    EXPECT_FALSE(facts.reparsePoint);
+    EXPECT_EQ(1u, facts.size);
+    // One file by two names: the move is refused and the file stays.
+    runCommandLine(1, "move&j\\a.txt&C:\\data\\A.TXT&FALSE");
+    EXPECT_EQ("x", fakeFileBytes("C:\\data\\a.txt"));
+    runCommandLine(1, "save&j/sub.\\..\\b.txt&y");
+    EXPECT_EQ("y", fakeFileBytes("C:\\data\\b.txt"));
+    // Removing the junction removes the link only.
+    runCommandLine(1, "deleteDir&j");
+    EXPECT_FALSE(fakeDirectoryExists("C:\\work\\j"));
+    EXPECT_EQ("x", fakeFileBytes("C:\\data\\a.txt"));
+}
+
 TEST(RegFile, TextsAreConvertedAsTheAnsiCallsGiveThem) {
     struct Case {
         unsigned codePage;
