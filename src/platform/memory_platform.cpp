@@ -3,7 +3,8 @@
 // failures every call goes through; the models of the calls sit beside the
 // names of their Windows twins: memory_files.cpp (win32_files.cpp),
 // memory_registry.cpp (win32_registry.cpp), memory_ui.cpp (win32_ui.cpp) and
-// memory_trace.cpp (win32_trace.cpp).
+// memory_trace.cpp (win32_trace.cpp); the code page and the rules by which
+// Windows reads names are in memory_code_page.cpp and memory_names.cpp.
 #include <cstdio>
 #include <map>
 #include <set>
@@ -131,6 +132,7 @@ void fakeReset() {
     removed.clear();
     observer = nullptr;
     observerRunning = false;
+    memory::resetProcess();
     memory::resetFiles();
     memory::resetRegistry();
     memory::resetUi();

@@ -1,8 +1,8 @@
 // Controls of the in-memory platform that the unit tests and hostcmd-sim
 // link instead of Windows.
 //
-// It models a file system (paths compared without regard to ASCII case,
-// relative names taken against a current directory), the registry, drive
+// It models a file system (names resolved as Windows resolves them and
+// compared as NTFS compares them, across the code page), the registry, drive
 // types, the ANSI code page's lead bytes, message boxes, the folder browser
 // and file dialogs (answered from queues), shell calls and shortcuts. Every
 // platform call is logged by name, and any call can be made to fail: by name
@@ -45,7 +45,16 @@ void fakeUseCodePage932(bool on);
 void fakeUseUtf8(bool on, unsigned activeCodePage = 65001);
 // Lead bytes of 932, 936, 949 and 950; every other code page has none.
 void fakeSetCodePage(unsigned page);
+// A text in the process code page as WideCharToMultiByte gives it without
+// best fit (UTF-8 in the UTF-8 build): false when a character has no exact
+// form there (it is given as "?"). Known: 1250, 1251, 1252 and ASCII in every page.
+bool fakeTextFromUnicode(const std::u16string& text, std::string& bytes);
+// The same from UTF-8 (false too for bytes that are not UTF-8).
+bool fakeTextFromUtf8(const std::string& text, std::string& bytes);
 void fakeSetCurrentDirectory(const std::string& path);
+// The absolute name Windows makes of a name (GetFullPathName's rules); false
+// when it does not resolve (a name too long, a character no name may hold).
+bool fakeResolveName(const std::string& name, std::string& full);
 void fakeSetDirectories(const std::string& windows, const std::string& temp, const std::string& system);
 
 // ---- texts the code page cannot spell
@@ -65,6 +74,9 @@ void fakeSetShortName(const std::string& longPath, const std::string& shortPath)
 // ---- files
 void fakeAddDirectory(const std::string& path);
 void fakeAddFile(const std::string& path, const std::string& bytes, bool readOnly = false);
+// A file whose bytes stay in a host file until the run reads them (read then
+// where it reads) or the report asks for them (fakeFileBytes).
+void fakeAddHostFile(const std::string& path, const std::string& hostFile, std::uint64_t size, bool readOnly);
 // Removes the entry and everything below it.
 void fakeForget(const std::string& path);
 void fakeSetReadOnly(const std::string& path);
@@ -75,7 +87,8 @@ bool fakeIsReadOnly(const std::string& path);
 bool fakeFileExists(const std::string& path);
 bool fakeDirectoryExists(const std::string& path);
 std::string fakeFileBytes(const std::string& path);
-// Every file and directory, as absolute lower-case paths (directories end in "\").
+// Every file and directory, as folded absolute paths (ASCII letters in lower
+// case; directories end in "\").
 std::vector<std::string> fakeEntries();
 // Every file has an index (what fileIdentity answers), kept by a rename.
 // Replaces whatever has that name by a junction to the target: names below
@@ -85,7 +98,7 @@ void fakeAddJunction(const std::string& path, const std::string& target);
 // The running program's file (GetModuleFileNameA), "C:\work\hostcmd.exe"
 // after fakeReset (no such file is made): it can be renamed, never deleted.
 void fakeSetOwnProgramPath(const std::string& path);
-// Where the running program's file is now (lower-case absolute).
+// Where the running program's file is now (its folded absolute path, as fakeEntries names it).
 std::string fakeRunningImage();
 // Deletions asked for the next restart (MOVEFILE_DELAY_UNTIL_REBOOT), in order.
 extern std::vector<std::string> fakeDeletionsAtRestart;
@@ -98,27 +111,32 @@ int fakeOpenFiles();
 struct FakeEntry {
     std::string name;  // absolute, in the case it was created with
     bool directory, readOnly;
-    std::string bytes;
+    std::string bytes;   // "" while they are still in the host file
+    std::string source;  // that host file, or ""
+    std::uint64_t size;
 };
-// Every entry by its absolute lower-case path.
+// Every entry by its folded absolute path.
 std::map<std::string, FakeEntry> fakeEntrySnapshot();
 
 // ---- registry
 // Sets a value (type 1 is REG_SZ) and creates the missing keys on its path.
+// A value that is not exact holds characters the code page lacks: the ANSI
+// read of it fails (ERROR_NO_UNICODE_TRANSLATION), as hostcmd's read of a
+// text it cannot hold exactly does.
 void fakeSetRegistryValue(Handle root, const std::string& path, const std::string& name, const std::string& bytes,
-                          unsigned type = 1);
+                          unsigned type = 1, bool exact = true);
 void fakeCreateRegistryKey(Handle root, const std::string& path);
 // Deletes the key with everything below it.
 void fakeDeleteRegistryTree(Handle root, const std::string& path);
 void fakeDeleteRegistryValue(Handle root, const std::string& path, const std::string& name);
 struct FakeRegistryValue {
-    std::string key, name;  // key as "<root number>\path", both in the case they were created with
+    std::string name;  // in the case it was first set with
     unsigned type;
     std::string bytes;
 };
 struct FakeRegistry {
-    std::map<std::string, std::string> keys;          // lower-case key -> key as created
-    std::map<std::string, FakeRegistryValue> values;  // lower-case key, LF, lower-case name -> value
+    std::map<std::string, std::string> keys;  // folded key ("<root number>\path") -> key as created
+    std::map<std::string, std::map<std::string, FakeRegistryValue>> values;  // folded key -> folded name -> value
 };
 FakeRegistry fakeRegistrySnapshot();
 bool fakeRegistryValue(Handle root, const std::string& path, const std::string& name, std::string& bytes);
@@ -203,7 +221,7 @@ struct FakeShortcut {
     bool hasArguments, hasIcon, hasWorkingDirectory;
     int iconIndex;
 };
-extern std::map<std::string, FakeShortcut> fakeShortcuts;  // by lower-case absolute path
+extern std::map<std::string, FakeShortcut> fakeShortcuts;  // by folded absolute path (as fakeEntries names it)
 // What SHGetFolderPathW answers for a CSIDL. Without an answer of its own it
 // answers what the Shell Folders key holds (Explorer keeps the two in step),
 // and fails where that is missing. A folder that does not exist is made only

@@ -97,14 +97,21 @@ int fakeLiveAllocations() { return static_cast<int>(allocations.size()); }
 
 // ---- the platform ------------------------------------------------------------
 
-int messageBox(Handle owner, const std::string& text, const std::string& caption, unsigned style) {
-    if (failing("messageBox")) return 0;
+namespace {
+// Shows a box, hostcmd's or a dialog's own, and takes its answer.
+int showBox(Handle owner, const std::string& text, const std::string& caption, unsigned style) {
     fakeBoxes.push_back(FakeBox{owner, text, caption, style, fakeCalls.size()});
     if (fakeBoxAnswerer) return fakeBoxAnswerer(fakeBoxes.back());
     if (boxAnswers.empty()) return 1;
     int answer = boxAnswers.front();
     boxAnswers.erase(boxAnswers.begin());
     return answer;
+}
+}  // namespace
+
+int messageBox(Handle owner, const std::string& text, const std::string& caption, unsigned style) {
+    if (failing("messageBox")) return 0;
+    return showBox(owner, text, caption, style);
 }
 
 std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::string& file, bool hasParameters,
@@ -208,13 +215,38 @@ bool shGetPathFromIDList(Handle itemList, std::string& path) {
 }
 
 namespace {
+const unsigned overwritePrompt = 0x2, pathMustExist = 0x800, fileMustExist = 0x1000;  // OFN_*
+const unsigned warningOk = 0x30, warningYesNo = 0x34;                                  // MB_ICONEXCLAMATION | MB_OK, MB_YESNO
+const int answerYes = 6;
+
+// The dialog as Windows answers it: it closes only on a name it takes. A
+// typed name that must exist and does not, or whose folder does not, gets
+// the dialog's own message box and the dialog stays; so does a name to save
+// over an existing file that the user does not want replaced.
 bool fileDialog(const char* kind, Handle owner, const std::string& filter, std::string& file,
                 const std::string& initialDir, const std::string& title, unsigned flags) {
-    fakeDialogs.push_back(FakeDialog{kind, owner, title, filter, file, initialDir, flags, fakeCalls.size()});
-    std::string path;
-    if (!nextDialogAnswer(path)) return false;
-    if (!dialogDirectory.empty()) moveCurrentDirectory(dialogDirectory);
-    return exactAnswer(kind[0] == 'o' ? "GetOpenFileNameW" : "GetSaveFileNameW", path, file);
+    std::string caption = !title.empty() ? title : std::string(kind) == "save" ? "Save As" : "Open";
+    for (;;) {
+        fakeDialogs.push_back(FakeDialog{kind, owner, title, filter, file, initialDir, flags, fakeCalls.size()});
+        std::string path;
+        if (!nextDialogAnswer(path)) return false;
+        std::string key = absolute(path);
+        bool folderThere = !key.empty() && isDirectory(parentOf(key));
+        bool fileThere = !key.empty() && entryExists(key) && !isDirectory(key);
+        if ((flags & (pathMustExist | fileMustExist)) && !folderThere) {
+            showBox(owner, "Path does not exist", caption, warningOk);
+            continue;
+        }
+        if ((flags & fileMustExist) && !fileThere) {
+            showBox(owner, "File does not exist", caption, warningOk);
+            continue;
+        }
+        if ((flags & overwritePrompt) && fileThere &&
+            showBox(owner, "File already exists.\nDo you want to replace it?", caption, warningYesNo) != answerYes)
+            continue;
+        if (!dialogDirectory.empty()) moveCurrentDirectory(dialogDirectory);
+        return exactAnswer(kind[0] == 'o' ? "GetOpenFileNameW" : "GetSaveFileNameW", path, file);
+    }
 }
 }  // namespace
 

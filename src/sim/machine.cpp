@@ -1,4 +1,5 @@
 // The simulated machine: a fresh 64-bit Windows 10 and what the options add.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -10,15 +11,36 @@
 namespace fs = std::filesystem;
 
 namespace {
-bool readHostFile(const fs::path& path, std::string& bytes) {
+const std::size_t guessBytes = 65536;  // what the kind of a file is guessed from
+
+// Up to `limit` bytes of a host file that is a disk file (a pipe, a device
+// or a link to one is never opened: it could block or never end).
+bool readHostFile(const fs::path& path, std::string& bytes, std::size_t limit = static_cast<std::size_t>(-1)) {
+    std::error_code code;
+    if (!fs::is_regular_file(path, code)) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    bytes.clear();
+    char block[65536];
+    while (bytes.size() < limit && in.read(block, static_cast<std::streamsize>(std::min(sizeof block, limit - bytes.size()))), in.gcount() > 0)
+        bytes.append(block, static_cast<std::size_t>(in.gcount()));
     return !in.bad();
 }
 
-// Copies a host folder's tree below a Windows directory. Files the host
-// cannot write, and every file of a CD, are read-only.
+// A host name as the simulated ANSI calls see it: the host's names are
+// Unicode (UTF-8 here); a character the code page lacks shows as "?".
+std::string windowsName(const fs::path& relative) {
+    std::string name;
+    fakeTextFromUtf8(relative.generic_u8string(), name);
+    for (char& c : name)
+        if (c == '/') c = '\\';
+    return name;
+}
+
+// Copies a host folder's tree below a Windows directory: its folders, and
+// its disk files, whose bytes stay on the host until the run reads them.
+// Pipes, devices and links to them are left out. Files the host cannot
+// write, and every file of a CD, are read-only.
 bool seedFolder(const fs::path& folder, const std::string& target, bool allReadOnly, std::string& error) {
     std::error_code code;
     if (!fs::is_directory(folder, code)) {
@@ -28,20 +50,15 @@ bool seedFolder(const fs::path& folder, const std::string& target, bool allReadO
     fakeAddDirectory(target);
     for (auto it = fs::recursive_directory_iterator(folder, code); !code && it != fs::recursive_directory_iterator();
          it.increment(code)) {
-        std::string relative = fs::relative(it->path(), folder).generic_string();
-        for (char& c : relative)
-            if (c == '/') c = '\\';
-        std::string path = target + (target.back() == '\\' ? "" : "\\") + relative;
-        if (it->is_directory()) {
+        std::string path = target + (target.back() == '\\' ? "" : "\\") + windowsName(fs::relative(it->path(), folder));
+        std::error_code statCode;
+        fs::file_status status = fs::status(it->path(), statCode);
+        if (fs::is_directory(status)) {
             fakeAddDirectory(path);
-        } else {
-            std::string bytes;
-            if (!readHostFile(it->path(), bytes)) {
-                error = "cannot read " + it->path().string();
-                return false;
-            }
-            bool writable = (fs::status(it->path()).permissions() & fs::perms::owner_write) != fs::perms::none;
-            fakeAddFile(path, bytes, allReadOnly || !writable);
+        } else if (fs::is_regular_file(status)) {
+            std::uintmax_t size = fs::file_size(it->path(), statCode);
+            bool writable = (status.permissions() & fs::perms::owner_write) != fs::perms::none;
+            fakeAddHostFile(path, it->path().string(), statCode ? 0 : size, allReadOnly || !writable);
         }
     }
     if (code) {
@@ -51,12 +68,21 @@ bool seedFolder(const fs::path& folder, const std::string& target, bool allReadO
     return true;
 }
 
-void applyRegChange(const RegChange& change) {
-    switch (change.kind) {
-        case RegChange::createKey: fakeCreateRegistryKey(change.root, change.path); break;
-        case RegChange::deleteKey: fakeDeleteRegistryTree(change.root, change.path); break;
-        case RegChange::setValue: fakeSetRegistryValue(change.root, change.path, change.name, change.bytes, change.type); break;
-        case RegChange::deleteValue: fakeDeleteRegistryValue(change.root, change.path, change.name); break;
+// Applies a .reg file's changes; a value goes to the key of the [key] line before it.
+void applyRegChanges(const std::vector<RegChange>& changes) {
+    Handle root = 0;
+    std::string path;
+    for (const RegChange& change : changes) {
+        switch (change.kind) {
+            case RegChange::createKey:
+                root = change.root;
+                path = change.path;
+                fakeCreateRegistryKey(root, path);
+                break;
+            case RegChange::deleteKey: fakeDeleteRegistryTree(change.root, change.path); break;
+            case RegChange::setValue: fakeSetRegistryValue(root, path, change.name, change.bytes, change.type, change.exact); break;
+            case RegChange::deleteValue: fakeDeleteRegistryValue(root, path, change.name); break;
+        }
     }
 }
 
@@ -69,10 +95,7 @@ std::string windowsPathOf(const fs::path& file, const SimOptions& options) {
             fs::path root = fs::weakly_canonical(drive.second, code);
             fs::path relative = canonical.lexically_relative(root);
             if (relative.empty() || *relative.begin() == "..") continue;
-            std::string path = std::string(1, drive.first) + ":\\" + relative.generic_string();
-            for (char& c : path)
-                if (c == '/') c = '\\';
-            return path;
+            return std::string(1, drive.first) + ":\\" + windowsName(relative);
         }
     return "";
 }
@@ -81,6 +104,8 @@ std::string windowsPathOf(const fs::path& file, const SimOptions& options) {
 bool seedMachine(const SimOptions& options, std::string& run, std::string& error) {
     fakeReset();
     fakeSetCodePage(options.codePage);
+    // 65001 is the UTF-8 build's: hostcmd-utf8.exe on a Windows that honours its manifest.
+    fakeUseUtf8(options.codePage == 65001, options.codePage);
     fakeForget("C:\\work");
     fakeShellNeedsFiles(true);
 
@@ -121,15 +146,15 @@ bool seedMachine(const SimOptions& options, std::string& run, std::string& error
             error = file + ": " + error;
             return false;
         }
-        for (const RegChange& change : changes) applyRegChange(change);
+        applyRegChanges(changes);
     }
 
     std::string directory = options.currentDirectory.empty() ? profile : options.currentDirectory;
     run = options.commandLine;
     if (!options.file.empty()) {
         std::string bytes;
-        if (!readHostFile(options.file, bytes)) {
-            error = "cannot read " + options.file;
+        if (!readHostFile(options.file, bytes, guessBytes)) {
+            error = "cannot read " + options.file + " (it must be a file)";
             return false;
         }
         std::string path = windowsPathOf(options.file, options);
@@ -139,7 +164,7 @@ bool seedMachine(const SimOptions& options, std::string& run, std::string& error
             std::string folder = "C:\\setup";
             fs::path parent = fs::path(options.file).parent_path();
             if (!seedFolder(parent.empty() ? fs::path(".") : parent, folder, false, error)) return false;
-            path = folder + "\\" + fs::path(options.file).filename().string();
+            path = folder + "\\" + windowsName(fs::path(options.file).filename());
         }
         if (options.currentDirectory.empty()) directory = path.substr(0, path.rfind('\\') > 2 ? path.rfind('\\') : 3);
         FileKind kind = options.kind == "batch"       ? FileKind::batch

@@ -17,7 +17,7 @@ void usage() {
         "  --drive C=FOLDER       seed a drive from a host folder (C: holds Windows' own folders too)\n"
         "  --cd E=FOLDER          add a CD-ROM drive holding the folder's files\n"
         "  --registry FILE        seed the registry from a .reg file as reg export writes it\n"
-        "  --code-page N          the ANSI code page (1252)\n"
+        "  --code-page N          the ANSI code page (1252); 65001 runs the UTF-8 build\n"
         "  --cwd C:\\DIR           the current directory (the file's folder, else C:\\Users\\USER)\n"
         "  --user NAME            the user name in the profile's folders (user)\n"
         "  --install-word WORD    run an installer file with install (the default), installQuiet,\n"

@@ -12,6 +12,7 @@
 namespace {
 const Handle simulatedInstance = 0x400000;
 const std::size_t shownBytes = 256;  // files up to this size show their bytes in the text
+const std::uint64_t reportedBytes = 16 << 20;  // and up to this size in the JSON
 const std::size_t maxQuestions = 1000;
 
 struct Unanswered {
@@ -51,7 +52,6 @@ std::string json(const std::string& bytes) {  // one character per byte
     }
     return text + "\"";
 }
-std::string json(std::size_t number) { return std::to_string(number); }
 std::string jsonBool(bool value) { return value ? "true" : "false"; }
 
 std::string rootName(const std::string& key) {  // "<root number>\path" -> "HKLM\path"
@@ -192,6 +192,24 @@ bool isShortcutName(const std::string& lowerPath) {
     return lowerPath.size() > 4 && lowerPath.compare(lowerPath.size() - 4, 4, ".lnk") == 0;
 }
 
+// A file's bytes, read from the host where the run left them there.
+std::string bytesOf(const FakeEntry& entry) {
+    if (entry.source.empty()) return entry.bytes;
+    std::string bytes;
+    if (std::FILE* file = std::fopen(entry.source.c_str(), "rb")) {
+        char block[65536];
+        for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) bytes.append(block, got);
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+bool sameFile(const FakeEntry& a, const FakeEntry& b) {
+    if (a.directory != b.directory || a.readOnly != b.readOnly || a.size != b.size) return false;
+    if (!a.source.empty() && a.source == b.source) return true;
+    return a.directory || bytesOf(a) == bytesOf(b);
+}
+
 void fileItems(const Snapshot& before, const Snapshot& after, std::vector<Item>& files, std::vector<Item>& shortcuts) {
     std::vector<std::string> paths;
     for (auto& entry : before.entries) paths.push_back(entry.first);
@@ -202,9 +220,7 @@ void fileItems(const Snapshot& before, const Snapshot& after, std::vector<Item>&
         auto old = before.entries.find(path), now = after.entries.find(path);
         bool existed = old != before.entries.end(), exists = now != after.entries.end();
         const FakeEntry& entry = exists ? now->second : old->second;
-        if (existed && exists && old->second.directory == now->second.directory && old->second.bytes == now->second.bytes &&
-            old->second.readOnly == now->second.readOnly && !fakeShortcuts.count(path))
-            continue;
+        if (existed && exists && sameFile(old->second, now->second) && !fakeShortcuts.count(path)) continue;
         if (fakeShortcuts.count(path) && exists) {
             const FakeShortcut& link = fakeShortcuts[path];
             Item item;
@@ -229,20 +245,21 @@ void fileItems(const Snapshot& before, const Snapshot& after, std::vector<Item>&
         item.fields = {{"change", json(change)}, {"kind", json(entry.directory ? "folder" : "file")}, {"path", json(entry.name)}};
         item.text = change + " " + (entry.directory ? "folder " : "file ") + entry.name;
         if (!entry.directory && exists) {
-            if (existed) item.fields.push_back({"old_size", json(old->second.bytes.size())});
-            item.fields.push_back({"size", json(entry.bytes.size())});
-            item.fields.push_back({"bytes", json(entry.bytes)});
+            std::string bytes = entry.size <= reportedBytes ? bytesOf(entry) : std::string();
+            if (existed) item.fields.push_back({"old_size", std::to_string(old->second.size)});
+            item.fields.push_back({"size", std::to_string(entry.size)});
+            item.fields.push_back({"bytes", entry.size <= reportedBytes ? json(bytes) : "null"});
             item.fields.push_back({"read_only", jsonBool(entry.readOnly)});
-            item.text += " (" + (existed ? std::to_string(old->second.bytes.size()) + " -> " : std::string()) +
-                         std::to_string(entry.bytes.size()) + " bytes" + (entry.readOnly ? ", read-only" : "") + ")";
-            if (entry.bytes.size() <= shownBytes) item.text += ": " + shown(entry.bytes);
+            item.text += " (" + (existed ? std::to_string(old->second.size) + " -> " : std::string()) +
+                         std::to_string(entry.size) + " bytes" + (entry.readOnly ? ", read-only" : "") + ")";
+            if (entry.size <= shownBytes) item.text += ": " + shown(bytes);
         }
         files.push_back(item);
     }
 }
 
 void registryItems(const Snapshot& before, const Snapshot& after, std::vector<Item>& items) {
-    std::map<std::string, Item> sorted;  // by lower-case key, then value
+    std::map<std::string, Item> sorted;  // by folded key, then value
     for (auto& key : after.registry.keys)
         if (!before.registry.keys.count(key.first))
             sorted[key.first + "\n"] = Item{{{"change", json("created key")}, {"key", json(rootName(key.second))}},
@@ -251,27 +268,42 @@ void registryItems(const Snapshot& before, const Snapshot& after, std::vector<It
         if (!after.registry.keys.count(key.first))
             sorted[key.first + "\n"] = Item{{{"change", json("deleted key")}, {"key", json(rootName(key.second))}},
                                             "deleted key " + rootName(key.second)};
-    for (auto& value : after.registry.values) {
-        auto old = before.registry.values.find(value.first);
-        const FakeRegistryValue& now = value.second;
-        if (old != before.registry.values.end() && old->second.type == now.type && old->second.bytes == now.bytes) continue;
-        std::string name = now.name.empty() ? "@" : shown(now.name);
-        Item item;
-        item.fields = {{"change", json("set value")}, {"key", json(rootName(now.key))}, {"name", json(now.name)},
-                       {"type", json(typeName(now.type))}, {"bytes", json(now.bytes)}};
-        item.text = "set value " + rootName(now.key) + " " + name + " = " + valueText(now) + " (" + typeName(now.type) + ")";
-        if (old != before.registry.values.end()) {
-            item.fields.push_back({"old_bytes", json(old->second.bytes)});
-            item.text += ", was " + valueText(old->second);
+    auto keyName = [](const FakeRegistry& registry, const std::string& key) {
+        auto named = registry.keys.find(key);
+        return rootName(named != registry.keys.end() ? named->second : key);
+    };
+    static const std::map<std::string, FakeRegistryValue> none;
+    for (auto& key : after.registry.values) {
+        auto oldKey = before.registry.values.find(key.first);
+        const auto& oldValues = oldKey != before.registry.values.end() ? oldKey->second : none;
+        for (auto& value : key.second) {
+            auto old = oldValues.find(value.first);
+            const FakeRegistryValue& now = value.second;
+            if (old != oldValues.end() && old->second.type == now.type && old->second.bytes == now.bytes) continue;
+            std::string name = now.name.empty() ? "@" : shown(now.name), shownKey = keyName(after.registry, key.first);
+            Item item;
+            item.fields = {{"change", json("set value")}, {"key", json(shownKey)}, {"name", json(now.name)},
+                           {"type", json(typeName(now.type))}, {"bytes", json(now.bytes)}};
+            item.text = "set value " + shownKey + " " + name + " = " + valueText(now) + " (" + typeName(now.type) + ")";
+            if (old != oldValues.end()) {
+                item.fields.push_back({"old_bytes", json(old->second.bytes)});
+                item.text += ", was " + valueText(old->second);
+            }
+            sorted[key.first + "\n" + value.first] = item;
         }
-        sorted[value.first] = item;
     }
-    for (auto& value : before.registry.values)
-        if (!after.registry.values.count(value.first)) {
-            const FakeRegistryValue& old = value.second;
-            sorted[value.first] = Item{{{"change", json("deleted value")}, {"key", json(rootName(old.key))}, {"name", json(old.name)}},
-                                       "deleted value " + rootName(old.key) + " " + (old.name.empty() ? "@" : shown(old.name))};
-        }
+    for (auto& key : before.registry.values) {
+        auto newKey = after.registry.values.find(key.first);
+        const auto& newValues = newKey != after.registry.values.end() ? newKey->second : none;
+        for (auto& value : key.second)
+            if (!newValues.count(value.first)) {
+                const FakeRegistryValue& old = value.second;
+                std::string shownKey = keyName(before.registry, key.first);
+                sorted[key.first + "\n" + value.first] =
+                    Item{{{"change", json("deleted value")}, {"key", json(shownKey)}, {"name", json(old.name)}},
+                         "deleted value " + shownKey + " " + (old.name.empty() ? "@" : shown(old.name))};
+            }
+    }
     for (auto& item : sorted) items.push_back(item.second);
 }
 

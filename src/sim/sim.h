@@ -35,20 +35,26 @@ struct SimOptions {
 // the fault. Reads the files of --answers.
 bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& options, std::string& error);
 
-// One change a .reg file makes.
+// One change a .reg file makes. A value's change belongs to the key of the
+// [key] line before it (its path is empty: a file of many values below one
+// deep key holds that key's path once).
 struct RegChange {
     enum Kind { createKey, deleteKey, setValue, deleteValue } kind;
     Handle root;
-    std::string path, name;
+    std::string path, name;  // in the ANSI code page ("?" for a character it lacks)
     unsigned type;       // 1 REG_SZ, 2 REG_EXPAND_SZ, 3 REG_BINARY, 4 REG_DWORD, 7 REG_MULTI_SZ, ...
     std::string bytes;   // as RegQueryValueExA gives them (texts in the ANSI code page, with their zeros)
+    bool exact;          // false: a text holds characters the code page lacks, so the ANSI read fails
 };
-// Reads the text `reg export` writes (UTF-16 with its byte order mark, or
-// ANSI): the header, [key] and [-key] sections, "name"= and @= values with
-// text, dword:, hex: and hex(N): data (continued over lines ending in "\"),
-// and "name"=- deletions. Keys under HKLM\Software\WOW6432Node are taken as
-// the 32-bit product sees them, under HKLM\Software. False with
-// "line N: message" on the first fault.
+// Reads the text `reg export` and regedit write, UTF-16 with its byte order
+// mark or ANSI (REGEDIT4): the header, [key] and [-key] sections, "name"= and
+// @= values with text, dword:, hex: and hex(N): data (continued over lines
+// ending in "\"), and "name"=- deletions. A UTF-16 file's texts are converted
+// to the simulated code page as the ANSI calls give them. Keys under
+// HKLM\Software\WOW6432Node are taken as the 32-bit product sees them, under
+// HKLM\Software. Keys are held to Windows' limits (512 levels, 256
+// characters a name; value names 16,383). False with "line N: message" on
+// the first fault; the time and memory it takes grow with the file's size.
 bool parseRegFile(const std::string& bytes, std::vector<RegChange>& changes, std::string& error);
 
 // Resets the in-memory platform to a fresh machine and seeds it as the

@@ -111,6 +111,29 @@ CASES = [
 ]
 
 
+def run_sim(options, cmdline, timeout=60):
+    """Runs hostcmd-sim --json with the options on one command line (bytes
+    or str, taken as Latin-1: the bytes hostcmd receives); returns
+    (exit code, the report, stderr)."""
+    if isinstance(cmdline, str):
+        cmdline = cmdline.encode("latin-1")
+    p = subprocess.run([SIM, "--json"] + options + ["--simulate", cmdline], stdout=subprocess.PIPE,
+                       stderr=subprocess.PIPE, timeout=timeout)
+    report = json.loads(p.stdout.decode("ascii")) if p.returncode == 0 else None
+    return p.returncode, report, p.stderr.decode("latin-1")
+
+
+def changes_between(before, after):
+    """What changed between two snapshots: {path: bytes, DIR or "<deleted>"}."""
+    changes = {}
+    for rel in set(before) | set(after):
+        if rel not in after:
+            changes[rel] = "<deleted>"
+        elif before.get(rel) != after[rel]:
+            changes[rel] = after[rel]
+    return changes
+
+
 def write_files(root, files):
     for rel, data in files.items():
         path = os.path.join(root, *rel.rstrip("/").split("/"))
@@ -157,9 +180,9 @@ class SimulateTest(harness.TestCase):
             argv += ["--cd", "E=" + cd_dir]
         for kind, caption, answer in answers:
             argv += ["--answer", "%s=%s" % (caption, answer)]
-        p = subprocess.run(argv + ["--simulate", cmdline], stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
-        self.assertEqual(p.returncode, 0, p.stderr.decode("latin-1"))
-        return json.loads(p.stdout.decode("ascii"))
+        code, report, err = run_sim(argv[2:], cmdline)
+        self.assertEqual(code, 0, err)
+        return report
 
     def wine_answers(self, answers):
         steps = []
@@ -188,13 +211,7 @@ class SimulateTest(harness.TestCase):
         return changes
 
     def wine_files(self, before, after):
-        changes = {}
-        for rel in set(before) | set(after):
-            if rel not in after:
-                changes[rel] = "<deleted>"
-            elif before.get(rel) != after[rel]:
-                changes[rel] = after[rel]
-        return changes
+        return changes_between(before, after)
 
     def sim_registry(self, report, seeded, key):
         state = {k: dict(v) for k, v in seeded.items()}

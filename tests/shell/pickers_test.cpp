@@ -127,12 +127,49 @@ TEST_F(PickerTest, FileDialogReplies) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.word) + " " + c.defaultFile);
         SetUp();
+        fakeAddFile("C:\\Docs\\a.txt", "");
+        fakeAddDirectory("D:\\");
         fakeAnswerDialogs({c.chosen});
         run(c.word, std::string("r.txt&All&*.*&") + c.defaultFile + "&&Title");
         ASSERT_EQ(1u, fakeDialogs.size());
         EXPECT_EQ(c.presetShown, fakeDialogs[0].file);
         EXPECT_EQ("", fakeDialogs[0].initialDir);
         EXPECT_EQ("Title", fakeDialogs[0].title);
+        EXPECT_EQ(c.reply, fakeFileBytes("C:\\work\\r.txt"));
+    }
+}
+
+// The dialogs close only on a name they take: an open dialog's name must
+// exist, and saving over a file asks first; otherwise the dialog's own box
+// shows and the dialog stays for the next answer.
+TEST_F(PickerTest, DialogsTakeOnlyANameWindowsTakes) {
+    struct Case {
+        const char* word;
+        std::vector<std::string> chosen;  // one answer per dialog shown; "" cancels
+        std::vector<int> boxAnswers;
+        std::vector<std::string> boxes;    // the dialog's own boxes, in order
+        const char* reply;
+    } cases[] = {
+        {"openPrompt", {"C:\\work\\missing.txt", "C:\\work\\there.txt"}, {1}, {"File does not exist"}, "fileSelected=C:\\work\\there.txt"},
+        {"openPrompt", {"C:\\nodir\\a.txt", ""}, {1}, {"Path does not exist"}, "fileSelected=ERROR"},
+        {"openPrompt", {"C:\\work\\THERE.TXT"}, {}, {}, "fileSelected=C:\\work\\THERE.TXT"},
+        {"savePrompt", {"C:\\work\\there.txt", ""}, {7}, {"File already exists.\nDo you want to replace it?"}, "fileSelected=ERROR"},
+        {"savePrompt", {"C:\\work\\there.txt"}, {6}, {"File already exists.\nDo you want to replace it?"}, "fileSelected=C:\\work\\there.txt"},
+        {"savePrompt", {"C:\\nodir\\new.txt", "C:\\work\\new.txt"}, {1}, {"Path does not exist"}, "fileSelected=C:\\work\\new.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.word) + " " + c.chosen[0]);
+        SetUp();
+        fakeAddFile("C:\\work\\there.txt", "x");
+        fakeAnswerDialogs(c.chosen);
+        fakeAnswerBoxes(c.boxAnswers);
+        run(c.word, "r.txt&All&*.*&none&&Title");
+        EXPECT_EQ(c.chosen.size(), fakeDialogs.size());
+        ASSERT_EQ(c.boxes.size(), fakeBoxes.size());
+        for (std::size_t i = 0; i < c.boxes.size(); ++i) {
+            EXPECT_EQ(c.boxes[i], fakeBoxes[i].text);
+            EXPECT_EQ("Title", fakeBoxes[i].caption);
+        }
         EXPECT_EQ(c.reply, fakeFileBytes("C:\\work\\r.txt"));
     }
 }
@@ -189,7 +226,10 @@ TEST_F(PickerTest, ADialogInABatchLeavesLaterRelativeNamesWhereTheyWere) {
 // 259 bytes; anything else answers as a cancel.
 TEST_F(PickerTest, ChoicesThatAreNoAnswer) {
     const std::string L = fakeWideCharacter(0x141);
-    const std::string at259 = "C:\\" + std::string(252, 'x') + ".txt", at260 = "C:\\" + std::string(253, 'x') + ".txt";
+    // Names of at most 255 characters each, as a folder of NTFS holds them.
+    const std::string folder127 = "C:\\" + std::string(127, 'x');
+    const std::string at259 = folder127 + "\\" + std::string(124, 'y') + ".txt";
+    const std::string at260 = folder127 + "\\" + std::string(125, 'y') + ".txt";
     std::string utf8Over;  // 130 characters of two bytes each
     for (int i = 0; i < 130; ++i) utf8Over += L;
     struct Case {
@@ -211,6 +251,10 @@ TEST_F(PickerTest, ChoicesThatAreNoAnswer) {
             SetUp();
             fakeUseUtf8(c.utf8);
             fakeSetShortName("C:\\" + L + "ukasz", "C:\\UKASZ~1");
+            fakeAddDirectory(folder127);
+            // An open dialog takes only a file that is there; a save dialog
+            // would ask first before replacing one.
+            if (std::string(word) == "openPrompt") fakeAddFile(c.chosen, "");
             fakeAnswerDialogs({c.chosen});
             bool folder = std::string(word) == "getUserDir";
             run(word, folder ? "r.txt&T" : "r.txt&All&*.*&none&&T");
@@ -240,6 +284,7 @@ TEST_F(PickerTest, CurrentDirectoryTheCodePageCannotSpell) {
             if (shortName) fakeSetShortName("C:\\" + L, "C:\\L~1");
             fakeSetCurrentDirectory("C:\\" + L);
             fakeDialogsMoveCurrentDirectory("C:\\elsewhere");
+            if (std::string(line).compare(0, 4, "open") == 0) fakeAddFile("C:\\elsewhere\\x.txt", "");
             fakeAnswerDialogs({"C:\\elsewhere\\x.txt"});
             runCommandLine(instance, line);
             EXPECT_EQ(shortName ? 1u : 0u, fakeDialogs.size());
@@ -254,6 +299,7 @@ TEST_F(PickerTest, CurrentDirectoryTheCodePageCannotSpell) {
 }
 
 TEST_F(PickerTest, EmptyReplyFileNameWritesNothing) {
+    fakeAddFile("C:\\x.txt", "");
     fakeAnswerDialogs({"C:\\x.txt"});
     run("openPrompt", "&All&*.*&none&&T");
     EXPECT_EQ(1u, fakeDialogs.size());

@@ -1,6 +1,14 @@
 #include "sim/sim.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "app/runner.h"
+#include "platform/memory_platform.h"
 
 #include "platform/memory_platform.h"
 
@@ -156,5 +164,180 @@ TEST(RegFile, FaultsNameTheirLine) {
         EXPECT_FALSE(parseRegFile(c.first, changes, error)) << c.first;
         EXPECT_EQ(error, c.second);
     }
+}
+
+// Names as Windows resolves and compares them, on the simulated machine: the
+// files there before (in C:\work, the current directory), one command line,
+// and the files there after ("=" and the bytes, or "!" for a file that must
+// not be there). The CD drive E: holds disk1.id, readme and "long name.html".
+struct NameCase {
+    const char* title;
+    unsigned codePage;
+    std::vector<std::string> before;
+    std::string line;
+    std::vector<std::string> after;
+};
+
+TEST(SimNames, AsWindowsResolvesAndComparesThem) {
+    const std::string long250(250, 'n'), long256(256, 'n');
+    const NameCase cases[] = {
+        {"a move onto the same file in another case changes nothing", 1252, {"a.txt=x"}, "move&a.txt&A.TXT&FALSE", {"a.txt=x"}},
+        {"nor with a trailing dot", 1252, {"a.txt=x"}, "move&a.txt&a.txt.&FALSE", {"a.txt=x"}},
+        {"nor with trailing blanks", 1252, {"a.txt=x"}, "move&a.txt&a.txt||&FALSE", {"a.txt=x"}},
+        {"nor through ..", 1252, {"a.txt=x", "sub\\k="}, "copy&a.txt&sub\\..\\a.txt&FALSE", {"a.txt=x"}},
+        {".. below a folder that is not there", 1252, {}, "save&nosub\\..\\b.txt&x", {"b.txt=x"}},
+        {". as the current folder", 1252, {"a.txt=x"}, "delete&.\\a.txt", {"a.txt!"}},
+        {"/ as \\", 1252, {"sub\\k="}, "save&sub/b.txt&x", {"sub\\b.txt=x"}},
+        {"C:name against the current directory", 1252, {}, "save&C:b.txt&x", {"b.txt=x"}},
+        {"a folder's name loses one trailing dot", 1252, {"sub\\k="}, "save&sub.\\b.txt&x", {"sub\\b.txt=x"}},
+        {"but not its blanks", 1252, {"sub\\k="}, "save&sub|\\b.txt&x", {"sub\\b.txt!"}},
+        {"E acute in another case on 1252", 1252, {"\xE9.txt=x"}, "delete&\xC9.txt", {"\xE9.txt!"}},
+        {"y diaeresis and its capital, 0x9F on 1252", 1252, {"\xFF.txt=x"}, "delete&\x9F.txt", {"\xFF.txt!"}},
+        {"but sharp s is no ss", 1252, {"stra\xDF" "e=x"}, "delete&STRASSE", {"stra\xDF" "e=x"}},
+        {"L stroke on 1250", 1250, {"\xB3.txt=x"}, "delete&\xA3.txt", {"\xB3.txt!"}},
+        {"Cyrillic zhe on 1251", 1251, {"\xE6.txt=x"}, "delete&\xC6.txt", {"\xE6.txt!"}},
+        {"a trail byte that is an ASCII letter keeps its case on 932", 932, {"\x83\x41.txt=x"}, "delete&\x83\x61.txt", {"\x83\x41.txt=x"}},
+        {"full-width letters in another case on 932", 932, {"\x82\x81.txt=x"}, "delete&\x82\x60.txt", {"\x82\x81.txt!"}},
+        {"L stroke in another case in the UTF-8 build", 65001, {"\xC5\x82.txt=x"}, "delete&\xC5\x81.txt", {"\xC5\x82.txt!"}},
+        {"a device's name in any folder writes nowhere", 1252, {"sub\\k="}, "save&sub\\nul.txt&x", {"sub\\nul.txt!"}},
+        {"a port the PC lacks takes no copy", 1252, {"a.txt=x"}, "move&a.txt&aux&FALSE", {"a.txt=x"}},
+        {"a name of 250 characters", 1252, {}, "save&C:\\" + long250 + "&x", {"C:\\" + long250 + "=x"}},
+        {"a path of 260 characters or more", 1252, {}, "save&" + long250 + "xy&x", {long250 + "xy!"}},
+        {"a name of more than 255 characters", 1252, {}, "save&C:\\" + long256 + "&x", {"C:\\" + long256 + "!"}},
+        {"a folder leaves room for an 8.3 name", 1252, {}, "makeDir&C:\\" + std::string(245, 'd'), {"C:\\" + std::string(245, 'd') + "\\!"}},
+        {"*. finds only a name without extension", 1252, {}, "pathToCD&*.&r.txt", {"r.txt=pathToCD=E:\\"}},
+        {"*.id. is no *.id for a name with a dot", 1252, {}, "pathToCD&disk*.&r.txt", {"r.txt=pathToCD=ERROR"}},
+        {"? also matches nothing before a dot", 1252, {}, "pathToCD&disk??.id&r.txt", {"r.txt=pathToCD=E:\\"}},
+        {"a pattern matches the 8.3 name too", 1252, {}, "pathToCD&*.htm&r.txt", {"r.txt=pathToCD=E:\\"}},
+        {"a marker with a trailing dot", 1252, {}, "pathToCD&disk1.id.&r.txt", {"r.txt=pathToCD=E:\\"}},
+        {"a key read in another case of a letter beyond ASCII", 1252, {}, "regToFile&HKCU&Software\\HcT\xE9st&v&r.txt", {"r.txt=regToFile=x"}},
+        {"a sub-key that begins with \\ is refused", 1252, {}, "reg&HKCU&\\Software\\Lead&v&x", {}},
+    };
+    for (const NameCase& c : cases) {
+        SCOPED_TRACE(c.title);
+        fakeReset();
+        fakeSetCodePage(c.codePage);
+        fakeUseUtf8(c.codePage == 65001, c.codePage);
+        fakeSetDriveType('E', driveCdrom);
+        for (const char* name : {"E:\\disk1.id", "E:\\readme", "E:\\long name.html"}) fakeAddFile(name, "", true);
+        fakeSetRegistryValue(rootCurrentUser, "Software\\HcT\xC9st", "V", std::string("x\0", 2));
+        for (const std::string& file : c.before) {
+            std::size_t equals = file.find('=');
+            fakeAddFile("C:\\work\\" + file.substr(0, equals), file.substr(equals + 1));
+        }
+        runCommandLine(1, c.line);
+        for (const std::string& file : c.after) {
+            std::size_t mark = file.find_first_of("=!");
+            std::string path = file.substr(0, mark);
+            if (path.size() < 2 || path[1] != ':') path = "C:\\work\\" + path;
+            if (file[mark] == '!') {
+                EXPECT_FALSE(fakeFileExists(path) || fakeDirectoryExists(path)) << path;
+            } else {
+                EXPECT_TRUE(fakeFileExists(path)) << path;
+                EXPECT_EQ(fakeFileBytes(path), file.substr(mark + 1)) << path;
+            }
+        }
+        if (c.after.empty()) EXPECT_FALSE(fakeRegistryKeyExists(rootCurrentUser, "Software\\Lead"));
+    }
+}
+
+TEST(SimNames, ANameBelowAJunctionIsBelowItsTarget) {
+    fakeReset();
+    fakeAddFile("C:\\data\\a.txt", "x");
+    fakeAddJunction("C:\\work\\j", "C:\\data");
+    FileFacts facts;
+    ASSERT_TRUE(fileFacts("j", facts));
+    EXPECT_TRUE(facts.directory && facts.reparsePoint);  // the junction itself
+    ASSERT_TRUE(fileFacts("C:\\work\\J\\A.TXT.", facts));
+    EXPECT_FALSE(facts.reparsePoint);
+    EXPECT_EQ(1u, facts.size);
+    // One file by two names: the move is refused and the file stays.
+    runCommandLine(1, "move&j\\a.txt&C:\\data\\A.TXT&FALSE");
+    EXPECT_EQ("x", fakeFileBytes("C:\\data\\a.txt"));
+    runCommandLine(1, "save&j/sub.\\..\\b.txt&y");
+    EXPECT_EQ("y", fakeFileBytes("C:\\data\\b.txt"));
+    // Removing the junction removes the link only.
+    runCommandLine(1, "deleteDir&j");
+    EXPECT_FALSE(fakeDirectoryExists("C:\\work\\j"));
+    EXPECT_EQ("x", fakeFileBytes("C:\\data\\a.txt"));
+}
+
+TEST(RegFile, TextsAreConvertedAsTheAnsiCallsGiveThem) {
+    struct Case {
+        unsigned codePage;
+        std::u16string text;
+        std::string bytes;
+        bool exact;
+    } cases[] = {
+        {1252, u"price 5\u20AC", "price 5\x80", true},
+        {1252, u"\u0141ukasz", "?ukasz", false},
+        {1250, u"\u0141ukasz", "\xA3ukasz", true},
+        {1251, u"\u0416", "\xC6", true},
+        {65001, u"\u0141ukasz", "\xC5\x81ukasz", true},
+    };
+    for (const Case& c : cases) {
+        fakeReset();
+        fakeSetCodePage(c.codePage);
+        fakeUseUtf8(c.codePage == 65001, c.codePage);
+        std::string file = "\xFF\xFE";
+        for (char16_t unit : u"Windows Registry Editor Version 5.00\r\n[HKEY_CURRENT_USER\\P]\r\n\"v\"=\"" + c.text + u"\"\r\n") {
+            file += static_cast<char>(unit & 0xFF);
+            file += static_cast<char>(unit >> 8);
+        }
+        std::vector<RegChange> changes;
+        std::string error;
+        ASSERT_TRUE(parseRegFile(file, changes, error)) << error;
+        ASSERT_EQ(changes.size(), 2u);
+        EXPECT_EQ(changes[1].bytes, c.bytes + std::string(1, '\0')) << c.codePage;
+        EXPECT_EQ(changes[1].exact, c.exact) << c.codePage;
+    }
+}
+
+TEST(RegFile, DeepOrLongKeysAreRefusedAtTheirLine) {
+    std::string deep = "[HKEY_CURRENT_USER";
+    for (int i = 0; i < 20000; ++i) deep += "\\a";
+    const std::pair<std::string, const char*> cases[] = {
+        {deep + "]", "line 2: a key more than 512 levels deep"},
+        {"[HKEY_CURRENT_USER\\" + std::string(257, 'k') + "]", "line 2: a key name of more than 256 characters"},
+        {"[HKEY_CURRENT_USER\\k]\n\"" + std::string(16384, 'v') + "\"=\"x\"", "line 3: a value name of more than 16383 characters"},
+    };
+    for (auto& c : cases) {
+        std::vector<RegChange> changes;
+        std::string error;
+        EXPECT_FALSE(parseRegFile("REGEDIT4\n" + c.first + "\n", changes, error));
+        EXPECT_EQ(error, c.second);
+    }
+}
+
+// The simulated build and what it reads: the UTF-8 build skips a byte-order
+// mark; files beside the run's own that are not disk files are left alone.
+TEST(SimMachine, SeedsOnlyWhatTheRunReads) {
+    char folder[] = "/tmp/hostcmd-sim-test-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string dir = folder;
+    std::ofstream(dir + "/steps.txt", std::ios::binary) << "\xEF\xBB\xBFsave&out.txt&hi\r\n";
+    ASSERT_EQ(mkfifo((dir + "/pipe").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/zero", (dir + "/zero").c_str()), 0);
+    struct Case {
+        const char* codePage;
+        const char* written;  // the name the batch line wrote
+    } cases[] = {{"65001", "C:\\setup\\out.txt"}, {"1252", "C:\\setup\\\xEF\xBB\xBFsave"}};
+    for (const Case& c : cases) {
+        SimOptions options;
+        std::string error, run;
+        ASSERT_TRUE(parseSimOptions({"--simulate-file", dir + "/steps.txt", "--code-page", c.codePage}, options, error)) << error;
+        ASSERT_TRUE(seedMachine(options, run, error)) << error;
+        EXPECT_FALSE(fakeFileExists("C:\\setup\\pipe"));
+        EXPECT_FALSE(fakeFileExists("C:\\setup\\zero"));
+        runCommandLine(1, run);
+        EXPECT_EQ(fakeFileExists(c.written), c.codePage == std::string("65001")) << c.codePage;
+    }
+    SimOptions options;
+    std::string error, run;
+    ASSERT_TRUE(parseSimOptions({"--simulate-file", dir + "/pipe"}, options, error));
+    EXPECT_FALSE(seedMachine(options, run, error));
+    EXPECT_EQ(error, "cannot read " + dir + "/pipe (it must be a file)");
+    for (const char* name : {"/steps.txt", "/pipe", "/zero"}) std::remove((dir + name).c_str());
+    rmdir(folder);
 }
 }  // namespace
