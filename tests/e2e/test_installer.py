@@ -28,6 +28,7 @@ CHOICES = ("Select Yes to install.\r\nSelect No to specify a different installat
 VIEWER = b"MZ viewer program\r\n"
 HELP = b"viewer help\r\n"
 
+VIEWER_ENTRY = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\hostcmd#ExampleSoft#Viewer#2.0"
 DEMO_ENTRY = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\hostcmd#DemoSoft#Notes#1.0"
 
 # The check file and the installer file of the worked example; the check
@@ -68,6 +69,8 @@ class ViewerProduct:
 
     def clean(self):
         self.wine.reg_delete("HKLM\\Software\\ExampleSoft")
+        for root in ("HKLM", "HKCU"):
+            self.wine.reg_delete(root + VIEWER_ENTRY)
         shutil.rmtree(self.wine.unix("C:\\Program Files\\ExampleSoft"), ignore_errors=True)
 
     def product(self, **kw):
@@ -83,11 +86,19 @@ class ViewerProduct:
         return {"kw.ini": crlf(CHECK_FILE), "setup.txt": d.read("setup.txt"), "files": DIR,
                 "files/viewer.exe": VIEWER, "files/viewer.hlp": HELP}
 
+    def assertInstalledFiles(self, windir):
+        """The directory holds what the installer file copies, and the
+        uninstaller: a copy of the hostcmd.exe that installed (compared by
+        their SHA-256, for a short message)."""
+        with open(self.wine.unix(harness.HOSTCMD_WIN), "rb") as f:
+            expected = {"viewer.exe": VIEWER, "viewer.hlp": HELP, "hostcmd-uninstall.exe": f.read()}
+        digests = lambda files: {n: hashlib.sha256(b).hexdigest() for n, b in files.items()}  # noqa: E731
+        self.assertEqual(digests(harness.snapshot(self.wine.unix(windir))), digests(expected), windir)
+
     def installed_in(self, windir):
         """The product's files found where the record says, and the record."""
         self.assertEqual(self.wine.reg_value(KEY, "isDir"), ("REG_SZ", windir))
-        self.assertEqual(harness.snapshot(self.wine.unix(windir)),
-                         {"viewer.exe": VIEWER, "viewer.hlp": HELP})
+        self.assertInstalledFiles(windir)
 
     def nothing_installed(self, d):
         self.assertIsNone(self.wine.reg_query("HKLM\\Software\\ExampleSoft"))
@@ -160,7 +171,7 @@ class InstallerTest(ViewerProduct, harness.TestCase):
         self.assertEqual(d.read("setup.txt").count(b"\n"), 37)
         self.run_in(d, "install&setup.txt")
         self.assertEqual(self.wine.reg_value(KEY, "isDir"), ("REG_SZ", PRODUCT_DIR))
-        self.assertEqual(os.listdir(self.wine.unix(PRODUCT_DIR)), [])
+        self.assertEqual(os.listdir(self.wine.unix(PRODUCT_DIR)), ["hostcmd-uninstall.exe"])
         self.assertEqual(d.read("final.txt"), b"done")
 
     def test_over_long_line_before_line_38_changes_nothing(self):
@@ -228,7 +239,7 @@ class InstallFormsTest(ViewerProduct, harness.TestCase):
         self.assertEqual(self.wine.reg_value(USER_KEY, "isDir"), ("REG_SZ", target))
         self.assertIsNone(self.wine.reg_query("HKLM\\Software\\ExampleSoft"))
         self.assertFalse(os.path.exists(self.wine.unix("C:\\Program Files\\ExampleSoft")))
-        self.assertEqual(harness.snapshot(self.wine.unix(target)), {"viewer.exe": VIEWER, "viewer.hlp": HELP})
+        self.assertInstalledFiles(target)
         # The check file finds the installation for the user, and %APP% is it.
         self.run_in(d, "")
         self.assertEqual(d.read("started.txt"), (target + "\\viewer.exe").encode())
@@ -260,8 +271,7 @@ class InstallFormsTest(ViewerProduct, harness.TestCase):
                 if installed == "user":
                     installed = self.user_programs() + "\\ExampleSoft\\Viewer"
                     self.assertEqual(self.wine.reg_value(USER_KEY, "isDir"), ("REG_SZ", installed))
-                    self.assertEqual(harness.snapshot(self.wine.unix(installed)),
-                                     {"viewer.exe": VIEWER, "viewer.hlp": HELP})
+                    self.assertInstalledFiles(installed)
                 elif installed:
                     self.installed_in(installed)
                 else:
