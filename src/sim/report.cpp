@@ -6,6 +6,7 @@
 #include <map>
 
 #include "app/runner.h"
+#include "install/journal.h"
 #include "platform/memory_platform.h"
 #include "sim/sim.h"
 
@@ -307,6 +308,58 @@ void registryItems(const Snapshot& before, const Snapshot& after, std::vector<It
     for (auto& item : sorted) items.push_back(item.second);
 }
 
+// What an uninstall journal the run wrote holds, item by item as the
+// uninstall reads it: every item of each journal the run changed.
+std::string journalItemShown(const JournalItem& item) {
+    switch (item.kind) {
+        case journaledDirectory: return "folder " + item.name;
+        case journaledFile:
+            return "file " + item.name +
+                   (item.identityKnown ? " (" + std::to_string(item.size) + " bytes)" : " (no identity: it stays)");
+        case journaledKey: return "key " + registryRootName(item.root) + "\\" + item.name;
+        case journaledValue: return "value " + registryRootName(item.root) + "\\" + item.name + " " + shown(item.valueName);
+        default: return "installed directory " + item.name;
+    }
+}
+
+void journalItems(const Snapshot& before, const Snapshot& after, std::vector<Item>& items) {
+    const std::string suffix = std::string("\\") + journalKeyName;
+    std::map<std::string, std::map<std::size_t, std::string>> journals;  // install key -> number -> item text
+    std::map<std::string, bool> written;
+    for (auto& value : after.registry.values) {
+        const FakeRegistryValue& now = value.second;
+        if (now.key.size() <= suffix.size() || !sameNoCase(now.key.substr(now.key.size() - suffix.size()), suffix))
+            continue;
+        std::string installKey = rootName(now.key.substr(0, now.key.size() - suffix.size()));
+        auto old = before.registry.values.find(value.first);
+        if (old == before.registry.values.end() || old->second.bytes != now.bytes) written[installKey] = true;
+        bool number = !now.name.empty() && now.name.size() < 10 &&
+                      now.name.find_first_not_of("0123456789") == std::string::npos;
+        if (number) journals[installKey][std::stoul(now.name)] = now.bytes.substr(0, now.bytes.find('\0'));
+    }
+    for (auto& journal : journals) {
+        if (!written.count(journal.first)) continue;
+        for (auto& stored : journal.second) {
+            JournalItem item;
+            bool read = parseJournalItem(stored.second, item);
+            const char* kinds[] = {"directory", "file", "key", "value", "installed"};
+            Item shownItem{{{"journal", json(journal.first)}, {"item", json(stored.first)},
+                            {"kind", read ? json(std::string(kinds[item.kind])) : "null"}},
+                           "journal item " + std::to_string(stored.first) + " of " + journal.first + ": " +
+                               (read ? journalItemShown(item) : "unreadable " + shown(stored.second) + ", left out")};
+            if (read) {
+                shownItem.fields.push_back({"name", json(item.kind == journaledKey || item.kind == journaledValue
+                                                              ? registryRootName(item.root) + "\\" + item.name
+                                                              : item.name)});
+                if (item.kind == journaledValue) shownItem.fields.push_back({"value", json(item.valueName)});
+                if (item.kind == journaledFile && item.identityKnown)
+                    shownItem.fields.push_back({"size", json(static_cast<std::size_t>(item.size))});
+            }
+            items.push_back(shownItem);
+        }
+    }
+}
+
 std::vector<Item> eventItems() {
     std::vector<std::pair<std::size_t, Item>> events;
     for (std::size_t i = 0; i < fakeBoxes.size(); ++i) {
@@ -390,9 +443,10 @@ int simulate(const SimOptions& options, const std::string& commandLine) {
     }
     Snapshot after{fakeEntrySnapshot(), fakeRegistrySnapshot()};
 
-    std::vector<Item> files, shortcuts, registry;
+    std::vector<Item> files, shortcuts, registry, journal;
     fileItems(before, after, files, shortcuts);
     registryItems(before, after, registry);
+    journalItems(before, after, journal);
     std::vector<Item> events = eventItems();
     if (options.json) {
         std::printf("{\n  \"command_line\": %s,\n  \"current_directory\": %s,\n", json(commandLine).c_str(),
@@ -400,12 +454,13 @@ int simulate(const SimOptions& options, const std::string& commandLine) {
         printJsonList("files", files, false);
         printJsonList("registry", registry, false);
         printJsonList("shortcuts", shortcuts, false);
+        printJsonList("journal", journal, false);
         printJsonList("events", events, false);
         std::printf("  \"exit_code\": %d,\n", exitCode());
         std::printf("  \"error\": %s\n}\n", error.empty() ? "null" : json(error).c_str());
     } else {
         std::printf("run %s\n", shown(commandLine).c_str());
-        for (auto* list : {&files, &registry, &shortcuts, &events})
+        for (auto* list : {&files, &registry, &shortcuts, &journal, &events})
             for (const Item& item : *list) std::printf("%s\n", item.text.c_str());
         if (files.empty() && registry.empty() && shortcuts.empty() && events.empty()) std::printf("nothing happened\n");
         if (exitCode() != 0) std::printf("exit code %d\n", exitCode());

@@ -485,7 +485,10 @@ class Prefix:
         timeout  seconds hostcmd.exe may take before it is terminated.
         check    raise HarnessError when hostcmd.exe did not end in time, could
                  not start, or the answerer failed or did not do every step.
-        program  Windows path given to CreateProcessA as the program.
+        program  Windows path given to CreateProcessA as the program; None
+                 gives it none (lpApplicationName NULL): Windows then takes
+                 the program from the raw command line, as it does when it
+                 runs a command line of its own, such as an uninstall string.
         env      extra environment variables for this run.
         utf8     the command line (a str is encoded as UTF-8) and program are
                  UTF-8, handed over as UTF-16 (launcher --utf8, CreateProcessW),
@@ -557,7 +560,7 @@ class Prefix:
         with open(os.path.join(run_unix, "launcher.out"), "wb") as l_out:
             launcher = subprocess.Popen(
                 wine_arch.decide().wine(self.unix(TOOLS_DIR_WIN + "\\launcher.exe"), *utf8_switch,
-                 *(["--limited"] if limited else []), program,
+                 *(["--limited"] if limited else []), "*" if program is None else program,
                  run_win + "\\cmdline", str(int(timeout * 1000)), run_win + "\\status"),
                 env=self.env(env), cwd=cwd.unix, stdin=subprocess.DEVNULL,
                 stdout=l_out, stderr=l_out, start_new_session=True)
@@ -671,6 +674,42 @@ class Prefix:
             args.append("/reg:%d" % view)
         rc, _, _ = self.wine(args, timeout=30)
         return rc == 0
+
+    def reg_tree(self, key, view=None):
+        r"""Every key below key, itself included, as {full key name: {value
+        name: data as reg export writes it}} ("" is the default value).
+        view: None (reg.exe's own: in a 64-bit prefix the 64-bit view, which
+        holds the 32-bit one as its WOW6432Node keys), 32 or 64."""
+        name = TOOLS_DIR_WIN + "\\export.reg"
+        args = ["reg", "export", key, name, "/y"] + (["/reg:%d" % view] if view else [])
+        rc, out, err = self.wine(args, timeout=120)
+        if rc != 0:
+            raise HarnessError("reg export failed (%d): %r %r" % (rc, out, err))
+        with open(self.unix(name), "rb") as f:
+            data = f.read()
+        os.remove(self.unix(name))
+        text = data[2:].decode("utf-16-le") if data[:2] == b"\xff\xfe" else data.decode("latin-1")
+        lines, pending = [], ""
+        for line in text.replace("\r\n", "\n").split("\n"):
+            line = pending + (line.lstrip() if pending else line)
+            # Long hex data goes on over lines ending in "\".
+            if line.endswith("\\") and not line.startswith("["):
+                pending = line[:-1]
+                continue
+            pending = ""
+            lines.append(line)
+        tree, values = {}, None
+        for line in lines:
+            if line.startswith("[") and line.endswith("]"):
+                values = tree.setdefault(line[1:-1], {})
+            elif values is not None and line.startswith("@="):
+                values[""] = line[2:]
+            elif values is not None and line.startswith('"'):
+                i = 1
+                while line[i] != '"':
+                    i += 2 if line[i] == "\\" else 1
+                values[line[1:i].replace('\\"', '"').replace("\\\\", "\\")] = line[i + 2:]
+        return tree
 
     # -- CD-ROM drives --
 

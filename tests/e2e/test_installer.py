@@ -8,10 +8,11 @@ elevated start is taken by starting hostcmd.exe with the limited token linked
 to it (launcher.exe --limited), the token an administrator's programs get under
 UAC.  Wine's "runas" gives the started instance that same limited token again,
 as Windows does where UAC is off: the started instance then finds the first
-one waiting for it and installs without asking again (Wine lets a limited
+one waiting for it and goes on without asking again (Wine lets a limited
 token write HKLM and Program Files).  The command line handed to
 ShellExecuteEx is also run by itself with Wine's elevated token."""
 
+import hashlib
 import os
 import shutil
 import time
@@ -26,6 +27,9 @@ CHOICES = ("Select Yes to install.\r\nSelect No to specify a different installat
            "Select Cancel to abort installation.\r\n\r\n")
 VIEWER = b"MZ viewer program\r\n"
 HELP = b"viewer help\r\n"
+
+VIEWER_ENTRY = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\hostcmd#ExampleSoft#Viewer#2.0"
+DEMO_ENTRY = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\hostcmd#DemoSoft#Notes#1.0"
 
 # The check file and the installer file of the worked example; the check
 # file's line 6 leaves a mark instead of starting a program.
@@ -65,6 +69,8 @@ class ViewerProduct:
 
     def clean(self):
         self.wine.reg_delete("HKLM\\Software\\ExampleSoft")
+        for root in ("HKLM", "HKCU"):
+            self.wine.reg_delete(root + VIEWER_ENTRY)
         shutil.rmtree(self.wine.unix("C:\\Program Files\\ExampleSoft"), ignore_errors=True)
 
     def product(self, **kw):
@@ -80,11 +86,19 @@ class ViewerProduct:
         return {"kw.ini": crlf(CHECK_FILE), "setup.txt": d.read("setup.txt"), "files": DIR,
                 "files/viewer.exe": VIEWER, "files/viewer.hlp": HELP}
 
+    def assertInstalledFiles(self, windir):
+        """The directory holds what the installer file copies, and the
+        uninstaller: a copy of the hostcmd.exe that installed (compared by
+        their SHA-256, for a short message)."""
+        with open(self.wine.unix(harness.HOSTCMD_WIN), "rb") as f:
+            expected = {"viewer.exe": VIEWER, "viewer.hlp": HELP, "hostcmd-uninstall.exe": f.read()}
+        digests = lambda files: {n: hashlib.sha256(b).hexdigest() for n, b in files.items()}  # noqa: E731
+        self.assertEqual(digests(harness.snapshot(self.wine.unix(windir))), digests(expected), windir)
+
     def installed_in(self, windir):
         """The product's files found where the record says, and the record."""
         self.assertEqual(self.wine.reg_value(KEY, "isDir"), ("REG_SZ", windir))
-        self.assertEqual(harness.snapshot(self.wine.unix(windir)),
-                         {"viewer.exe": VIEWER, "viewer.hlp": HELP})
+        self.assertInstalledFiles(windir)
 
     def nothing_installed(self, d):
         self.assertIsNone(self.wine.reg_query("HKLM\\Software\\ExampleSoft"))
@@ -157,7 +171,7 @@ class InstallerTest(ViewerProduct, harness.TestCase):
         self.assertEqual(d.read("setup.txt").count(b"\n"), 37)
         self.run_in(d, "install&setup.txt")
         self.assertEqual(self.wine.reg_value(KEY, "isDir"), ("REG_SZ", PRODUCT_DIR))
-        self.assertEqual(os.listdir(self.wine.unix(PRODUCT_DIR)), [])
+        self.assertEqual(os.listdir(self.wine.unix(PRODUCT_DIR)), ["hostcmd-uninstall.exe"])
         self.assertEqual(d.read("final.txt"), b"done")
 
     def test_over_long_line_before_line_38_changes_nothing(self):
@@ -194,8 +208,9 @@ class InstallFormsTest(ViewerProduct, harness.TestCase):
     def clean(self):
         super().clean()
         self.wine.reg_delete("HKCU\\Software\\ExampleSoft")
-        self.wine.reg_delete("HKLM\\Software\\DemoSoft")
-        self.wine.reg_delete("HKCU\\Software\\DemoSoft")
+        for root in ("HKLM", "HKCU"):
+            self.wine.reg_delete(root + "\\Software\\DemoSoft")
+            self.wine.reg_delete(root + DEMO_ENTRY)
         shutil.rmtree(self.wine.unix("C:\\Program Files\\DemoSoft"), ignore_errors=True)
         programs = self.wine.unix(self.user_programs())
         for vendor in ("ExampleSoft", "DemoSoft"):
@@ -224,7 +239,7 @@ class InstallFormsTest(ViewerProduct, harness.TestCase):
         self.assertEqual(self.wine.reg_value(USER_KEY, "isDir"), ("REG_SZ", target))
         self.assertIsNone(self.wine.reg_query("HKLM\\Software\\ExampleSoft"))
         self.assertFalse(os.path.exists(self.wine.unix("C:\\Program Files\\ExampleSoft")))
-        self.assertEqual(harness.snapshot(self.wine.unix(target)), {"viewer.exe": VIEWER, "viewer.hlp": HELP})
+        self.assertInstalledFiles(target)
         # The check file finds the installation for the user, and %APP% is it.
         self.run_in(d, "")
         self.assertEqual(d.read("started.txt"), (target + "\\viewer.exe").encode())
@@ -256,8 +271,7 @@ class InstallFormsTest(ViewerProduct, harness.TestCase):
                 if installed == "user":
                     installed = self.user_programs() + "\\ExampleSoft\\Viewer"
                     self.assertEqual(self.wine.reg_value(USER_KEY, "isDir"), ("REG_SZ", installed))
-                    self.assertEqual(harness.snapshot(self.wine.unix(installed)),
-                                     {"viewer.exe": VIEWER, "viewer.hlp": HELP})
+                    self.assertInstalledFiles(installed)
                 elif installed:
                     self.installed_in(installed)
                 else:
@@ -290,7 +304,7 @@ class InstallFormsTest(ViewerProduct, harness.TestCase):
                 self.assertIn("limited token (UAC)", "\n".join(lines))
                 # The started instance got the same limited token (Wine's runas
                 # does not elevate one): it did not ask again.
-                self.assertTrue(any("it installs without asking again" in l for l in lines), lines)
+                self.assertTrue(any("it goes on without asking again" in l for l in lines), lines)
                 self.assertTrue(any("ended with exit code %d" % code in l for l in lines), lines)
 
                 # The command line handed over, started by itself with Wine's
@@ -331,6 +345,130 @@ class InstallFormsTest(ViewerProduct, harness.TestCase):
                 self.run_in(d, "", answers=[("box", "Notes 1.0", 1)])
                 with open(self.wine.unix(installed + "\\last-start.txt"), "rb") as f:
                     self.assertIn(installed.encode() + b"\\start.txt", f.read())
+
+    def machine(self):
+        r"""The prefix as the round trips compare it: every file and folder on
+        drive C, and every key and value under HKLM\Software and
+        HKCU\Software.  Left out: Windows' own folder, the user's temporary
+        folder (Wine's TEMP and TMP), the harness's own run folders
+        (C:\e2e\runs: command lines, statuses, answer scripts), and
+        HKCU\Software\Wine\Temporary System Parameters, which Wine's display
+        driver writes when a session first shows a window.  A file is its
+        size, last-write time and bytes; a folder only that it is there
+        (Windows too changes a folder's time when an entry comes or goes)."""
+        # In a 64-bit prefix the 64-bit view holds the 32-bit one (WOW6432Node).
+        view = 64 if self.wine.arch == "win64" else None
+        keys = {}
+        for root in ("HKEY_LOCAL_MACHINE\\Software", "HKEY_CURRENT_USER\\Software"):
+            keys.update(self.wine.reg_tree(root, view))
+        wine_own = "HKEY_CURRENT_USER\\Software\\Wine\\Temporary System Parameters"
+        keys = {k: v for k, v in keys.items() if k != wine_own and not k.startswith(wine_own + "\\")}
+        return self.drive_c(), keys
+
+    def drive_c(self):
+        """The files and folders of machine(), by their paths below drive_c."""
+        drive = os.path.join(self.wine.path, "drive_c")
+        temp = os.path.relpath(os.path.join(self.wine.user_dir(), "Temp"), drive).lower()
+        files = {}
+        for dirpath, dirnames, filenames in os.walk(drive):
+            rel = os.path.relpath(dirpath, drive)
+            for name in list(dirnames):
+                path = os.path.normpath(os.path.join(rel, name))
+                if path.lower() in ("windows", temp, os.path.join("e2e", "runs")):
+                    dirnames.remove(name)
+                else:
+                    files[path] = DIR
+            for name in filenames:
+                path, full = os.path.normpath(os.path.join(rel, name)), os.path.join(dirpath, name)
+                st = os.lstat(full)
+                with open(full, "rb") as f:
+                    files[path] = (st.st_size, st.st_mtime_ns, hashlib.sha256(f.read()).hexdigest())
+        return files
+
+    def test_demo_round_trips_leave_nothing_behind(self):
+        """The demo installed quietly, then removed through its entry's
+        QuietUninstallString as Windows runs it (the raw line, the program
+        taken from it, another current directory, the demo's folder gone):
+        drive C and the registry are as before.  For one user, a product
+        file the user changed and one the user added stay, with the folders
+        holding them.  Started from an administrator's limited token, the
+        machine-wide uninstall takes the elevated start."""
+        notes = "Notes 1.0 Setup"
+        for word, root, limited in (("installQuiet", "HKLM", False), ("installUserQuiet", "HKCU", False),
+                                    ("installQuiet", "HKLM", True)):
+            with self.subTest(word=word, limited=limited):
+                self.clean()
+                d, other = self.demo(), self.dir()
+                temp = os.path.join(self.wine.user_dir(), "Temp")
+                parked_before = set(os.listdir(temp))
+                files, keys = self.machine()
+                r = self.run_in(d, word + "&setup.txt", answers=[("box", notes, 1)], timeout=20)
+                self.assertEqual(r.exit_code, 0)
+                entry = self.wine.reg_query(root + DEMO_ENTRY)
+                installed = entry["InstallLocation"][1]
+                copy = installed + "\\hostcmd-uninstall.exe"
+                self.assertEqual(entry["QuietUninstallString"],
+                                 ("REG_SZ", '"%s" uninstallQuiet&DemoSoft&Notes&1.0' % copy))
+                drive = os.path.join(self.wine.path, "drive_c")
+                for name in os.listdir(d.path("product")):
+                    files.pop(os.path.relpath(d.path("product/" + name), drive))
+                files.pop(os.path.relpath(d.path("product"), drive))
+                for name in ("kw.ini", "setup.txt"):
+                    files.pop(os.path.relpath(d.path(name), drive))
+                files.pop(os.path.relpath(d.unix, drive))
+                stay = set()
+                if root == "HKCU":
+                    with open(self.wine.unix(installed + "\\notes.txt"), "ab") as f:
+                        f.write(b"- the user's own line\r\n")
+                    with open(self.wine.unix(installed + "\\mine.txt"), "wb") as f:
+                        f.write(b"the user's\r\n")
+                    # The two files, and every folder from the installed
+                    # directory up to the user's programs folder, all made by
+                    # the installation.
+                    folder = os.path.relpath(self.wine.unix(installed), drive)
+                    stay = {os.path.join(folder, "notes.txt"), os.path.join(folder, "mine.txt")}
+                    programs = os.path.relpath(self.wine.unix(self.user_programs()), drive)
+                    while folder != os.path.dirname(programs):
+                        stay.add(folder)
+                        folder = os.path.dirname(folder)
+                now = self.drive_c()
+                for path in stay:
+                    files[path] = now[path]
+                shutil.rmtree(d.unix)  # the CD is gone
+                trace = other.winpath("trace.txt")
+                r = self.wine.run(entry["QuietUninstallString"][1].encode("latin-1"), raw=True, program=None,
+                                  cwd=other, limited=limited, env={"HOSTCMD_TRACE": trace} if limited else None,
+                                  timeout=30)
+                self.assertEqual(r.exit_code, 0)
+                files_after, keys_after = self.machine()
+                if limited:
+                    lines = other.read("trace.txt").decode("latin-1").splitlines()
+                    files_after.pop(os.path.relpath(other.path("trace.txt"), drive))
+                    asked = [l for l in lines if "starts again, elevated" in l]
+                    self.assertEqual(len(asked), 1, lines)
+                    self.assertIn('"%s" with "uninstallQuiet&DemoSoft&Notes&1.0" in "%s"' % (copy, other.winpath()),
+                                  asked[0])
+                    self.assertTrue(any("did not get elevated; it goes on without asking again" in l
+                                        for l in lines), lines)
+                    self.assertTrue(any("ended with exit code 0" in l for l in lines), lines)
+                def changed(before, after):
+                    return {k: (before.get(k), after.get(k)) for k in set(before) | set(after)
+                            if before.get(k) != after.get(k)}
+                self.assertEqual(changed(files, files_after), {})
+                self.assertEqual(changed(keys, keys_after), {})
+                # The copy left its folder for the temporary one, to be deleted
+                # when Windows starts next.
+                parked = set(os.listdir(temp)) - parked_before
+                self.assertEqual(len(parked), 1, parked)
+                parked = parked.pop()
+                with open(os.path.join(temp, parked), "rb") as f, open(self.wine.unix(harness.HOSTCMD_WIN), "rb") as g:
+                    self.assertEqual(f.read(), g.read())
+                pending = self.wine.reg_value("HKLM\\System\\CurrentControlSet\\Control\\Session Manager",
+                                              "PendingFileRenameOperations", view=None)
+                self.assertIn(parked, pending[1])
+                os.remove(os.path.join(temp, parked))
+                self.wine.reg_delete("HKLM\\System\\CurrentControlSet\\Control\\Session Manager",
+                                     "PendingFileRenameOperations", view=None)
 
 
 class RestartTest(harness.TestCase):

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "app/runner.h"
-#include "platform/memory_platform.h"
 #include "install/install.h"
+#include "install/journal.h"
+#include "platform/memory_platform.h"
 
 namespace {
 const char* const setupFile = "C:\\work\\setup.txt";
@@ -272,6 +274,7 @@ TEST_F(Installer, FailedReadBackStopsAfterTheDirectories) {
     for (const char* call : failures) {
         SetUp();
         fakeFail(call);
+        fakeAddFile("C:\\work\\hostcmd.exe", "MZ hostcmd");
         InstallerFile file;
         file.switches("NO", "NO", "YES").set(17, "save&C:\\work\\final.txt&x");
         run(file);
@@ -279,6 +282,11 @@ TEST_F(Installer, FailedReadBackStopsAfterTheDirectories) {
         EXPECT_FALSE(ranCommandList()) << call;
         EXPECT_FALSE(fakeFileExists("C:\\work\\final.txt")) << call;
         EXPECT_TRUE(fakeBoxes.empty()) << call;  // no restart prompt
+        // Not installed: no uninstaller copy, and no entry in Windows' list.
+        EXPECT_FALSE(fakeFileExists("C:\\Apps\\Vendor\\Product\\hostcmd-uninstall.exe")) << call;
+        EXPECT_FALSE(fakeRegistryKeyExists(
+            rootLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\hostcmd#ExampleSoft#Viewer#2.0"))
+            << call;
     }
 }
 
@@ -736,6 +744,108 @@ TEST_F(InstallForms, ForTheCurrentUserTheBaseMovesOutOfProgramFiles) {
     fakeAnswerBoxes({2});
     start("installUser", InstallerFile().switches("YES", "YES", "NO").set(15, "%PROG%"));
     EXPECT_FALSE(fakeDirectoryExists(programs));
+}
+
+// The installer journals what its installation makes (the directory chain,
+// the install key's keys, the command list's items, the uninstaller copy)
+// and writes the entry; the uninstall then takes every item back, newest
+// first, and leaves the machine as it was.
+TEST_F(InstallForms, InstallationsAreJournaledAndUndoneNewestFirst) {
+    const std::string programs = "C:\\Users\\u\\Start Menu\\Programs", product = "C:\\Apps\\Vendor\\Product";
+    const char* const entry = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\hostcmd#ExampleSoft#Viewer#2.0";
+    auto journal = [](InstallScope scope) {
+        std::vector<JournalItem> items;
+        std::vector<std::string> shown;
+        if (!readJournal(scope, "ExampleSoft", "Viewer", "2.0", items)) return std::vector<std::string>{"(none)"};
+        const char* kinds[] = {"directory ", "file ", "key ", "value ", "installed "};
+        for (const JournalItem& item : items)
+            shown.push_back(kinds[item.kind] + (item.root ? registryRootName(item.root) + "\\" : "") + item.name +
+                            (item.valueName.empty() ? "" : " " + item.valueName));
+        return shown;
+    };
+    // Every file with its bytes and every registry value with its data, the
+    // installer file aside (its command list changes below).
+    auto machine = [] {
+        std::map<std::string, std::string> all;
+        for (const auto& entry : fakeEntrySnapshot())
+            if (entry.first != "c:\\work\\setup.txt") all[entry.first] = entry.second.directory ? "<dir>" : entry.second.bytes;
+        FakeRegistry registry = fakeRegistrySnapshot();
+        for (const auto& key : registry.keys) all["key " + key.first] = "";
+        for (const auto& value : registry.values) all["value " + value.first] = value.second.bytes;
+        return all;
+    };
+    for (InstallScope scope : {InstallScope::machine, InstallScope::user}) {
+        const bool user = scope == InstallScope::user;
+        const std::string root = user ? "HKCU" : "HKLM", word = user ? "installUser" : "install";
+        SCOPED_TRACE(word);
+        SetUp();
+        fakeSetShellFolder(folderPrograms, programs);
+        fakeAddDirectory(programs);
+        fakeAddFile("C:\\cd\\viewer.exe", "MZ viewer");
+        fakeCreateRegistryKey(rootCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+        fakeCreateRegistryKey(rootLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+        fakeAddFile("C:\\work\\hostcmd.exe", "MZ hostcmd");
+        const std::map<std::string, std::string> before = machine();
+        InstallerFile file;
+        file.switches("NO", "NO", "NO");
+        file.commands = {"copy&C:\\cd\\viewer.exe&" + product + "\\viewer.exe&FALSE",
+                         "programIcon&Viewer.lnk&" + product + "\\&viewer.exe&Viewer&none&0&none&Viewer&none&none",
+                         "reg&HKCU&Software\\ExampleSoft\\Settings&Size&10"};
+        start(word, file);
+        std::vector<std::string> expected = {
+            "key " + root + "\\Software\\ExampleSoft", "key " + root + "\\Software\\ExampleSoft\\Viewer",
+            "key " + root + "\\Software\\ExampleSoft\\Viewer\\2.0", "directory C:\\Apps\\Vendor",
+            "directory " + product, "installed " + product, "file " + product + "\\viewer.exe",
+            "directory " + programs + "\\Viewer", "file " + programs + "\\Viewer\\Viewer.lnk"};
+        // For the user the install key's keys are there before the command list runs.
+        if (!user) expected.push_back("key HKCU\\Software\\ExampleSoft");
+        expected.push_back("key HKCU\\Software\\ExampleSoft\\Settings");
+        expected.push_back("value HKCU\\Software\\ExampleSoft\\Settings Size");
+        expected.push_back("file " + product + "\\hostcmd-uninstall.exe");
+        EXPECT_EQ(journal(scope), expected);
+        std::string bytes;
+        ASSERT_TRUE(fakeRegistryValue(user ? rootCurrentUser : rootLocalMachine, entry, "QuietUninstallString", bytes));
+        EXPECT_EQ(bytes, "\"" + product + "\\hostcmd-uninstall.exe\" uninstallQuiet&ExampleSoft&Viewer&2.0" + '\0');
+
+        // Running it again adds what is new; what it made before is there once.
+        file.commands.push_back("save&" + product + "\\second.txt&2");
+        start(word, file);
+        expected.push_back("file " + product + "\\second.txt");
+        EXPECT_EQ(journal(scope), expected);
+
+        // Then all of it goes, the record, the journal and the entry last:
+        // the machine is as it was.
+        resetRuns();
+        runCommandLine(0x400000, "uninstallQuiet&ExampleSoft&Viewer&2.0");
+        EXPECT_EQ(exitCode(), 0);
+        EXPECT_EQ(machine(), before);
+
+        // Installed again from nothing, and nothing can be removed: each item
+        // is tried once, newest first, and everything stays for another try.
+        start(word, file);
+        std::swap(expected[expected.size() - 2], expected.back());  // the copy is made after the command list
+        EXPECT_EQ(journal(scope), expected);
+        for (const char* call : {"deleteFile", "removeDirectory", "regDeleteKey", "regDeleteValue"}) fakeFail(call);
+        fakeTraceOn(true);
+        resetRuns();
+        runCommandLine(0x400000, "uninstallQuiet&ExampleSoft&Viewer&2.0");
+        EXPECT_EQ(exitCode(), 1603);
+        std::vector<std::string> tried;
+        for (const std::string& line : fakeTraceLines)
+            if (line.compare(0, 10, "uninstall ") == 0) tried.push_back(line.substr(0, line.rfind(':')));
+        // A key whose value could not go is not empty, and stays.
+        const std::string failed = "uninstall could not remove ", kept = "uninstall keeps ";
+        std::vector<std::string> newestFirst = {
+            failed + product + "\\hostcmd-uninstall.exe", failed + product + "\\second.txt",
+            failed + "HKCU\\Software\\ExampleSoft\\Settings value Size", kept + "HKCU\\Software\\ExampleSoft\\Settings"};
+        if (!user) newestFirst.push_back(kept + "HKCU\\Software\\ExampleSoft");
+        for (const std::string& item : {failed + programs + "\\Viewer\\Viewer.lnk", kept + programs + "\\Viewer",
+                                        failed + product + "\\viewer.exe", kept + product, kept + "C:\\Apps\\Vendor"})
+            newestFirst.push_back(item);
+        EXPECT_EQ(tried, newestFirst);
+        EXPECT_EQ(journal(scope), expected);
+        EXPECT_TRUE(fakeRegistryValue(user ? rootCurrentUser : rootLocalMachine, entry, "DisplayName", bytes));
+    }
 }
 }  // namespace
 

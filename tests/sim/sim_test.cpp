@@ -64,7 +64,8 @@ TEST(SimOptions, AnswersKeepTheirOrderAndSplitAtTheFirstEquals) {
 }
 
 // An installation for the current user shows the record under HKCU, the
-// folders made below the user's programs folder, and the exit code.
+// folders made below the user's programs folder, its journal and its entry
+// in Windows' list, and the exit code.
 TEST(SimReport, InstallUserShowsItsRecordFolderAndExitCode) {
     SimOptions options;
     std::string error, run;
@@ -78,9 +79,19 @@ TEST(SimReport, InstallUserShowsItsRecordFolderAndExitCode) {
     EXPECT_EQ(simulate(options, options.installWord + "&C:\\setup\\setup.txt"), 0);
     std::string report = testing::internal::GetCapturedStdout();
     const std::string programs = "C:\\Users\\user\\AppData\\Local\\Programs";
+    // The journal it writes, item by item: the install key's keys, the
+    // folders, the installed directory, the uninstaller copy.
+    const std::string journal = "journal item ", of = " of HKCU\\Software\\V\\P\\1: ";
     for (const std::string& line :
          {"created folder " + programs + "\n", "created folder " + programs + "\\V\\P\n",
           "set value HKCU\\Software\\V\\P\\1 \"isDir\" = \"" + programs + "\\V\\P\" (REG_SZ)\n",
+          journal + "1" + of + "key HKCU\\Software\\V\n" + journal + "2" + of + "key HKCU\\Software\\V\\P\n" + journal +
+              "3" + of + "key HKCU\\Software\\V\\P\\1\n" + journal + "4" + of + "folder " + programs + "\n" + journal +
+              "5" + of + "folder " + programs + "\\V\n" + journal + "6" + of + "folder " + programs + "\\V\\P\n" +
+              journal + "7" + of + "installed directory " + programs + "\\V\\P\n" + journal + "8" + of + "file " +
+              programs + "\\V\\P\\hostcmd-uninstall.exe (10 bytes)\n",
+          std::string("set value HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\hostcmd#V#P#1 "
+                      "\"DisplayName\" = \"P 1\" (REG_SZ)\n"),
           std::string("exit code 3010\n")})
         EXPECT_NE(report.find(line), std::string::npos) << line << report;
     EXPECT_EQ(report.find("HKLM"), std::string::npos) << report;

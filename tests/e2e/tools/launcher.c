@@ -7,8 +7,11 @@
  * The command line file holds the whole raw command line, program part
  * included; its bytes are passed unchanged as lpCommandLine of CreateProcessA
  * (a NUL byte in the file would end the line early, so none may be there).
- * The program path is passed as lpApplicationName.  The child inherits the
- * launcher's current directory.
+ * The program path is passed as lpApplicationName; a program path of "*"
+ * passes NULL instead, so that Windows finds the program in the command
+ * line's first part, as it does for a command line such as an uninstall
+ * string of Windows' list.  The child inherits the launcher's current
+ * directory.
  *
  * With --utf8 the file (and the program path) are UTF-8: both are converted
  * with MultiByteToWideChar(CP_UTF8) and the child is started with
@@ -115,7 +118,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: launcher.exe [--utf8] [--limited] <program> <cmdline file> <timeout ms> [<status file>]\n");
         return 250;
     }
-    const char *program = argv[1];
+    const char *program = strcmp(argv[1], "*") == 0 ? NULL : argv[1];
     const char *statusPath = argc > 4 ? argv[4] : NULL;
     DWORD timeoutMs = (DWORD)strtoul(argv[3], NULL, 10);
 
@@ -141,8 +144,8 @@ int main(int argc, char **argv)
     ZeroMemory(&pi, sizeof pi);
     BOOL started;
     if (utf8) {
-        WCHAR *wideProgram = utf8ToWide(program), *wideLine = utf8ToWide(cmdline);
-        if (!wideProgram || !wideLine) {
+        WCHAR *wideProgram = program ? utf8ToWide(program) : NULL, *wideLine = utf8ToWide(cmdline);
+        if ((program && !wideProgram) || !wideLine) {
             writeStatus(statusPath, "readfail\n");
             return 251;
         }
