@@ -326,16 +326,22 @@ void journalItems(const Snapshot& before, const Snapshot& after, std::vector<Ite
     const std::string suffix = std::string("\\") + journalKeyName;
     std::map<std::string, std::map<std::size_t, std::string>> journals;  // install key -> number -> item text
     std::map<std::string, bool> written;
-    for (auto& value : after.registry.values) {
-        const FakeRegistryValue& now = value.second;
-        if (now.key.size() <= suffix.size() || !sameNoCase(now.key.substr(now.key.size() - suffix.size()), suffix))
+    for (auto& key : after.registry.values) {
+        auto named = after.registry.keys.find(key.first);
+        const std::string& keyName = named != after.registry.keys.end() ? named->second : key.first;
+        if (keyName.size() <= suffix.size() || !sameNoCase(keyName.substr(keyName.size() - suffix.size()), suffix))
             continue;
-        std::string installKey = rootName(now.key.substr(0, now.key.size() - suffix.size()));
-        auto old = before.registry.values.find(value.first);
-        if (old == before.registry.values.end() || old->second.bytes != now.bytes) written[installKey] = true;
-        bool number = !now.name.empty() && now.name.size() < 10 &&
-                      now.name.find_first_not_of("0123456789") == std::string::npos;
-        if (number) journals[installKey][std::stoul(now.name)] = now.bytes.substr(0, now.bytes.find('\0'));
+        std::string installKey = rootName(keyName.substr(0, keyName.size() - suffix.size()));
+        auto oldKey = before.registry.values.find(key.first);
+        for (auto& value : key.second) {
+            const FakeRegistryValue& now = value.second;
+            bool same = oldKey != before.registry.values.end() && oldKey->second.count(value.first) &&
+                        oldKey->second.at(value.first).bytes == now.bytes;
+            if (!same) written[installKey] = true;
+            bool number = !now.name.empty() && now.name.size() < 10 &&
+                          now.name.find_first_not_of("0123456789") == std::string::npos;
+            if (number) journals[installKey][std::stoul(now.name)] = now.bytes.substr(0, now.bytes.find('\0'));
+        }
     }
     for (auto& journal : journals) {
         if (!written.count(journal.first)) continue;
@@ -343,7 +349,7 @@ void journalItems(const Snapshot& before, const Snapshot& after, std::vector<Ite
             JournalItem item;
             bool read = parseJournalItem(stored.second, item);
             const char* kinds[] = {"directory", "file", "key", "value", "installed"};
-            Item shownItem{{{"journal", json(journal.first)}, {"item", json(stored.first)},
+            Item shownItem{{{"journal", json(journal.first)}, {"item", std::to_string(stored.first)},
                             {"kind", read ? json(std::string(kinds[item.kind])) : "null"}},
                            "journal item " + std::to_string(stored.first) + " of " + journal.first + ": " +
                                (read ? journalItemShown(item) : "unreadable " + shown(stored.second) + ", left out")};
@@ -353,7 +359,7 @@ void journalItems(const Snapshot& before, const Snapshot& after, std::vector<Ite
                                                               : item.name)});
                 if (item.kind == journaledValue) shownItem.fields.push_back({"value", json(item.valueName)});
                 if (item.kind == journaledFile && item.identityKnown)
-                    shownItem.fields.push_back({"size", json(static_cast<std::size_t>(item.size))});
+                    shownItem.fields.push_back({"size", std::to_string(item.size)});
             }
             items.push_back(shownItem);
         }

@@ -539,9 +539,16 @@ class NotUtf8Test(UnicodeRuns):
     line, an installer changes nothing or ends its command list there); the
     ANSI build reads its bytes as code page 1252 (0xF0 is "ð"). Each row:
     the files, the command line, the files after hostcmd.exe, after
-    hostcmd-utf8.exe (the files given before are left out of both)."""
+    hostcmd-utf8.exe (the files given before are left out of both). An
+    installation that ran leaves its uninstaller beside what it installed."""
 
     BAD = b"\xf0.b"  # a lead byte followed by ASCII: Wine's decoder swallowed the ".b"
+    UNINSTALLER = "Inst/hostcmd-uninstall.exe"
+    ENTRY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\hostcmd#HostcmdE2E#NotUtf8#1"
+
+    def forget_installation(self):
+        self.wine.reg_delete("HKLM\\Software\\HostcmdE2E\\NotUtf8")
+        self.wine.reg_delete(self.ENTRY)
 
     def rows(self):
         check = b"\r\n".join([b"Check", b"HostcmdE2E", b"NotUtf8" + self.BAD, b"1", b"m.txt",
@@ -552,27 +559,30 @@ class NotUtf8Test(UnicodeRuns):
              "batch&b.txt", {"first.txt": b"1", "after.txt": b"3"}, {"first.txt": b"1"}),
             ("check file", {"check.ini": check}, "installCheck&check.ini", {"not-installed.txt": b"7"}, {}),
             ("installer, a setting line", {"setup.txt": installer_file(b"Welcome" + self.BAD, [b"save&one.txt&1"])},
-             "install&setup.txt", {"Inst": DIR, "one.txt": b"1"}, {}),
+             "install&setup.txt", {"Inst": DIR, self.UNINSTALLER: b"MZ", "one.txt": b"1"}, {}),
             ("installer, the command list",
              {"setup.txt": installer_file(commands=[b"save&one.txt&1", b"save&b" + self.BAD + b"&2", b"save&three.txt&3"])},
-             "install&setup.txt", {"Inst": DIR, "one.txt": b"1", "bð.b": b"2", "three.txt": b"3"},
-             {"Inst": DIR, "one.txt": b"1"}),
+             "install&setup.txt",
+             {"Inst": DIR, self.UNINSTALLER: b"MZ", "one.txt": b"1", "bð.b": b"2", "three.txt": b"3"},
+             {"Inst": DIR, self.UNINSTALLER: b"MZ", "one.txt": b"1"}),
         ]
 
     def test_a_line_that_is_not_utf8_is_not_used(self):
         for kind, before, line, ansi, utf8 in self.rows():
             for program, expected in ((harness.HOSTCMD_WIN, ansi), (harness.HOSTCMD_UTF8_WIN, utf8)):
                 with self.subTest(kind, build=program):
-                    self.wine.reg_delete("HKLM\\Software\\HostcmdE2E\\NotUtf8")
+                    self.forget_installation()
                     d = self.dir()
                     for name, data in before.items():
                         d.write(name, data.replace(b"%BASE%", d.win.encode() + b"\\"))
                     self.run_utf8(program, d, line)
                     after = {name: data for name, data in d.snapshot().items() if name not in before}
+                    if self.UNINSTALLER in after:  # a copy of the running program: its first bytes tell
+                        after[self.UNINSTALLER] = after[self.UNINSTALLER][:2]
                     self.assertEqual(after, expected)
                     for name, data in before.items():
                         self.assertEqual(d.read(name), data.replace(b"%BASE%", d.win.encode() + b"\\"))
-        self.wine.reg_delete("HKLM\\Software\\HostcmdE2E\\NotUtf8")
+        self.forget_installation()
 
 
 if __name__ == "__main__":

@@ -771,7 +771,8 @@ TEST_F(InstallForms, InstallationsAreJournaledAndUndoneNewestFirst) {
             if (entry.first != "c:\\work\\setup.txt") all[entry.first] = entry.second.directory ? "<dir>" : entry.second.bytes;
         FakeRegistry registry = fakeRegistrySnapshot();
         for (const auto& key : registry.keys) all["key " + key.first] = "";
-        for (const auto& value : registry.values) all["value " + value.first] = value.second.bytes;
+        for (const auto& key : registry.values)
+            for (const auto& value : key.second) all["value " + key.first + "\n" + value.first] = value.second.bytes;
         return all;
     };
     for (InstallScope scope : {InstallScope::machine, InstallScope::user}) {
