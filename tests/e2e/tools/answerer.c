@@ -548,7 +548,14 @@ static int stepFolder(int step, char **f, int nf, DWORD timeoutMs)
     int ok = 1;
     if (f[2][0]) {
         const char *error = NULL;
-        ok = selectFolder(findChild(w, ID_FOLDERTREE, "SysTreeView32"), f[2], &error);
+        /* The shell fills a folder's children after it is expanded, and on a
+         * busy machine not always before the walk reads them: the walk is
+         * tried again for up to five seconds. */
+        for (int tries = 0; tries < 50; tries++) {
+            ok = selectFolder(findChild(w, ID_FOLDERTREE, "SysTreeView32"), f[2], &error);
+            if (ok) break;
+            Sleep(100);
+        }
         outText(&b, ", \"selected\": ");
         outJsonText(&b, ok ? f[2] : "");
         if (!ok) {
