@@ -375,14 +375,20 @@ static int itemMatches(const char *text, const char *component, int isDrive)
     return lstrcmpiA(text, component) == 0;
 }
 
+/* The shell fills a folder's children after it is expanded, and on a busy
+ * machine not always before they are read: they are read again for up to
+ * two seconds. */
 static HTREEITEM findAmongChildren(RemoteTree *t, HTREEITEM parent,
                                    const char *component, int isDrive)
 {
     treeExpand(t, parent);
     char text[REMOTE_TEXT];
-    for (HTREEITEM c = treeNext(t, parent, TVGN_CHILD); c; c = treeNext(t, c, TVGN_NEXT)) {
-        if (itemText(t, c, text, sizeof text) && itemMatches(text, component, isDrive))
-            return c;
+    for (int tries = 0; tries < 20; tries++) {
+        for (HTREEITEM c = treeNext(t, parent, TVGN_CHILD); c; c = treeNext(t, c, TVGN_NEXT)) {
+            if (itemText(t, c, text, sizeof text) && itemMatches(text, component, isDrive))
+                return c;
+        }
+        Sleep(100);
     }
     return NULL;
 }
@@ -548,14 +554,7 @@ static int stepFolder(int step, char **f, int nf, DWORD timeoutMs)
     int ok = 1;
     if (f[2][0]) {
         const char *error = NULL;
-        /* The shell fills a folder's children after it is expanded, and on a
-         * busy machine not always before the walk reads them: the walk is
-         * tried again for up to five seconds. */
-        for (int tries = 0; tries < 50; tries++) {
-            ok = selectFolder(findChild(w, ID_FOLDERTREE, "SysTreeView32"), f[2], &error);
-            if (ok) break;
-            Sleep(100);
-        }
+        ok = selectFolder(findChild(w, ID_FOLDERTREE, "SysTreeView32"), f[2], &error);
         outText(&b, ", \"selected\": ");
         outJsonText(&b, ok ? f[2] : "");
         if (!ok) {
