@@ -149,7 +149,9 @@ bool saveTextFile(const std::string& fileName, const std::string& text) {
         Handle file = createNewFile(temporary, error);
         if (!file && nameTaken(error)) continue;
         if (!file) return false;
-        bool written = writeFileBytes(file, bytes.data(), bytes.size());
+        // Flushed before the rename: the old text is replaced only by one
+        // that is on the disk.
+        bool written = writeFileBytes(file, bytes.data(), bytes.size()) && flushFileBuffers(file);
         closeFile(file);
         if (written && putInPlace(temporary, fileName, true)) return true;
         if (!written) removeTemporary(temporary);

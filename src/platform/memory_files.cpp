@@ -409,6 +409,12 @@ bool writeFileBytes(Handle file, const char* bytes, std::size_t size) {
     return false;
 }
 
+// Nothing is cached here: a flush only fails when it is told to.
+bool flushFileBuffers(Handle file) {
+    if (failing("flushFileBuffers")) return false;
+    return openFiles.count(file) != 0;
+}
+
 void closeFile(Handle file) {
     fakeCalls.push_back("closeFile");
     openFiles.erase(file);

@@ -101,13 +101,18 @@ Handle createFileForWriting(const std::string& name);
 long readFileBytes(Handle file, char* buffer, std::size_t size);
 // WriteFile of the whole buffer; false when the write failed or was short.
 bool writeFileBytes(Handle file, const char* bytes, std::size_t size);
+// FlushFileBuffers: the bytes written so far are on the disk when it returns,
+// so a file renamed over another after it is never one whose data a power
+// loss could still take. The handle must be open for writing.
+bool flushFileBuffers(Handle file);
 // CloseHandle.
 void closeFile(Handle file);
 
 // DeleteFileA: no wildcards; fails on a directory or a read-only file.
 bool deleteFile(const std::string& path);
 // CopyFileA(source, destination, TRUE): a copy under a name that is free;
-// the attributes and the last-write time come along. 0 when copied, else
+// the attributes and the last-write time come along. Then the copy is
+// flushed to disk as flushFileBuffers does. 0 when copied, else
 // GetLastError: 80 (or 183) when the name is taken. A copy that fails part
 // way may leave part of the file under the new name (Wine does).
 unsigned long copyToNewFile(const std::string& source, const std::string& destination);

@@ -118,6 +118,12 @@ bool writeFileBytes(Handle file, const char* bytes, std::size_t size) {
     return false;
 }
 
+bool flushFileBuffers(Handle file) {
+    if (FlushFileBuffers(reinterpret_cast<HANDLE>(file))) return true;
+    traceHandleFailure("FlushFileBuffers", GetLastError(), file);
+    return false;
+}
+
 void closeFile(Handle file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
 
 bool deleteFile(const std::string& path) {
@@ -127,9 +133,20 @@ bool deleteFile(const std::string& path) {
 }
 
 unsigned long copyToNewFile(const std::string& source, const std::string& destination) {
-    if (CopyFileA(source.c_str(), destination.c_str(), TRUE)) return 0;
-    DWORD error = GetLastError();
-    traceFailure("CopyFileA", error, source.c_str(), destination.c_str(), traceAsIs "TRUE");
+    if (!CopyFileA(source.c_str(), destination.c_str(), TRUE)) {
+        DWORD error = GetLastError();
+        traceFailure("CopyFileA", error, source.c_str(), destination.c_str(), traceAsIs "TRUE");
+        return error;
+    }
+    // CopyFileA returns with the data still in the cache. A read-only copy
+    // cannot be opened for writing, which FlushFileBuffers needs: it is left
+    // to the cache, as every copy was before.
+    HANDLE copy = CreateFileA(destination.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              openFlags, nullptr);
+    if (copy == INVALID_HANDLE_VALUE) return 0;
+    DWORD error = FlushFileBuffers(copy) ? 0 : GetLastError();
+    if (error) traceFailure("FlushFileBuffers", error, destination.c_str());
+    CloseHandle(copy);
     return error;
 }
 

@@ -183,6 +183,8 @@ TEST_F(FilesTest, DestinationsAreWholeOrAsTheyWere) {
         {"copy&C:\\ro.txt&C:\\dst.txt&", "putFileInPlace", nullptr},
         {"save&C:\\new.txt&new", "putFileInPlace", nullptr},
         {"save&C:\\dst.txt&new", "writeFileBytes", nullptr},
+        // Written but not on the disk: never renamed over the old text.
+        {"save&C:\\dst.txt&new", "flushFileBuffers", nullptr},
         {"copy&C:\\src.txt&C:\\dst.txt&", "copyToNewFile", nullptr},
     };
     for (const auto& c : cases) {
