@@ -62,9 +62,12 @@ def timed(exe, batch):
 
 
 def main():
+    counts = sys.argv[1:3]
+    if not all(c.isdigit() and int(c) > 0 for c in counts):
+        sys.exit(__doc__.split('\n\n')[1])
     common.require(tools=['cmake', 'make', 'c++', 'git', '/usr/include/gtest/gtest.h'])
-    lines = int(sys.argv[1]) if len(sys.argv) > 1 else 100000
-    runs = int(sys.argv[2]) if len(sys.argv) > 2 else 5
+    lines = int(counts[0]) if counts else 100000
+    runs = int(counts[1]) if len(counts) > 1 else 5
     old_revision = sys.argv[3] if len(sys.argv) > 3 else '2bd1510'
     os.makedirs(common.BUILD, exist_ok=True)
     batch = os.path.join(common.BUILD, 'misspelled.txt')

@@ -125,6 +125,9 @@ bool seedMachine(const SimOptions& options, std::string& run, std::string& error
     fakeSetShellFolder(folderProgramFiles, "C:\\Program Files (x86)");
     fakeSetShellFolder(folderProgramFilesX86, "C:\\Program Files (x86)");
     for (Handle root : {rootLocalMachine, rootCurrentUser}) fakeCreateRegistryKey(root, "Software\\Microsoft\\Windows\\CurrentVersion");
+    // Windows' list of installed programs is there on every machine; a fresh
+    // user's own list is made by the first program installed for that user.
+    fakeCreateRegistryKey(rootLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
     fakeCreateRegistryKey(rootClassesRoot, ".txt");
 
     for (auto& drive : options.drives) {

@@ -360,9 +360,8 @@ class SimulateTest(harness.TestCase):
             if v["change"] != "set value":
                 continue
             # What differs by nature: the journal (the simulated files' times,
-            # and what the prefix held before: the simulated machine lacks
-            # the Uninstall key every Windows has, and earlier runs may have
-            # left the demo's shortcuts), the date, and the size of the real
+            # and what the prefix held before: earlier runs may have left the
+            # demo's shortcuts), the date, and the size of the real
             # uninstaller copy.
             if v["key"].endswith("\\hostcmd uninstall journal"):
                 continue

@@ -96,6 +96,20 @@ TEST(SimReport, InstallUserShowsItsRecordFolderAndExitCode) {
         EXPECT_NE(report.find(line), std::string::npos) << line << report;
     EXPECT_EQ(report.find("HKLM"), std::string::npos) << report;
     EXPECT_EQ(report.find("box"), std::string::npos) << report;
+
+    // Installed for every user, the entry goes into the list every Windows
+    // has: the report, and the journal an uninstall follows, make only the
+    // entry's own key.
+    options = SimOptions();
+    ASSERT_TRUE(parseSimOptions({"--install-word", "installQuiet", "x"}, options, error)) << error;
+    ASSERT_TRUE(seedMachine(options, run, error)) << error;
+    fakeAddFile("C:\\setup\\setup.txt", installer);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(simulate(options, options.installWord + "&C:\\setup\\setup.txt"), 0);
+    report = testing::internal::GetCapturedStdout();
+    const std::string list = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    EXPECT_NE(report.find("created key " + list + "\\hostcmd#V#P#1\n"), std::string::npos) << report;
+    EXPECT_EQ(report.find(list + "\n"), std::string::npos) << report;
 }
 
 std::string utf16(const std::string& text) {
