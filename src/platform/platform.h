@@ -112,7 +112,8 @@ void closeFile(Handle file);
 bool deleteFile(const std::string& path);
 // CopyFileA(source, destination, TRUE): a copy under a name that is free;
 // the attributes and the last-write time come along. Then the copy is
-// flushed to disk as flushFileBuffers does. 0 when copied, else
+// flushed to disk as flushFileBuffers does (a read-only copy loses its
+// attribute for that moment). 0 when copied and flushed, else
 // GetLastError: 80 (or 183) when the name is taken. A copy that fails part
 // way may leave part of the file under the new name (Wine does).
 unsigned long copyToNewFile(const std::string& source, const std::string& destination);

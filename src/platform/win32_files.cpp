@@ -138,15 +138,30 @@ unsigned long copyToNewFile(const std::string& source, const std::string& destin
         traceFailure("CopyFileA", error, source.c_str(), destination.c_str(), traceAsIs "TRUE");
         return error;
     }
-    // CopyFileA returns with the data still in the cache. A read-only copy
-    // cannot be opened for writing, which FlushFileBuffers needs: it is left
-    // to the cache, as every copy was before.
+    // CopyFileA returns with the data still in the cache. FlushFileBuffers
+    // needs a handle open for writing, which a read-only file refuses: the
+    // copy (a name no one else uses yet) loses the attribute while it is
+    // flushed and gets it back.
+    DWORD attributes = GetFileAttributesA(destination.c_str());
+    bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    if (readOnly && !SetFileAttributesA(destination.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) readOnly = false;
     HANDLE copy = CreateFileA(destination.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               openFlags, nullptr);
-    if (copy == INVALID_HANDLE_VALUE) return 0;
-    DWORD error = FlushFileBuffers(copy) ? 0 : GetLastError();
-    if (error) traceFailure("FlushFileBuffers", error, destination.c_str());
-    CloseHandle(copy);
+    DWORD error = 0;
+    if (copy == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        traceFailure("CreateFileA", error, destination.c_str(), traceAsIs "GENERIC_WRITE", traceAsIs "OPEN_EXISTING");
+    } else {
+        if (!FlushFileBuffers(copy)) {
+            error = GetLastError();
+            traceFailure("FlushFileBuffers", error, destination.c_str());
+        }
+        CloseHandle(copy);
+    }
+    if (readOnly && !SetFileAttributesA(destination.c_str(), attributes) && !error) {
+        error = GetLastError();
+        traceFailure("SetFileAttributesA", error, destination.c_str());
+    }
     return error;
 }
 
