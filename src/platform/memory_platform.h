@@ -51,6 +51,9 @@ void fakeSetCodePage(unsigned page);
 bool fakeTextFromUnicode(const std::u16string& text, std::string& bytes);
 // The same from UTF-8 (false too for bytes that are not UTF-8).
 bool fakeTextFromUtf8(const std::string& text, std::string& bytes);
+// A code point as its UTF-8 bytes (a lone surrogate as the three bytes of
+// its value), for the texts the fake and hostcmd-sim build.
+void appendUtf8(std::string& text, char32_t codePoint);
 void fakeSetCurrentDirectory(const std::string& path);
 // The absolute name Windows makes of a name (GetFullPathName's rules); false
 // when it does not resolve (a name too long, a character no name may hold).

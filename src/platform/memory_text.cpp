@@ -13,24 +13,6 @@ namespace {
 const std::string marker = "\1{U+";
 std::map<std::string, std::string> shortNames;  // lower-case long path -> short path
 
-void appendUtf8(std::string& text, unsigned long c) {
-    if (c < 0x80) {
-        text += static_cast<char>(c);
-    } else if (c < 0x800) {
-        text += static_cast<char>(0xC0 | (c >> 6));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        text += static_cast<char>(0xE0 | (c >> 12));
-        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        text += static_cast<char>(0xF0 | (c >> 18));
-        text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // The held text in the process code page; false with the first character
 // that has no exact form there.
 bool convertHeld(const std::string& held, std::string& text, unsigned long& missing) {

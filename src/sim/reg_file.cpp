@@ -12,24 +12,6 @@ const std::size_t maxDepth = 512;          // levels of keys below a root
 const std::size_t maxKeyName = 256;        // characters of one key's name (Windows takes 256)
 const std::size_t maxValueName = 16383;
 
-void appendUtf8(std::string& text, unsigned long c) {
-    if (c < 0x80) {
-        text += static_cast<char>(c);
-    } else if (c < 0x800) {
-        text += static_cast<char>(0xC0 | (c >> 6));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        text += static_cast<char>(0xE0 | (c >> 12));
-        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        text += static_cast<char>(0xF0 | (c >> 18));
-        text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // UTF-16LE bytes from `start` as UTF-16 units.
 std::u16string utf16Units(const std::string& bytes, std::size_t start) {
     std::u16string units;

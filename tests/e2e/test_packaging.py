@@ -91,16 +91,20 @@ def allowed_functions(build='win32'):
     return allowed
 
 
+def platform_sources():
+    """The text of each .cpp file of src/platform, in name order."""
+    platform = os.path.join(REPO, 'src', 'platform')
+    for name in sorted(os.listdir(platform)):
+        if name.endswith('.cpp'):
+            with open(os.path.join(platform, name), encoding='latin-1') as f:
+                yield f.read()
+
+
 def lazily_bound(build='win32'):
     """{'shell32.dll!ShellExecuteA', ...} from the platform sources' bound<...>(library, "Name") calls
     in the code of the build: a call in the other build's branch of an #ifdef _WIN64 is left out."""
     found = set()
-    platform = os.path.join(REPO, 'src', 'platform')
-    for name in sorted(os.listdir(platform)):
-        if not name.endswith('.cpp'):
-            continue
-        with open(os.path.join(platform, name), encoding='latin-1') as f:
-            text = f.read()
+    for text in platform_sources():
         # (offset of a line, the build its code is for, or None for both)
         regions, branches, offset = [], [], 0
         for line in text.splitlines(keepends=True):
@@ -125,12 +129,7 @@ def lazily_bound(build='win32'):
 def looked_up():
     """{'KERNEL32.dll!SetThreadErrorMode', ...} from the platform sources' lookedUp<...>("lib.dll", "Name") calls."""
     found = set()
-    platform = os.path.join(REPO, 'src', 'platform')
-    for name in sorted(os.listdir(platform)):
-        if not name.endswith('.cpp'):
-            continue
-        with open(os.path.join(platform, name), encoding='latin-1') as f:
-            text = f.read()
+    for text in platform_sources():
         for library, function in re.findall(r'lookedUp<.*?>\(\s*"(\w+)\.dll"\s*,\s*"(\w+)"\s*\)', text, re.S):
             found.add(f'{library.upper()}.dll!{function}')
     return found
