@@ -84,22 +84,29 @@ std::size_t lastCharacterStart(const std::string& text) {
     return last;
 }
 
+std::size_t utf8CharacterLength(const std::string& bytes, std::size_t at) {
+    auto byte = [&](std::size_t i) { return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0u; };
+    const unsigned lead = byte(at);
+    if (lead < 0x80) return 1;
+    std::size_t length;
+    unsigned low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
+    else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
+    else return 0;
+    if (lead == 0xE0) low = 0xA0;   // overlong
+    if (lead == 0xED) high = 0x9F;  // surrogates
+    if (lead == 0xF0) low = 0x90;   // overlong
+    if (lead == 0xF4) high = 0x8F;  // past U+10FFFF
+    if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+    return length;
+}
+
 bool wellFormedUtf8(const std::string& text) {
-    const std::size_t size = text.size();
-    for (std::size_t i = 0; i < size;) {
-        unsigned char lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = utf8SequenceLength(lead);
-        if (length == 0 || size - i < length) return false;
-        for (std::size_t k = 1; k < length; ++k)
-            if (!continuationByte(static_cast<unsigned char>(text[i + k]))) return false;
-        unsigned char second = length > 1 ? static_cast<unsigned char>(text[i + 1]) : 0x80;
-        // The second byte's range where the first does not fix it: no
-        // overlong three- or four-byte form, no surrogate, nothing past U+10FFFF.
-        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
-            (lead == 0xF4 && second > 0x8F))
-            return false;
-        i += length;
-    }
+    for (std::size_t i = 0, length; i < text.size(); i += length)
+        if (!(length = utf8CharacterLength(text, i))) return false;
     return true;
 }
 

@@ -39,6 +39,9 @@ std::size_t lastCharacterStart(const std::string& text);
 // turn what is not into U+FFFD, its decoder taking along bytes after it (as
 // Wine's does), and act on a name the text never held.
 bool wellFormedUtf8(const std::string& text);
+// The length of the well-formed UTF-8 character at `at`, 0 when the bytes
+// there are not one: no overlong forms, no surrogates, nothing past U+10FFFF.
+std::size_t utf8CharacterLength(const std::string& bytes, std::size_t at);
 
 // Whether a name that is appended to a base path or key after a "\" names
 // something below that base: false for an empty name, and for one with a part

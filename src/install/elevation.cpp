@@ -11,14 +11,11 @@
 #include "app/fields.h"
 #include "app/text.h"
 #include "install/install.h"
+#include "install/journal.h"
 #include "shell/shell.h"
 
 namespace {
 const char* const pathTokenNames[] = {"%APP%", "%WIN%", "%TEMP%", "%PROG%", "%SYS%"};
-
-void trace(const std::string& line) {
-    if (traceEnabled()) appendTraceLine("    " + line);
-}
 }  // namespace
 
 // FNV-1a of the full path, ASCII letters folded as Windows folds names, so
@@ -78,12 +75,7 @@ std::string elevatedParameters(const std::string& word, const std::string& fullP
     // the line starts with the command word, so the leading-quote rule and
     // the split at the first "&" leave the whole path as the argument text.
     std::string path = fullPath;
-    for (const char* token : pathTokenNames) {
-        std::string lowered = token;
-        for (char& c : lowered)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        path = replaceEach(path, token, lowered);
-    }
+    for (const char* token : pathTokenNames) path = replaceEach(path, token, foldedCase(token));
     return word + "&" + path;
 }
 
@@ -96,7 +88,7 @@ ElevatedStart startElevated(const std::string& word, const std::string& paramete
                             unsigned long& exitCode) {
     std::string program, directory;
     if (!ownProgramPath(program) || !getCurrentDirectory(directory)) {
-        trace(word + ": hostcmd.exe cannot be started again elevated (its own path or the current directory is not "
+        traceInstallStep(word + ": hostcmd.exe cannot be started again elevated (its own path or the current directory is not "
                      "known): nothing was changed");
         return ElevatedStart::failed;
     }
@@ -104,14 +96,14 @@ ElevatedStart startElevated(const std::string& word, const std::string& paramete
     // instance would ask again, and again. It finds this mutex held instead.
     Handle mutex = 0;
     if (!claimNamedMutex(elevationMutexName(subject), mutex)) {
-        trace(word + ": an instance waiting for an elevated start for " + shownText(subject) +
+        traceInstallStep(word + ": an instance waiting for an elevated start for " + shownText(subject) +
               " holds this session's mutex: this is that start, and it did not get elevated; it goes on without "
               "asking again");
         return ElevatedStart::alreadyAsked;
     }
     ElevatedStart outcome = ElevatedStart::failed;
     if (someoneCanAnswer("ShellExecuteExA runas")) {
-        trace(word + ": hostcmd.exe starts again, elevated: " + shownText(program) + " with " + shownText(parameters) +
+        traceInstallStep(word + ": hostcmd.exe starts again, elevated: " + shownText(program) + " with " + shownText(parameters) +
               " in " + shownText(directory));
         // Verbs go through COM where the shell hands them on; the plain start
         // of a program runs without it too.
@@ -120,15 +112,15 @@ ElevatedStart startElevated(const std::string& word, const std::string& paramete
         if (!comFailed(com)) coUninitialize();
         if (error == 0) {
             outcome = ElevatedStart::ran;
-            trace(word + ": the elevated hostcmd.exe ended with exit code " + std::to_string(exitCode));
+            traceInstallStep(word + ": the elevated hostcmd.exe ended with exit code " + std::to_string(exitCode));
         } else if (error == errorCancelled) {
             outcome = ElevatedStart::declined;
-            trace(word + ": the user declined elevation (error 1223): nothing was changed");
+            traceInstallStep(word + ": the user declined elevation (error 1223): nothing was changed");
         } else {
-            trace(word + ": the elevated start failed (error " + std::to_string(error) + "): nothing was changed");
+            traceInstallStep(word + ": the elevated start failed (error " + std::to_string(error) + "): nothing was changed");
         }
     } else {
-        trace(word + ": nobody could answer the elevation prompt: nothing was changed");
+        traceInstallStep(word + ": nobody could answer the elevation prompt: nothing was changed");
     }
     releaseNamedMutex(mutex);
     return outcome;

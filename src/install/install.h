@@ -112,11 +112,19 @@ ElevatedStart startElevatedInstall(const std::string& word, const std::string& f
 // product) and so the mutex.
 ElevatedStart startElevated(const std::string& word, const std::string& parameters, const std::string& subject,
                             unsigned long& exitCode);
+// One trace line of an installation's step, indented as a call's (nothing
+// while tracing is off).
+void traceInstallStep(const std::string& line);
 // Writes the "PathToInstall=" reply for the fields of "pathToInstall".
 void queryInstallPath(Handle instance, const std::string& arguments);
 
 void commandInstallCheck(Handle instance, const std::string& word, const std::string& arguments);
 void commandInstall(Handle instance, const std::string& word, const std::string& arguments);
+// Whether the word is one of the command table's words that run an installer
+// file (install, installQuiet, installUser, installUserQuiet), and whether it
+// installs for the current user only (installUser, installUserQuiet).
+bool isInstallWord(const std::string& word);
+bool installsForUser(const std::string& word);
 void commandPathToInstall(Handle instance, const std::string& word, const std::string& arguments);
 // "uninstall" and "uninstallQuiet" (the word tells them apart).
 void commandUninstall(Handle instance, const std::string& word, const std::string& arguments);

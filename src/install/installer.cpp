@@ -25,6 +25,7 @@
 #include <cstdint>
 
 #include "app/boxes.h"
+#include "app/dispatch.h"
 #include "app/fields.h"
 #include "app/line_reader.h"
 #include "app/runner.h"
@@ -32,6 +33,17 @@
 #include "app/tokens.h"
 #include "registry/registry.h"
 #include "shell/shell.h"
+
+bool isInstallWord(const std::string& word) {
+    const CommandEntry* entry = findCommand(word);
+    return entry && entry->handler == commandInstall;
+}
+
+bool installsForUser(const std::string& word) { return findCommand(word) == findCommand("installUser"); }
+
+void traceInstallStep(const std::string& line) {
+    if (traceEnabled()) appendTraceLine("    " + line);
+}
 
 namespace {
 const unsigned styleYesNoCancel = 0x1003;  // MB_YESNOCANCEL | MB_SYSTEMMODAL
@@ -62,10 +74,6 @@ struct Installation {
     std::string targetBase;          // the base directory, then the one the user confirmed
     std::string installedDirectory;  // known once the directory chain is made
 };
-
-void trace(const std::string& line) {
-    if (traceEnabled()) appendTraceLine("    " + line);
-}
 
 const char* recordRoot(const Installation& installation) {
     return installation.scope == InstallScope::user ? "HKCU" : "HKLM";
@@ -196,12 +204,12 @@ InstallResult install(Handle instance, LineReader& reader, Installation& install
     installation.targetBase = settings.line[baseDirectory];
     if (installation.scope == InstallScope::user) {
         if (!perUserBaseDirectory(settings.line[baseDirectory], installation.targetBase)) {
-            trace("the user's programs folder is not known (no local application-data folder): the base directory "
+            traceInstallStep("the user's programs folder is not known (no local application-data folder): the base directory "
                   "cannot move out of Program Files, and nothing is installed");
             return installResultFailed;
         }
         if (installation.targetBase != settings.line[baseDirectory])
-            trace("for the current user the base directory " + shownText(settings.line[baseDirectory]) +
+            traceInstallStep("for the current user the base directory " + shownText(settings.line[baseDirectory]) +
                   " moves to " + shownText(installation.targetBase));
     }
 
@@ -248,7 +256,7 @@ InstallResult installForEveryUser(Handle instance, const std::string& word, cons
     LineReader reader;
     if (!openLineReader(reader, fileName)) return installResultNotOpened;
     closeLineReader(reader);
-    trace(word + ": the process token is " + describeTokenKind(token) + ": it may not write Program Files or HKLM");
+    traceInstallStep(word + ": the process token is " + describeTokenKind(token) + ": it may not write Program Files or HKLM");
     unsigned long exitCode = 0;
     switch (startElevatedInstall(word, fileName, exitCode)) {
         case ElevatedStart::ran: return static_cast<InstallResult>(static_cast<int>(exitCode));
@@ -273,7 +281,7 @@ InstallResult runInstaller(Handle instance, const std::string& fileName, Install
 // argument text is the installer file's name. Only the quiet forms set the
 // exit code; the elevated instance's, passed on, is its own result.
 void commandInstall(Handle instance, const std::string& word, const std::string& arguments) {
-    bool forUser = word.compare(0, 11, "installUser") == 0;
+    bool forUser = installsForUser(word);
     bool quiet = word.size() > 5 && word.compare(word.size() - 5, 5, "Quiet") == 0;
     InstallResult result = forUser ? runInstaller(instance, arguments, InstallScope::user, quiet)
                                    : installForEveryUser(instance, word, arguments, quiet);

@@ -29,6 +29,7 @@
 
 #include "install/install.h"
 #include "platform/platform.h"
+#include "registry/registry.h"
 
 // ---- what the installer calls ----------------------------------------------
 
@@ -59,8 +60,6 @@ extern const char* const journalCountName;  // "items": the value holding how ma
 extern const char* const uninstallerName;  // "hostcmd-uninstall.exe"
 
 Handle scopeRoot(InstallScope scope);
-// "HKLM", "HKCU", "HKCR" or "HKU" for a predefined root; "" for another.
-std::string registryRootName(Handle root);
 // Software\<part 1>\<part 2>\<part 3>, and the journal's key below it.
 std::string installKeyPath(const std::string& part1, const std::string& part2, const std::string& part3);
 std::string journalKeyPath(const std::string& part1, const std::string& part2, const std::string& part3);

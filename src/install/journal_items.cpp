@@ -65,13 +65,6 @@ const char* const kindNames[] = {"directory", "file", "key", "value", "installed
 
 Handle scopeRoot(InstallScope scope) { return scope == InstallScope::user ? rootCurrentUser : rootLocalMachine; }
 
-std::string registryRootName(Handle root) {
-    const char* names[] = {"HKCR", "HKCU", "HKLM", "HKU"};
-    for (const char* name : names)
-        if (rootKeyByName(name) == root) return name;
-    return std::string();
-}
-
 std::string installKeyPath(const std::string& part1, const std::string& part2, const std::string& part3) {
     return "Software\\" + installKeyTail(part1, part2, part3);
 }

@@ -3,28 +3,16 @@
 // Files, where a user who is no administrator may not write.
 #include "app/text.h"
 #include "install/install.h"
+#include "install/journal.h"
 
 namespace {
-char foldedAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-// When `path` is `folder` or lies below it, the rest of the path after the
-// folder (empty, or starting with its "\"); compared character by
-// character, ASCII case ignored, a double-byte character whole and exact.
+// When `path` is `folder` or lies below it (whole components, ASCII case
+// ignored, a double-byte character whole and exact), the rest of the path
+// after the folder: empty, or starting with its "\".
 bool restBelow(const std::string& path, const std::string& folder, std::string& rest) {
     std::string base = folder;
     if (endsWithBackslash(base)) base.erase(lastCharacterStart(base));
-    if (base.empty() || path.size() < base.size()) return false;
-    for (std::size_t i = 0; i < base.size(); ++i) {
-        bool lead = isLeadByte(static_cast<unsigned char>(base[i])) && i + 1 < base.size();
-        if (lead) {
-            if (path[i] != base[i] || path[i + 1] != base[i + 1]) return false;
-            ++i;
-        } else if (foldedAscii(path[i]) != foldedAscii(base[i])) {
-            return false;
-        }
-    }
-    // Whole components only: "C:\Program Files2" is not below "C:\Program Files".
-    if (path.size() > base.size() && path[base.size()] != '\\') return false;
+    if (base.empty() || !nameWithin(path, base)) return false;
     rest = path.substr(base.size());
     return true;
 }

@@ -7,6 +7,7 @@
 #include "app/line_reader.h"
 #include "app/runner.h"
 #include "app/text.h"
+#include "install/install.h"
 #include "lint/lint.h"
 
 namespace {
@@ -280,10 +281,6 @@ void lintBatch(const std::string& path, const FileLines& lines, std::vector<Find
 void lintInstaller(const std::string& path, const FileLines& lines, std::vector<Finding>& findings,
                    bool forUser = false);
 
-bool isInstallWord(const std::string& word) {
-    return word == "install" || word == "installQuiet" || word == "installUser" || word == "installUserQuiet";
-}
-
 void lintCheck(const std::string& path, const FileLines& lines, std::vector<Finding>& findings) {
     checkBytes(path, lines, findings);
     if (lines.cutLine && lines.cutLine <= 7) {
@@ -335,7 +332,7 @@ void lintCheck(const std::string& path, const FileLines& lines, std::vector<Find
             continue;
         }
         FileLines installer = splitLines(bytes);
-        lintInstaller(installerPath, installer, findings, word.compare(0, 11, "installUser") == 0);
+        lintInstaller(installerPath, installer, findings, installsForUser(word));
         for (int k = 2; k <= 4; ++k)
             if (seenLine(lines, k) != seenLine(installer, k))
                 add(findings, path, k, true,

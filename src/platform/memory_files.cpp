@@ -89,15 +89,21 @@ void putEntry(const Resolved& r, bool directory, bool readOnly, const std::strin
     entries[r.key] = entry;
 }
 
+// The bytes of a host file ("" when it cannot be read).
+std::string hostBytes(const std::string& source) {
+    std::string bytes;
+    if (std::FILE* file = std::fopen(source.c_str(), "rb")) {
+        char block[65536];
+        for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) bytes.append(block, got);
+        std::fclose(file);
+    }
+    return bytes;
+}
+
 // The bytes of a file, read from the host first where they are still there.
 std::string& bytesOf(Entry& entry) {
     if (!entry.source.empty()) {
-        entry.bytes.clear();
-        if (std::FILE* file = std::fopen(entry.source.c_str(), "rb")) {
-            char block[65536];
-            for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) entry.bytes.append(block, got);
-            std::fclose(file);
-        }
+        entry.bytes = hostBytes(entry.source);
         entry.source.clear();
         entry.size = entry.bytes.size();
     }
@@ -275,6 +281,8 @@ std::map<std::string, FakeEntry> fakeEntrySnapshot() {
                                           entry.second.bytes, entry.second.source, entry.second.size};
     return snapshot;
 }
+
+std::string fakeEntryBytes(const FakeEntry& entry) { return entry.source.empty() ? entry.bytes : hostBytes(entry.source); }
 void fakeSetDriveCapacity(char letter, std::size_t bytes) { driveCapacities[letter] = bytes; }
 void fakeSetAttributes(const std::string& path, unsigned long attributes) {
     Entry& entry = entries[keyOf(path)];

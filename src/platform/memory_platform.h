@@ -120,6 +120,8 @@ struct FakeEntry {
 };
 // Every entry by its folded absolute path.
 std::map<std::string, FakeEntry> fakeEntrySnapshot();
+// An entry's bytes, read from the host file where they are still there.
+std::string fakeEntryBytes(const FakeEntry& entry);
 
 // ---- registry
 // Sets a value (type 1 is REG_SZ) and creates the missing keys on its path.
@@ -188,6 +190,8 @@ struct FakeDialog {
     std::size_t callNumber;
 };
 extern std::vector<FakeDialog> fakeDialogs;
+// The caption Windows gives a dialog of that kind with that title ("" for none).
+std::string fakeDialogCaption(const std::string& kind, const std::string& title);
 // Each answer is a chosen path, or "" for a cancel. When the queue is empty dialogs are cancelled.
 void fakeAnswerDialogs(const std::vector<std::string>& answers);
 // When set, dialogs are answered by this function instead of the queue: true

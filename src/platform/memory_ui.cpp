@@ -214,6 +214,11 @@ bool shGetPathFromIDList(Handle itemList, std::string& path) {
     return exactAnswer("SHGetPathFromIDListW", itemLists[itemList], path);
 }
 
+std::string fakeDialogCaption(const std::string& kind, const std::string& title) {
+    if (!title.empty()) return title;
+    return kind == "browse" ? "Browse for Folder" : kind == "save" ? "Save As" : "Open";
+}
+
 namespace {
 const unsigned overwritePrompt = 0x2, pathMustExist = 0x800, fileMustExist = 0x1000;  // OFN_*
 const unsigned warningOk = 0x30, warningYesNo = 0x34;                                  // MB_ICONEXCLAMATION | MB_OK, MB_YESNO
@@ -225,7 +230,7 @@ const int answerYes = 6;
 // over an existing file that the user does not want replaced.
 bool fileDialog(const char* kind, Handle owner, const std::string& filter, std::string& file,
                 const std::string& initialDir, const std::string& title, unsigned flags) {
-    std::string caption = !title.empty() ? title : std::string(kind) == "save" ? "Save As" : "Open";
+    std::string caption = fakeDialogCaption(kind, title);
     for (;;) {
         fakeDialogs.push_back(FakeDialog{kind, owner, title, filter, file, initialDir, flags, fakeCalls.size()});
         std::string path;

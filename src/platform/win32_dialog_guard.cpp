@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/win32_lazy.h"
+#include "platform/win32_text.h"
 #include "platform/win32_trace.h"
 
 namespace {
@@ -16,17 +17,8 @@ using WindowProcedureCall = LRESULT(WINAPI*)(WNDPROC, HWND, UINT, WPARAM, LPARAM
 WNDPROC dialogProcedure;  // the guarded dialog's own (one dialog at a time: one thread)
 const char* guardedCall;
 
-bool underWine() {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
-
-// The length of a zero-terminated text in a buffer of its own.
-std::size_t lengthIn(const std::vector<wchar_t>& text) {
-    std::size_t length = 0;
-    while (length < text.size() && text[length]) ++length;
-    return length;
-}
+// ntdll is in every process; only Wine's has this function.
+bool underWine() { return presentFunction("ntdll.dll", "wine_get_version") != nullptr; }
 
 // Whether the path the dialog would build from its name box (the name, or
 // the current folder, a "\" and the name) has MAX_PATH characters or more.
@@ -46,7 +38,8 @@ bool typedPathTooLong(HWND dialog) {
     if (absolute) return false;
     std::vector<wchar_t> folder(32768, 0);
     send(dialog, folderPath, folder.size() - 1, reinterpret_cast<LPARAM>(folder.data()));
-    return lengthIn(folder) + 1 + lengthIn(typed) >= MAX_PATH;
+    // Both end in a zero: `typed` has a unit to spare, and `folder`'s last unit is never written.
+    return wideLength(folder.data()) + 1 + wideLength(typed.data()) >= MAX_PATH;
 }
 
 LRESULT CALLBACK guardedDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -79,6 +79,22 @@ std::intptr_t shellErrorCode(DWORD error) {
         default: return 0;
     }
 }
+
+// A ShellExecuteExA request shown normally; a null directory is the current one.
+SHELLEXECUTEINFOA shellRequest(unsigned long mask, HWND owner, const char* verb, const char* file,
+                               const char* parameters, const char* directory) {
+    SHELLEXECUTEINFOA request;
+    std::memset(&request, 0, sizeof request);
+    request.cbSize = sizeof request;
+    request.fMask = mask;
+    request.hwnd = owner;
+    request.lpVerb = verb;
+    request.lpFile = file;
+    request.lpParameters = parameters;
+    request.lpDirectory = directory;
+    request.nShow = SW_SHOWNORMAL;
+    return request;
+}
 }  // namespace
 
 std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::string& file, bool hasParameters,
@@ -88,16 +104,8 @@ std::intptr_t shellExecute(Handle owner, const std::string& verb, const std::str
     // hostcmd has none and ends at once.
     auto execute = bound<BOOL(WINAPI*)(SHELLEXECUTEINFOA*)>(libraryShell32, "ShellExecuteExA");
     if (!execute) return 0;
-    SHELLEXECUTEINFOA info;
-    std::memset(&info, 0, sizeof info);
-    info.cbSize = sizeof info;
-    info.fMask = mask;
-    info.hwnd = ownerWindow(owner);
-    info.lpVerb = verb.c_str();
-    info.lpFile = file.c_str();
-    info.lpParameters = hasParameters ? parameters.c_str() : nullptr;
-    info.lpDirectory = nullptr;  // the current directory
-    info.nShow = SW_SHOWNORMAL;
+    SHELLEXECUTEINFOA info = shellRequest(mask, ownerWindow(owner), verb.c_str(), file.c_str(),
+                                          hasParameters ? parameters.c_str() : nullptr, nullptr);
     BOOL started = execute(&info);
     DWORD error = started ? 0 : GetLastError();
     // hInstApp holds the value ShellExecuteA would answer; Windows documents
@@ -124,16 +132,8 @@ unsigned long startElevatedAndWait(const std::string& program, const std::string
     // The prompt is owned by the foreground window (the host's, as a rule):
     // without an owner Windows shows it only as a blinking taskbar button.
     auto foreground = bound<HWND(WINAPI*)()>(libraryUser32, "GetForegroundWindow");
-    SHELLEXECUTEINFOA request;
-    std::memset(&request, 0, sizeof request);
-    request.cbSize = sizeof request;
-    request.fMask = SEE_MASK_NOCLOSEPROCESS;
-    request.hwnd = foreground ? foreground() : nullptr;
-    request.lpVerb = "runas";
-    request.lpFile = program.c_str();
-    request.lpParameters = parameters.c_str();
-    request.lpDirectory = directory.c_str();
-    request.nShow = SW_SHOWNORMAL;
+    SHELLEXECUTEINFOA request = shellRequest(SEE_MASK_NOCLOSEPROCESS, foreground ? foreground() : nullptr, "runas",
+                                             program.c_str(), parameters.c_str(), directory.c_str());
     if (!execute(&request)) {
         DWORD error = GetLastError();  // ERROR_CANCELLED when the user declined
         traceFailure("ShellExecuteExA", error, traceAsIs "runas", program.c_str(), parameters.c_str(), directory.c_str());
@@ -319,26 +319,27 @@ bool multiByteToWide(const std::string& text, std::u16string& wide) {
     return true;
 }
 
+namespace {
+// The shortcut's name in the code page it came from (the conversion back is exact).
+std::string narrowed(const std::u16string& path) {
+    char narrow[MAX_PATH * 2] = "";
+    WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(path.c_str()), -1, narrow, sizeof narrow, nullptr, nullptr);
+    narrow[sizeof narrow - 1] = 0;
+    return narrow;
+}
+}  // namespace
+
 long persistFileSave(Handle persistFile, const std::u16string& path) {
-    std::u16string terminated = path;
-    // The shortcut's name in the code page it came from (the conversion back is exact).
     std::string name;
     bool existed = false;
     if (changesObserved()) {
-        char narrow[MAX_PATH * 2] = "";
-        WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(terminated.c_str()), -1, narrow, sizeof narrow, nullptr, nullptr);
-        narrow[sizeof narrow - 1] = 0;
-        name = narrow;
+        name = narrowed(path);
         existed = nameExistsNow(name);
     }
-    HRESULT result = reinterpret_cast<IPersistFile*>(persistFile)->Save(reinterpret_cast<LPCOLESTR>(terminated.c_str()), TRUE);
+    HRESULT result = reinterpret_cast<IPersistFile*>(persistFile)->Save(reinterpret_cast<LPCOLESTR>(path.c_str()), TRUE);
     if (SUCCEEDED(result) && !name.empty()) reportChange(changeFile, !existed, 0, name);
-    if (FAILED(result) && traceEnabled()) {
-        char shown[MAX_PATH * 2] = "";
-        WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(terminated.c_str()), -1, shown, sizeof shown, nullptr, nullptr);
-        shown[sizeof shown - 1] = 0;
-        traceFailure("IPersistFile::Save", static_cast<unsigned long>(result), shown, traceAsIs "TRUE");
-    }
+    if (FAILED(result) && traceEnabled())
+        traceFailure("IPersistFile::Save", static_cast<unsigned long>(result), narrowed(path).c_str(), traceAsIs "TRUE");
     return result;
 }
 

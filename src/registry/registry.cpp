@@ -19,6 +19,12 @@ const RootName rootNames[] = {
 };
 }  // namespace
 
+std::string registryRootName(Handle root) {
+    for (const RootName& entry : rootNames)
+        if (entry.root == root) return entry.name;
+    return std::string();
+}
+
 Handle rootKeyByName(const std::string& rootName) {
     for (const RootName& entry : rootNames)
         if (rootName == entry.name) return entry.root;

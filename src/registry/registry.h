@@ -22,6 +22,8 @@ const Handle nullKey = 0;
 
 // The root key a root name stands for, or the null key.
 Handle rootKeyByName(const std::string& rootName);
+// "HKLM", "HKCU", "HKCR" or "HKU" for a predefined root; "" for another.
+std::string registryRootName(Handle root);
 // What a key is opened for. Each asks Windows for that call's rights only
 // (keyToWrite: KEY_SET_VALUE; keyToCreate: KEY_QUERY_VALUE, the key only has
 // to come about; keyToDeleteValue: KEY_SET_VALUE; keyToDeleteSubKey, the

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "install/install.h"
 #include "sim/sim.h"
 
 namespace {
@@ -119,7 +120,7 @@ bool parseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
             }
             options.currentDirectory = value;
         } else if (argument == "--install-word") {
-            if (value != "install" && value != "installQuiet" && value != "installUser" && value != "installUserQuiet") {
+            if (!isInstallWord(value)) {
                 error = "--install-word takes install, installQuiet, installUser or installUserQuiet, not \"" + value + "\"";
                 return false;
             }

@@ -152,15 +152,10 @@ int answerBox(const FakeBox& box) {
     return id;
 }
 
-std::string dialogCaption(const FakeDialog& dialog) {
-    if (!dialog.title.empty()) return dialog.title;
-    return dialog.kind == "browse" ? "Browse for Folder" : dialog.kind == "save" ? "Save As" : "Open";
-}
-
 bool answerDialog(const FakeDialog& dialog, std::string& path) {
     if (fakeBoxes.size() + fakeDialogs.size() > maxQuestions)
         throw Unanswered{"more than " + std::to_string(maxQuestions) + " boxes and dialogs: the run does not end"};
-    std::string caption = dialogCaption(dialog), answer;
+    std::string caption = fakeDialogCaption(dialog.kind, dialog.title), answer;
     // The folder browser's window is captioned "Browse for Folder"; its title is the text inside.
     if (!takeAnswer(caption, answer) && !(dialog.kind == "browse" && takeAnswer("Browse for Folder", answer))) {
         if (!answerDefault)
@@ -193,22 +188,10 @@ bool isShortcutName(const std::string& lowerPath) {
     return lowerPath.size() > 4 && lowerPath.compare(lowerPath.size() - 4, 4, ".lnk") == 0;
 }
 
-// A file's bytes, read from the host where the run left them there.
-std::string bytesOf(const FakeEntry& entry) {
-    if (entry.source.empty()) return entry.bytes;
-    std::string bytes;
-    if (std::FILE* file = std::fopen(entry.source.c_str(), "rb")) {
-        char block[65536];
-        for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) bytes.append(block, got);
-        std::fclose(file);
-    }
-    return bytes;
-}
-
 bool sameFile(const FakeEntry& a, const FakeEntry& b) {
     if (a.directory != b.directory || a.readOnly != b.readOnly || a.size != b.size) return false;
     if (!a.source.empty() && a.source == b.source) return true;
-    return a.directory || bytesOf(a) == bytesOf(b);
+    return a.directory || fakeEntryBytes(a) == fakeEntryBytes(b);
 }
 
 void fileItems(const Snapshot& before, const Snapshot& after, std::vector<Item>& files, std::vector<Item>& shortcuts) {
@@ -246,7 +229,7 @@ void fileItems(const Snapshot& before, const Snapshot& after, std::vector<Item>&
         item.fields = {{"change", json(change)}, {"kind", json(entry.directory ? "folder" : "file")}, {"path", json(entry.name)}};
         item.text = change + " " + (entry.directory ? "folder " : "file ") + entry.name;
         if (!entry.directory && exists) {
-            std::string bytes = entry.size <= reportedBytes ? bytesOf(entry) : std::string();
+            std::string bytes = entry.size <= reportedBytes ? fakeEntryBytes(entry) : std::string();
             if (existed) item.fields.push_back({"old_size", std::to_string(old->second.size)});
             item.fields.push_back({"size", std::to_string(entry.size)});
             item.fields.push_back({"bytes", entry.size <= reportedBytes ? json(bytes) : "null"});
