@@ -30,27 +30,27 @@ struct ObservedKey {
 };
 std::vector<ObservedKey> observedKeys;
 
-// The parts of a key path, as Windows reads it: empty parts are dropped, and
-// the second byte of a double-byte character is never a separator.
-std::vector<std::string> keyParts(const std::string& path) {
-    std::vector<std::string> parts(1);
+// The leading parts of a key path as Windows reads it ("A", "A\B",
+// "A\B\C"): empty parts are dropped, and the second byte of a double-byte
+// character is never a separator. The last is the whole path with its parts
+// joined by single "\".
+std::vector<std::string> keyPrefixes(const std::string& path) {
+    std::vector<std::string> prefixes;
+    std::string prefix;
+    bool partEnded = true;
     for (std::size_t i = 0; i < path.size(); ++i) {
         if (path[i] == '\\') {
-            if (!parts.back().empty()) parts.emplace_back();
+            if (!partEnded) prefixes.push_back(prefix);
+            partEnded = true;
             continue;
         }
-        parts.back() += path[i];
-        if (isLeadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size()) parts.back() += path[++i];
+        if (partEnded && !prefix.empty()) prefix += '\\';
+        partEnded = false;
+        prefix += path[i];
+        if (isLeadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size()) prefix += path[++i];
     }
-    if (parts.back().empty()) parts.pop_back();
-    return parts;
-}
-
-// The path with its parts joined by single "\".
-std::string cleanKeyPath(const std::string& path) {
-    std::string clean;
-    for (const std::string& part : keyParts(path)) clean += (clean.empty() ? "" : "\\") + part;
-    return clean;
+    if (!partEnded) prefixes.push_back(prefix);
+    return prefixes;
 }
 
 bool keyExistsNow(Handle root, const std::string& path) {
@@ -62,10 +62,7 @@ bool keyExistsNow(Handle root, const std::string& path) {
 
 // The keys of the path that do not exist yet, outermost first: the path
 // itself is asked first, since most opens find their key.
-std::vector<std::string> missingKeys(Handle root, const std::string& path) {
-    std::vector<std::string> parts = keyParts(path), prefixes;
-    std::string prefix;
-    for (const std::string& part : parts) prefixes.push_back(prefix += (prefix.empty() ? "" : "\\") + part);
+std::vector<std::string> missingKeys(Handle root, const std::vector<std::string>& prefixes) {
     std::size_t firstMissing = prefixes.size();
     while (firstMissing > 0 && !keyExistsNow(root, prefixes[firstMissing - 1])) --firstMissing;
     return std::vector<std::string>(prefixes.begin() + firstMissing, prefixes.end());
@@ -101,8 +98,11 @@ std::string accessNames(unsigned access) {
 
 Handle regCreateKey(Handle root, const std::string& path, unsigned access) {
     HKEY key = nullptr;
-    std::vector<std::string> missing;
-    if (changesObserved()) missing = missingKeys(root, path);
+    std::vector<std::string> prefixes, missing;
+    if (changesObserved()) {
+        prefixes = keyPrefixes(path);
+        missing = missingKeys(root, prefixes);
+    }
     DWORD disposition = 0;
     // Only the rights the one call needs: a key delegated with some rights
     // only (Set Value, say) refuses any open that asks for more.
@@ -110,7 +110,7 @@ Handle regCreateKey(Handle root, const std::string& path, unsigned access) {
                                   nullptr, &key, &disposition);
     if (result == ERROR_SUCCESS) {
         if (changesObserved()) {
-            observedKeys.push_back(ObservedKey{key, root, cleanKeyPath(path)});
+            observedKeys.push_back(ObservedKey{key, root, prefixes.empty() ? std::string() : prefixes.back()});
             // REG_OPENED_EXISTING_KEY: another program made the keys since they were looked for.
             if (disposition == REG_CREATED_NEW_KEY)
                 for (const std::string& created : missing) reportChange(changeKey, true, root, created);
